@@ -33,6 +33,6 @@ public:
     std::string QueryBaiduSearch2(std::string strDomain);
 
 private:
-    // implementation: hosts, cancel flag, the checksum work buffers, the
-    // shared fetch-and-parse path
+    CServiceHosts m_hosts;
+    const std::atomic<bool>* m_pCancel;
 };
