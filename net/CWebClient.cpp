@@ -1,0 +1,254 @@
+#include "net/CWebClient.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <new>
+
+namespace {
+
+// The vendor's web-site host; the user agent names it.
+constexpr char kVendorHost[] = "www.tallyvine.com";
+
+// How long the client waits on the sockets before it looks at the cancel
+// flag and the stall clock again.
+constexpr int kPollIntervalMs = 50;
+
+constexpr char kFormContentType[] = "Content-Type: application/x-www-form-urlencoded";
+// Without this libcurl sends "Expect: 100-continue" for larger forms and
+// waits for an interim reply that plain servers never give.
+constexpr char kNoExpect[] = "Expect:";
+
+template <typename T> bool SetOption(CURL* hCurl, CURLoption nOption, T value) {
+    return curl_easy_setopt(hCurl, nOption, value) == CURLE_OK;
+}
+
+} // namespace
+
+CWebClient::CWebClient(const std::atomic<bool>* pCancel) : m_pCancel(pCancel) {
+    if (!GlobalInit())
+        return;
+    m_hInternet.reset(curl_easy_init());
+    m_hMulti.reset(curl_multi_init());
+    // Without a working handle every fetch fails, as the caller expects of a
+    // client whose library could not start.
+    if (!m_hInternet || !m_hMulti || !ApplyCommonOptions())
+        m_hInternet.reset();
+}
+
+CWebClient::~CWebClient() = default;
+
+bool CWebClient::GlobalInit() {
+    static const bool bReady = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    return bReady;
+}
+
+const char* CWebClient::UserAgent() {
+    static const std::string strAgent = std::string(kVendorHost) + " client";
+    return strAgent.c_str();
+}
+
+std::string CWebClient::EnsureHttpScheme(const std::string& strUrl) {
+    if (strUrl.compare(0, 5, "http:") == 0)
+        return strUrl;
+    return "http://" + strUrl;
+}
+
+char* CWebClient::Fetch(const char* pszUrl, bool bPost, const char* pszForm, int nFormLength) {
+    if (pszUrl == nullptr || !m_hInternet)
+        return nullptr;
+    const std::string strUrl = EnsureHttpScheme(pszUrl);
+    if (bPost)
+        return PostForm(strUrl, pszForm, nFormLength) > 0 ? m_strBody.data() : nullptr;
+    if (!OpenUrl(strUrl) || !Transfer(m_nConnectRetries))
+        return nullptr;
+    CommitBody();
+    return m_strBody.data();
+}
+
+// Settings shared by every request of this client.
+bool CWebClient::ApplyCommonOptions() {
+    CURL* hCurl = m_hInternet.get();
+    return SetOption(hCurl, CURLOPT_USERAGENT, UserAgent()) &&
+           // A direct connection: no proxy, whatever the environment says.
+           SetOption(hCurl, CURLOPT_PROXY, "") && SetOption(hCurl, CURLOPT_NOPROXY, "*") &&
+           // Time-outs must not raise signals in a worker thread.
+           SetOption(hCurl, CURLOPT_NOSIGNAL, 1L) &&
+           SetOption(hCurl, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs) &&
+           SetOption(hCurl, CURLOPT_PROTOCOLS_STR, "http,https") &&
+           SetOption(hCurl, CURLOPT_FOLLOWLOCATION, 1L) &&
+           SetOption(hCurl, CURLOPT_MAXREDIRS, 10L) &&
+           SetOption(hCurl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") &&
+           SetOption(hCurl, CURLOPT_BUFFERSIZE, static_cast<long>(FetchBufferSize)) &&
+           SetOption(hCurl, CURLOPT_WRITEFUNCTION, &CWebClient::OnBodyData) &&
+           SetOption(hCurl, CURLOPT_WRITEDATA, this) &&
+           SetOption(hCurl, CURLOPT_HEADERFUNCTION, &CWebClient::OnHeaderData) &&
+           SetOption(hCurl, CURLOPT_HEADERDATA, this) &&
+           SetOption(hCurl, CURLOPT_XFERINFOFUNCTION, &CWebClient::OnTransferInfo) &&
+           SetOption(hCurl, CURLOPT_XFERINFODATA, this) && SetOption(hCurl, CURLOPT_NOPROGRESS, 0L);
+}
+
+// Makes the next transfer a GET of strUrl.
+bool CWebClient::OpenUrl(const std::string& strUrl) {
+    CURL* hCurl = m_hInternet.get();
+    return SetOption(hCurl, CURLOPT_HTTPGET, 1L) &&
+           SetOption(hCurl, CURLOPT_HTTPHEADER, static_cast<curl_slist*>(nullptr)) &&
+           SetOption(hCurl, CURLOPT_URL, strUrl.c_str());
+}
+
+// POSTs the form; only a reply with status 200 replaces the body. Returns the
+// number of body bytes, 0 on failure (an empty reply counts as one).
+int CWebClient::PostForm(const std::string& strUrl, const char* pszForm, int nFormLength) {
+    if (pszForm == nullptr)
+        pszForm = "";
+    const curl_off_t nLength = nFormLength < 0 ? static_cast<curl_off_t>(std::strlen(pszForm))
+                                               : static_cast<curl_off_t>(nFormLength);
+    CHeaderList pHeaders(curl_slist_append(nullptr, kFormContentType));
+    if (!pHeaders || !curl_slist_append(pHeaders.get(), kNoExpect))
+        return 0;
+
+    CURL* hCurl = m_hInternet.get();
+    const bool bReady = SetOption(hCurl, CURLOPT_URL, strUrl.c_str()) &&
+                        SetOption(hCurl, CURLOPT_POSTFIELDSIZE_LARGE, nLength) &&
+                        SetOption(hCurl, CURLOPT_COPYPOSTFIELDS, pszForm) &&
+                        SetOption(hCurl, CURLOPT_HTTPHEADER, pHeaders.get());
+    const bool bSent = bReady && Transfer(0);
+    // The header list dies with this call; the handle must not keep it.
+    SetOption(hCurl, CURLOPT_HTTPHEADER, static_cast<curl_slist*>(nullptr));
+
+    long nStatus = 0;
+    if (!bSent || curl_easy_getinfo(hCurl, CURLINFO_RESPONSE_CODE, &nStatus) != CURLE_OK ||
+        nStatus != 200 || m_strReceived.empty())
+        return 0;
+    CommitBody();
+    return m_nBodyLength;
+}
+
+// Runs the prepared request, again after each failed connect while retries
+// remain. On failure records the error and returns false.
+bool CWebClient::Transfer(unsigned nConnectRetries) {
+    CURLcode code = PerformOnce();
+    for (unsigned n = 0; n < nConnectRetries && IsConnectFailure(code); ++n)
+        code = PerformOnce();
+    if (code == CURLE_OK)
+        return true;
+    m_dwLastError = static_cast<std::uint32_t>(ReportedError(code));
+    return false;
+}
+
+CURLcode CWebClient::PerformOnce() {
+    m_strReceived.clear();
+    m_eAbort = Abort::None;
+    m_tLastData = Clock::now();
+    const curl_off_t nCap = static_cast<curl_off_t>(m_nMaxBodyBytes);
+    if (!SetOption(m_hInternet.get(), CURLOPT_MAXFILESIZE_LARGE, nCap) ||
+        curl_multi_add_handle(m_hMulti.get(), m_hInternet.get()) != CURLM_OK)
+        return CURLE_FAILED_INIT;
+    const CURLcode code = DriveTransfer();
+    curl_multi_remove_handle(m_hMulti.get(), m_hInternet.get());
+    return code;
+}
+
+// libcurl's own blocking loop sleeps up to a second between progress calls
+// when nothing arrives; this loop wakes often enough for a prompt cancel and
+// a stall time-out finer than a second.
+CURLcode CWebClient::DriveTransfer() {
+    for (;;) {
+        int nRunning = 0;
+        if (curl_multi_perform(m_hMulti.get(), &nRunning) != CURLM_OK)
+            return CURLE_FAILED_INIT;
+        if (nRunning == 0)
+            return FinishedResult();
+        if (ShouldAbort())
+            return CURLE_ABORTED_BY_CALLBACK;
+        if (curl_multi_poll(m_hMulti.get(), nullptr, 0, kPollIntervalMs, nullptr) != CURLM_OK)
+            return CURLE_FAILED_INIT;
+    }
+}
+
+CURLcode CWebClient::FinishedResult() {
+    int nQueued = 0;
+    while (CURLMsg* pMsg = curl_multi_info_read(m_hMulti.get(), &nQueued)) {
+        if (pMsg->msg == CURLMSG_DONE)
+            return pMsg->data.result;
+    }
+    return CURLE_FAILED_INIT;
+}
+
+// Only a connection that never came up is tried again: the server has seen
+// nothing of the request yet.
+bool CWebClient::IsConnectFailure(CURLcode code) const {
+    if (m_eAbort != Abort::None)
+        return false;
+    return code == CURLE_COULDNT_CONNECT || code == CURLE_OPERATION_TIMEDOUT;
+}
+
+// The client's own reasons for ending a transfer take precedence over the
+// generic code libcurl reports for an aborted one.
+CURLcode CWebClient::ReportedError(CURLcode code) const {
+    switch (m_eAbort) {
+    case Abort::Cancelled:
+        return CURLE_ABORTED_BY_CALLBACK;
+    case Abort::Stalled:
+        return CURLE_OPERATION_TIMEDOUT;
+    case Abort::TooLarge:
+        return CURLE_FILESIZE_EXCEEDED;
+    case Abort::OutOfMemory:
+        return CURLE_OUT_OF_MEMORY;
+    case Abort::None:
+        break;
+    }
+    return code;
+}
+
+bool CWebClient::ShouldAbort() {
+    if (m_eAbort != Abort::None)
+        return true;
+    if (m_pCancel != nullptr && m_pCancel->load())
+        m_eAbort = Abort::Cancelled;
+    else if (Clock::now() - m_tLastData >= std::chrono::milliseconds(m_nStallTimeoutMs))
+        m_eAbort = Abort::Stalled;
+    return m_eAbort != Abort::None;
+}
+
+void CWebClient::CommitBody() {
+    m_strBody.swap(m_strReceived);
+    m_nBodyLength = static_cast<int>(m_strBody.size());
+    // Release the previous body now rather than at the next transfer.
+    std::string().swap(m_strReceived);
+}
+
+bool CWebClient::AppendBody(const char* pData, std::size_t nBytes) {
+    m_tLastData = Clock::now();
+    if (ShouldAbort())
+        return false;
+    // The length is reported as a signed 32-bit count, so no body may exceed it.
+    const std::size_t nCap = std::min<std::size_t>(m_nMaxBodyBytes, INT_MAX);
+    if (nBytes > nCap - m_strReceived.size()) {
+        m_eAbort = Abort::TooLarge;
+        return false;
+    }
+    try {
+        m_strReceived.append(pData, nBytes);
+    } catch (const std::bad_alloc&) {
+        m_eAbort = Abort::OutOfMemory;
+        return false;
+    }
+    return true;
+}
+
+std::size_t CWebClient::OnBodyData(char* pData, std::size_t nSize, std::size_t nCount,
+                                   void* pClient) {
+    const std::size_t nBytes = nSize * nCount;
+    // Returning fewer bytes than given makes libcurl end the transfer.
+    return static_cast<CWebClient*>(pClient)->AppendBody(pData, nBytes) ? nBytes : 0;
+}
+
+std::size_t CWebClient::OnHeaderData(char*, std::size_t nSize, std::size_t nCount, void* pClient) {
+    static_cast<CWebClient*>(pClient)->m_tLastData = Clock::now();
+    return nSize * nCount;
+}
+
+int CWebClient::OnTransferInfo(void* pClient, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<CWebClient*>(pClient)->ShouldAbort() ? 1 : 0;
+}
