@@ -1,0 +1,65 @@
+#pragma once
+
+#include "core/CDomainRecord.h"
+#include "core/WindowMessages.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+// Collects what the scan controller posts, from any thread, so tests can wait
+// for messages and look at their order.
+class MessageLog {
+public:
+    struct Entry {
+        unsigned nMessage;
+        std::string strDomain;
+        std::chrono::steady_clock::time_point at;
+    };
+
+    MessagePoster Poster() {
+        return [this](unsigned nMessage, CDomainRecord* pRecord) {
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_entries.push_back(
+                    {nMessage, pRecord->GetDomain(), std::chrono::steady_clock::now()});
+            }
+            m_changed.notify_all();
+        };
+    }
+
+    std::vector<Entry> Entries() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_entries;
+    }
+
+    // The domains of one kind of message, in the order posted.
+    std::vector<std::string> Domains(unsigned nMessage) const {
+        std::vector<std::string> domains;
+        for (const Entry& entry : Entries()) {
+            if (entry.nMessage == nMessage) {
+                domains.push_back(entry.strDomain);
+            }
+        }
+        return domains;
+    }
+
+    bool WaitFor(unsigned nMessage, std::size_t nCount,
+                 std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_changed.wait_for(lock, timeout, [&] {
+            std::size_t n = 0;
+            for (const Entry& entry : m_entries) {
+                n += entry.nMessage == nMessage ? 1 : 0;
+            }
+            return n >= nCount;
+        });
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_changed;
+    std::vector<Entry> m_entries;
+};

@@ -1,0 +1,252 @@
+#include "core/CQueryManager.h"
+
+#include "MessageLog.h"
+#include "tests/support/ServiceTestBed.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Service = ServiceTestBed::Service;
+using Clock = std::chrono::steady_clock;
+
+class QueryWorkerTest : public testing::Test {
+protected:
+    ServiceTestBed m_bed;
+    MessageLog m_log;
+    std::unique_ptr<CQueryManager> m_pManager =
+        std::make_unique<CQueryManager>(m_log.Poster(), m_bed.Hosts());
+
+    void SetUp() override { m_pManager->SetInterval(0); }
+
+    // Ticks exactly the given metrics.
+    void Tick(std::initializer_list<EMetric> metrics) {
+        for (int i = 0; i < kMetricCount; ++i) {
+            m_pManager->SetMetricFlag(static_cast<EMetric>(i), false);
+        }
+        for (EMetric metric : metrics) {
+            m_pManager->SetMetricFlag(metric, true);
+        }
+    }
+
+    bool WaitUntilEnded(std::chrono::milliseconds timeout = 5s) {
+        const auto deadline = Clock::now() + timeout;
+        while (m_pManager->IsThreadAlive() && Clock::now() < deadline) {
+            std::this_thread::sleep_for(5ms);
+        }
+        return m_pManager->IsThreadAlive() == 0;
+    }
+
+    std::vector<std::string> PageRankDomains() const {
+        std::vector<std::string> domains;
+        for (const auto& request : m_bed.Requests()) {
+            if (request.service == Service::PageRank) {
+                const std::string strKey = "&q=info:";
+                const auto nAt = request.strTarget.find(strKey) + strKey.size();
+                const auto nEnd = request.strTarget.find("&timestamp=");
+                domains.push_back(request.strTarget.substr(nAt, nEnd - nAt));
+            }
+        }
+        return domains;
+    }
+};
+
+TEST_F(QueryWorkerTest, ScansARowAndStoresThePageRank) {
+    Tick({EMetric::PR});
+    m_bed.SetPageRank("example.com", "7");
+    m_pManager->AddDomain("example.com");
+    ASSERT_TRUE(m_log.WaitFor(WM_QUERY_END, 1));
+    const CDomainRecord* pRecord = m_pManager->Find("example.com");
+    EXPECT_EQ(pRecord->GetPR(), "7");
+    EXPECT_EQ(pRecord->GetPageRank(), 7);
+    EXPECT_EQ(m_log.Domains(WM_QUERY_BEGIN), std::vector<std::string>{"example.com"});
+}
+
+TEST_F(QueryWorkerTest, FailedPageRankCountsAsScannedAndIsNotRetried) {
+    Tick({EMetric::PR});
+    m_bed.SetHandler(Service::PageRank, [](const auto&, auto& res) { res.status = 503; });
+    m_pManager->AddDomain("example.com");
+    ASSERT_TRUE(m_log.WaitFor(WM_QUERY_END, 1));
+    EXPECT_EQ(m_pManager->Find("example.com")->GetPageRank(), 0);
+    // A pass takes about a second; the row must not be asked for again.
+    std::this_thread::sleep_for(1300ms);
+    EXPECT_EQ(m_bed.RequestCount(), 1u);
+}
+
+TEST_F(QueryWorkerTest, WaitingRowsAreScannedInIndexOrderAndNewRowsInTheSamePassWhenAhead) {
+    Tick({EMetric::PR});
+    m_bed.SetDelay(Service::PageRank, 300ms);
+    m_pManager->AddDomain("m.com");
+    ASSERT_TRUE(m_bed.WaitForRequests(1, 5s));
+    // While m.com is being scanned: d.com sorts before the worker, x.com and
+    // p.com after it.
+    m_pManager->AddDomain("x.com");
+    m_pManager->AddDomain("d.com");
+    m_pManager->AddDomain("p.com");
+    ASSERT_TRUE(m_log.WaitFor(WM_QUERY_END, 4));
+    EXPECT_EQ(PageRankDomains(),
+              (std::vector<std::string>{"m%2Ecom", "p%2Ecom", "x%2Ecom", "d%2Ecom"}));
+    EXPECT_EQ(m_log.Domains(WM_QUERY_END),
+              (std::vector<std::string>{"m.com", "p.com", "x.com", "d.com"}));
+}
+
+TEST_F(QueryWorkerTest, StopCompletesTheCurrentRowAndBeginsNoOther) {
+    Tick({EMetric::PR});
+    m_bed.SetDelay(Service::PageRank, 300ms);
+    m_pManager->AddDomain("a.com");
+    m_pManager->AddDomain("b.com");
+    ASSERT_TRUE(m_bed.WaitForRequests(1, 5s));
+    m_pManager->Stop();
+    ASSERT_TRUE(WaitUntilEnded());
+    EXPECT_EQ(m_log.Domains(WM_QUERY_BEGIN), std::vector<std::string>{"a.com"});
+    EXPECT_EQ(m_log.Domains(WM_QUERY_END), std::vector<std::string>{"a.com"});
+    EXPECT_TRUE(m_pManager->Find("a.com")->IsScanned());
+    EXPECT_FALSE(m_pManager->Find("b.com")->IsScanned());
+}
+
+TEST_F(QueryWorkerTest, RescanWhileRunningScansEveryRowAgainAndKeepsOtherTexts) {
+    Tick({EMetric::PR});
+    m_pManager->AddDomain("a.com");
+    m_pManager->AddDomain("b.com");
+    ASSERT_TRUE(m_log.WaitFor(WM_QUERY_END, 2));
+    m_pManager->Find("a.com")->SetMetric(EMetric::Alexa, "42");
+    m_bed.SetPageRank("a.com", "3");
+    EXPECT_EQ(m_pManager->RescanAll(), 1);
+    EXPECT_FALSE(m_pManager->Find("a.com")->IsScanned());
+    ASSERT_TRUE(m_log.WaitFor(WM_QUERY_END, 4));
+    EXPECT_EQ(m_pManager->Find("a.com")->GetPR(), "3");
+    EXPECT_EQ(m_pManager->Find("a.com")->GetAlexa(), "42");
+    EXPECT_EQ(m_log.Domains(WM_QUERY_END),
+              (std::vector<std::string>{"a.com", "b.com", "a.com", "b.com"}));
+}
+
+TEST_F(QueryWorkerTest, IntervalPausesAfterEveryRowBeforeItsEndMessage) {
+    Tick({EMetric::PR});
+    m_pManager->SetInterval(300);
+    m_pManager->AddDomain("a.com");
+    m_pManager->AddDomain("b.com");
+    ASSERT_TRUE(m_log.WaitFor(WM_QUERY_END, 2));
+    const auto requests = m_bed.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_GE(requests[1].at - requests[0].at, 300ms);
+    const auto entries = m_log.Entries();
+    for (const auto& entry : entries) {
+        if (entry.nMessage == WM_QUERY_END && entry.strDomain == "a.com") {
+            EXPECT_GE(entry.at - requests[0].at, 300ms);
+        }
+    }
+}
+
+TEST_F(QueryWorkerTest, AnEmptyListPostsNothingUntilARowArrives) {
+    m_pManager->RescanAll();
+    std::this_thread::sleep_for(1200ms);
+    EXPECT_TRUE(m_log.Entries().empty());
+    EXPECT_EQ(m_pManager->IsThreadAlive(), 1);
+    m_pManager->AddDomain("late.com");
+    EXPECT_TRUE(m_log.WaitFor(WM_QUERY_END, 1));
+}
+
+TEST_F(QueryWorkerTest, DestructionCancelsAHangingRequestWithinASecond) {
+    Tick({EMetric::PR});
+    m_bed.SetSilent(Service::PageRank, true);
+    m_pManager->AddDomain("a.com");
+    ASSERT_TRUE(m_bed.WaitForRequests(1, 5s));
+    const auto start = Clock::now();
+    m_pManager.reset();
+    EXPECT_LT(Clock::now() - start, 1s);
+    EXPECT_TRUE(m_log.Domains(WM_QUERY_END).empty());
+}
+
+TEST_F(QueryWorkerTest, ReadersNeverRaceTheWorkersWrites) {
+    Tick({EMetric::PR});
+    for (int i = 0; i < 20; ++i) {
+        m_pManager->AddDomain("d" + std::to_string(i) + ".com");
+    }
+    // The window's reads: texts, numbers and rescans while the worker writes.
+    std::atomic<bool> bDone{false};
+    std::thread reader([&] {
+        while (!bDone) {
+            m_pManager->ForEachRecord([](CDomainRecord& record) {
+                (void)record.GetPR();
+                (void)record.GetPageRank();
+                (void)record.IsScanned();
+            });
+        }
+    });
+    ASSERT_TRUE(m_log.WaitFor(WM_QUERY_END, 20));
+    m_pManager->RescanAll();
+    ASSERT_TRUE(m_log.WaitFor(WM_QUERY_END, 40));
+    bDone = true;
+    reader.join();
+}
+
+// Which metric's query sent a request, told from its path and query.
+EMetric MetricOf(const std::string& strTarget) {
+    auto starts = [&](const char* prefix) { return strTarget.rfind(prefix, 0) == 0; };
+    auto has = [&](const char* part) { return strTarget.find(part) != std::string::npos; };
+    if (starts("/data/")) {
+        return EMetric::Alexa;
+    }
+    if (starts("/search?client=")) {
+        return EMetric::PR;
+    }
+    if (starts("/s?wd=site%3A")) {
+        return EMetric::BSite;
+    }
+    if (starts("/s?wd=Link%3A")) {
+        return EMetric::BLink;
+    }
+    if (starts("/s?wd=%22")) {
+        return has("&cl=0") ? EMetric::BSearch2 : EMetric::BSearch1;
+    }
+    if (starts("/search?q=site%3A")) {
+        return EMetric::GSite;
+    }
+    if (starts("/search?q=link%3A")) {
+        return EMetric::GLink;
+    }
+    return has("&filter=0") ? EMetric::GSearch2 : EMetric::GSearch1;
+}
+
+std::vector<EMetric> AskedMetrics(const ServiceTestBed& bed) {
+    std::vector<EMetric> metrics;
+    for (const auto& request : bed.Requests()) {
+        metrics.push_back(MetricOf(request.strTarget));
+    }
+    return metrics;
+}
+
+TEST_F(QueryWorkerTest, AsksTheTickedMetricsOnlyInTheFixedOrder) {
+    using enum EMetric;
+    Tick({PR, Alexa, GSite, GLink, GSearch1, GSearch2, BSite, BLink, BSearch1, BSearch2});
+    m_pManager->AddDomain("all.com");
+    ASSERT_TRUE(m_log.WaitFor(WM_QUERY_END, 1));
+    EXPECT_EQ(AskedMetrics(m_bed), (std::vector<EMetric>{Alexa, PR, BSite, GLink, BLink, GSite,
+                                                         BSearch1, BSearch2, GSearch1, GSearch2}));
+
+    m_bed.ClearRequests();
+    Tick({PR, GSearch2, BLink});
+    m_pManager->AddDomain("some.com");
+    ASSERT_TRUE(m_log.WaitFor(WM_QUERY_END, 2));
+    EXPECT_EQ(AskedMetrics(m_bed), (std::vector<EMetric>{PR, BLink, GSearch2}));
+}
+
+TEST_F(QueryWorkerTest, AFlagChangedDuringARowAppliesFromTheNextQuery) {
+    using enum EMetric;
+    Tick({PR, Alexa, BSite, GSearch2});
+    m_bed.SetDelay(Service::PageRank, 300ms);
+    m_pManager->AddDomain("a.com");
+    ASSERT_TRUE(m_bed.WaitForRequests(2, 5s)); // Alexa answered, PR under way
+    m_pManager->SetMetricFlag(BSite, false);
+    m_pManager->SetMetricFlag(GLink, true);
+    m_pManager->SetMetricFlag(Alexa, false); // already asked: the row keeps it
+    ASSERT_TRUE(m_log.WaitFor(WM_QUERY_END, 1));
+    EXPECT_EQ(AskedMetrics(m_bed), (std::vector<EMetric>{Alexa, PR, GLink, GSearch2}));
+}
+
+} // namespace
