@@ -8,7 +8,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 // The per-row query object. Each operation takes the domain text and returns
 // the metric value exactly as the service's reply shows it, or the empty text
