@@ -133,6 +133,7 @@ bool CWebClient::Transfer(unsigned nConnectRetries) {
     if (code == CURLE_OK)
         return true;
     m_dwLastError = static_cast<std::uint32_t>(ReportedError(code));
+    std::string().swap(m_strReceived);
     return false;
 }
 

@@ -360,6 +360,10 @@ TEST_F(WebClientTest, PostSendsFormAndKeepsWholeReply) {
     pszBody = client.Fetch(Url("/form").c_str(), true, "a=1&b=2", 3);
     EXPECT_EQ(bodyOf(pszBody, client.GetBodyLength()), strReply);
     EXPECT_EQ(s_pServer->LastForm(), "a=1");
+
+    // The same client goes back to plain GETs.
+    pszBody = client.Fetch(Url("/ok").c_str());
+    EXPECT_EQ(bodyOf(pszBody, client.GetBodyLength()), "ok");
 }
 
 TEST_F(WebClientTest, PostFailsUnlessStatusIs200WithABody) {
