@@ -1,0 +1,45 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// A file written beside its final name and moved into place only by Commit,
+// once every byte is written and flushed; until then an existing file of that
+// name stays as it was. Dropping the object without Commit removes the
+// partial file.
+//
+// A final name that exists and is not a regular file (a terminal, a pipe,
+// /dev/null) cannot be replaced: it is opened and written directly.
+class CReplacingFile {
+public:
+    explicit CReplacingFile(std::string strPath);
+    ~CReplacingFile();
+
+    CReplacingFile(const CReplacingFile&) = delete;
+    CReplacingFile& operator=(const CReplacingFile&) = delete;
+
+    // Each returns false on failure, with the reason in Error(); after a
+    // failure the others do nothing and fail too.
+    bool Open();
+    bool Write(std::string_view bytes);
+    bool Commit();
+
+    const std::string& Error() const { return m_strError; }
+
+    // Writes all of bytes to fd, going on after short writes and interrupts.
+    // False with the reason in strError when a write fails.
+    static bool WriteAll(int fd, std::string_view bytes, std::string& strError);
+
+private:
+    bool Fail(const std::string& strWhat);
+    bool OpenBeside(const std::string& strTarget);
+    bool OpenDirect();
+    void Discard();
+
+    std::string m_strPath;   // the name the caller gave, for messages
+    std::string m_strTarget; // the file that is replaced (symbolic links followed)
+    std::string m_strTemp;   // empty when writing directly
+    int m_fd = -1;
+    bool m_bFailed = false;
+    std::string m_strError;
+};

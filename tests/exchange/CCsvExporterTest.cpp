@@ -1,0 +1,228 @@
+#include "exchange/CCsvExporter.h"
+
+#include "QuietList.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kHeader =
+    "Domain name,PR,GSite,GSearch1,GSearch2,BSite,BSearch1,BSearch2,Alexa\r\n";
+const std::string kUnscannedLine = ",,\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n";
+
+class CsvExportTest : public testing::Test {
+protected:
+    QuietList m_list;
+    fs::path m_dir = fs::path(testing::TempDir()) / ("export-" + std::to_string(getpid()));
+
+    void SetUp() override { fs::create_directories(m_dir); }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    std::string PathOf(const std::string& strName) const { return (m_dir / strName).string(); }
+
+    static std::string Read(const std::string& strPath) {
+        std::ifstream in(strPath, std::ios::binary);
+        std::ostringstream out;
+        out << in.rdbuf();
+        return out.str();
+    }
+
+    static void WriteFile(const std::string& strPath, const std::string& strBytes) {
+        std::ofstream(strPath, std::ios::binary) << strBytes;
+    }
+
+    // Every name in the test folder, so stray partial files show.
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(m_dir)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    std::string Export(const CCsvExporter& exporter = CCsvExporter()) {
+        const std::string strPath = PathOf("list.csv");
+        std::string strError;
+        EXPECT_TRUE(exporter.ExportCsv(m_list.manager, strPath, &strError)) << strError;
+        return Read(strPath);
+    }
+};
+
+TEST_F(CsvExportTest, AnUnscannedRowHasEmptyFields) {
+    m_list.Add("a.example");
+    EXPECT_EQ(Export(), kHeader + "a.example" + kUnscannedLine);
+}
+
+TEST_F(CsvExportTest, RowsFollowTheIndexInByteOrder) {
+    for (const char* pszDomain : {"c.example", "a.example", "b.example", "B.example"}) {
+        m_list.Add(pszDomain);
+    }
+    EXPECT_EQ(Export(), kHeader + "B.example" + kUnscannedLine + "a.example" + kUnscannedLine +
+                            "b.example" + kUnscannedLine + "c.example" + kUnscannedLine);
+}
+
+TEST_F(CsvExportTest, ValuesAreWrittenAsStoredInTheirColumns) {
+    CDomainRecord& record = m_list.Add("a.example");
+    record.SetMetric(EMetric::PR, "7");
+    const char* values[kMetricCount] = {"7",   "1,234", "1,230,000", "GL", "say \"hi\"",
+                                        "x,y", "3",     "BL",        "5",  ""};
+    for (int i = 1; i < kMetricCount; ++i) {
+        record.SetMetric(static_cast<EMetric>(i), values[i]);
+    }
+    // Column order: PR, GSite, GSearch1, GSearch2, BSite, BSearch1, BSearch2, Alexa;
+    // neither link count is written.
+    EXPECT_EQ(Export(), kHeader + "a.example,7,\"1,230,000\",\"say \"hi\"\",\"x,y\",\"3\",\"5\","
+                                  "\"\",\"1,234\"\r\n");
+}
+
+TEST_F(CsvExportTest, ARowWaitingForItsRescanKeepsItsOlderValues) {
+    CDomainRecord& record = m_list.Add("a.example");
+    record.SetMetric(EMetric::PR, "4");
+    record.SetMetric(EMetric::GSite, "12");
+    record.SetMetric(EMetric::Alexa, "99");
+    record.ResetForRescan();
+    EXPECT_EQ(Export(), kHeader + "a.example,,\"12\",\"\",\"\",\"\",\"\",\"\",\"99\"\r\n");
+}
+
+TEST_F(CsvExportTest, TheCallerSuppliesTheHeaderTexts) {
+    m_list.Add("a.example");
+    SCsvHeader header;
+    header.strDomain = "\xE5\x9F\x9F\xE5\x90\x8D";
+    header.strGSearch2 = ""; // a text missing from a language table
+    EXPECT_EQ(Export(CCsvExporter(header)),
+              "\xE5\x9F\x9F\xE5\x90\x8D,PR,GSite,GSearch1,,BSite,BSearch1,BSearch2,Alexa\r\n"
+              "a.example" +
+                  kUnscannedLine);
+}
+
+TEST_F(CsvExportTest, AnEmptyListWritesNothingAndTouchesNoFile) {
+    const std::string strKept = PathOf("kept.csv");
+    WriteFile(strKept, "old");
+    std::string strError = "unset";
+    EXPECT_FALSE(CCsvExporter().ExportCsv(m_list.manager, strKept, &strError));
+    EXPECT_FALSE(CCsvExporter().ExportCsv(m_list.manager, PathOf("new.csv"), &strError));
+    EXPECT_EQ(strError, "");
+    EXPECT_EQ(Read(strKept), "old");
+    EXPECT_EQ(Names(), std::vector<std::string>{"kept.csv"});
+}
+
+TEST_F(CsvExportTest, ReplacesAnExistingFileAndKeepsItsPermissions) {
+    m_list.Add("a.example");
+    const std::string strPath = PathOf("list.csv");
+    WriteFile(strPath, std::string(10000, 'x'));
+    chmod(strPath.c_str(), 0640);
+    EXPECT_EQ(Export(), kHeader + "a.example" + kUnscannedLine);
+    struct stat info {};
+    ASSERT_EQ(stat(strPath.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(Names(), std::vector<std::string>{"list.csv"});
+}
+
+TEST_F(CsvExportTest, ALinkedNameReplacesTheLinkTarget) {
+    m_list.Add("a.example");
+    WriteFile(PathOf("target.csv"), "old");
+    fs::create_symlink("target.csv", m_dir / "link.csv");
+    ASSERT_TRUE(CCsvExporter().ExportCsv(m_list.manager, PathOf("link.csv")));
+    EXPECT_TRUE(fs::is_symlink(m_dir / "link.csv"));
+    EXPECT_EQ(Read(PathOf("target.csv")), kHeader + "a.example" + kUnscannedLine);
+}
+
+TEST_F(CsvExportTest, ADeviceIsWrittenInPlace) {
+    m_list.Add("a.example");
+    std::string strError;
+    EXPECT_TRUE(CCsvExporter().ExportCsv(m_list.manager, "/dev/null", &strError)) << strError;
+}
+
+struct ExportFailure {
+    const char* pszName;
+    std::string strPath;
+    std::string strError;
+};
+
+// Tests run as root in CI, where permission bits stop nothing: these folders
+// cannot take a file whoever writes.
+TEST_F(CsvExportTest, AFileThatCannotBeWrittenIsReportedWithItsReason) {
+    m_list.Add("a.example");
+    WriteFile(PathOf("plain"), "kept");
+    fs::create_directory(m_dir / "folder");
+    const ExportFailure failures[] = {
+        {"parent is a file", PathOf("plain/list.csv"),
+         "cannot create " + PathOf("plain/list.csv") + ": Not a directory"},
+        {"missing folder", PathOf("none/list.csv"),
+         "cannot create " + PathOf("none/list.csv") + ": No such file or directory"},
+        {"a folder", PathOf("folder"), "cannot write " + PathOf("folder") + ": Is a directory"},
+        {"empty name", "", "cannot create the file: No such file or directory"},
+        {"full device", "/dev/full", "cannot write /dev/full: No space left on device"},
+    };
+    for (const ExportFailure& failure : failures) {
+        std::string strError;
+        EXPECT_FALSE(CCsvExporter().ExportCsv(m_list.manager, failure.strPath, &strError))
+            << failure.pszName;
+        EXPECT_EQ(strError, failure.strError) << failure.pszName;
+    }
+    EXPECT_EQ(Read(PathOf("plain")), "kept");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"folder", "plain"}));
+}
+
+// A write that fails half-way (the file size limit stands in for a full
+// disk, and binds root too) must leave the old file whole.
+TEST_F(CsvExportTest, AFailedWriteLeavesTheOldFileWhole) {
+    for (int i = 0; i < 20000; ++i) {
+        m_list.Add("host" + std::to_string(i) + ".example");
+    }
+    const std::string strPath = PathOf("list.csv");
+    WriteFile(strPath, "old contents");
+
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit limited = saved;
+    limited.rlim_cur = 64 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    std::string strError;
+    const bool bExported = CCsvExporter().ExportCsv(m_list.manager, strPath, &strError);
+    setrlimit(RLIMIT_FSIZE, &saved);
+
+    EXPECT_FALSE(bExported);
+    EXPECT_EQ(strError, "cannot write " + strPath + ": File too large");
+    EXPECT_EQ(Read(strPath), "old contents");
+    EXPECT_EQ(Names(), std::vector<std::string>{"list.csv"});
+}
+
+TEST_F(CsvExportTest, WritesTheSameBytesToADescriptor) {
+    m_list.Add("b.example").SetMetric(EMetric::GSite, "3");
+    m_list.Add("a.example");
+    const std::string strFile = Export();
+
+    const std::string strPath = PathOf("plain.csv");
+    const int fd = open(strPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    EXPECT_TRUE(CCsvExporter().WriteCsv(m_list.manager, fd));
+    close(fd);
+    EXPECT_EQ(Read(strPath), strFile);
+}
+
+TEST_F(CsvExportTest, AFailedDescriptorWriteIsReported) {
+    m_list.Add("a.example");
+    const int fd = open("/dev/full", O_WRONLY);
+    ASSERT_GE(fd, 0);
+    std::string strError;
+    EXPECT_FALSE(CCsvExporter().WriteCsv(m_list.manager, fd, &strError));
+    close(fd);
+    EXPECT_EQ(strError, "cannot write the list: No space left on device");
+}
+
+} // namespace

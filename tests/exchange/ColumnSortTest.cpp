@@ -1,0 +1,199 @@
+#include "exchange/ColumnSort.h"
+
+#include "core/CDomainRecord.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <random>
+#include <thread>
+
+namespace {
+
+struct NumberCase {
+    const char* pszText;
+    std::int64_t nNumber;
+};
+
+class ReadNumberTest : public testing::TestWithParam<NumberCase> {};
+
+TEST_P(ReadNumberTest, ReadsLikeAtoi) {
+    EXPECT_EQ(ReadNumber(GetParam().pszText), GetParam().nNumber);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ReadNumberTest,
+    testing::Values(NumberCase{"", 0}, NumberCase{"12", 12}, NumberCase{" \t\r\n7x", 7},
+                    NumberCase{"-3", -3}, NumberCase{"+4", 4}, NumberCase{"abc", 0},
+                    NumberCase{"- 3", 0}, NumberCase{"1,230", 1},
+                    // Beyond 32 bits counts still order by size, then saturate.
+                    NumberCase{"4294967296", 4294967296LL},
+                    NumberCase{"99999999999999999999", INT64_MAX},
+                    NumberCase{"-99999999999999999999", INT64_MIN}));
+
+TEST(CountKeyTest, DropsThousandsCommasFirst) {
+    EXPECT_EQ(CountKey("1,230,000"), 1230000);
+    EXPECT_EQ(CountKey(" 99,999"), 99999);
+    EXPECT_EQ(CountKey(""), 0);
+    EXPECT_EQ(CountKey("about 5"), 0);
+    EXPECT_EQ(CountKey("3,000,000,000"), 3000000000LL);
+}
+
+// Records with one metric text each (PR also sets the number).
+class ColumnSortTest : public testing::Test {
+protected:
+    std::vector<std::unique_ptr<CDomainRecord>> m_records;
+
+    CDomainRecord* Make(const std::string& strDomain, EMetric metric, const std::string& strText) {
+        m_records.push_back(std::make_unique<CDomainRecord>(strDomain));
+        m_records.back()->SetMetric(metric, strText);
+        return m_records.back().get();
+    }
+
+    std::vector<CDomainRecord*> Rows() const {
+        std::vector<CDomainRecord*> rows;
+        for (const auto& pRecord : m_records) {
+            rows.push_back(pRecord.get());
+        }
+        return rows;
+    }
+
+    static std::vector<std::string> Domains(const std::vector<CDomainRecord*>& rows) {
+        std::vector<std::string> domains;
+        for (const CDomainRecord* pRecord : rows) {
+            domains.push_back(pRecord->GetDomain());
+        }
+        return domains;
+    }
+
+    std::vector<std::string> Sorted(int nColumn) const {
+        auto rows = Rows();
+        SortByColumn(rows, nColumn);
+        return Domains(rows);
+    }
+};
+
+using Order = std::vector<std::string>;
+
+TEST_F(ColumnSortTest, CountsPutTheLargestFirstAndEmptyAmongTheZeros) {
+    Make("empty", EMetric::GSite, "");
+    Make("small", EMetric::GSite, "99,999");
+    Make("big", EMetric::GSite, "1,230,000");
+    Make("words", EMetric::GSite, "n/a");
+    Make("huge", EMetric::GSite, "3,000,000,000");
+    const Order sorted = Sorted(4);
+    EXPECT_EQ(Order(sorted.begin(), sorted.begin() + 3), (Order{"huge", "big", "small"}));
+    EXPECT_EQ(Order(sorted.begin() + 3, sorted.end()), (Order{"empty", "words"}));
+}
+
+TEST_F(ColumnSortTest, EveryCountColumnSortsItsOwnMetric) {
+    const EMetric counts[] = {EMetric::GSite, EMetric::GLink, EMetric::GSearch1, EMetric::GSearch2,
+                              EMetric::BSite, EMetric::BLink, EMetric::BSearch1, EMetric::BSearch2};
+    for (int nColumn = 4; nColumn < kSortColumnCount; ++nColumn) {
+        m_records.clear();
+        const EMetric metric = counts[nColumn - 4];
+        Make("low", metric, "1");
+        Make("high", metric, "2,000");
+        // Another column's value must not count.
+        Make("other", metric == EMetric::GSite ? EMetric::BSite : EMetric::GSite, "9,999,999");
+        EXPECT_EQ(Sorted(nColumn), (Order{"high", "low", "other"})) << nColumn;
+    }
+}
+
+TEST_F(ColumnSortTest, PageRankPutsTheHighestFirstAndWaitingRowsLast) {
+    Make("waiting", EMetric::PR, "");
+    m_records.back()->ResetForRescan();
+    Make("failed", EMetric::PR, "");
+    Make("three", EMetric::PR, "3");
+    Make("seven", EMetric::PR, "7");
+    EXPECT_EQ(Sorted(2), (Order{"seven", "three", "failed", "waiting"}));
+}
+
+TEST_F(ColumnSortTest, AlexaPutsEmptyFirstThenRanksUpwards) {
+    Make("ten", EMetric::Alexa, "10");
+    Make("one", EMetric::Alexa, "1");
+    Make("empty", EMetric::Alexa, "");
+    Make("two", EMetric::Alexa, "2");
+    EXPECT_EQ(Sorted(3), (Order{"empty", "one", "two", "ten"}));
+}
+
+TEST_F(ColumnSortTest, DomainsSortInUnsignedByteOrder) {
+    for (const char* pszDomain : {"b.example", "\xE4.example", "a.example", "B.example", "a.ex"}) {
+        Make(pszDomain, EMetric::GSite, "");
+    }
+    EXPECT_EQ(Sorted(1), (Order{"B.example", "a.ex", "a.example", "b.example", "\xE4.example"}));
+}
+
+TEST_F(ColumnSortTest, ARowWaitingForItsRescanSortsByItsOlderTexts) {
+    CDomainRecord* pWaiting = Make("waiting", EMetric::GSite, "500");
+    pWaiting->SetMetric(EMetric::PR, "9");
+    pWaiting->SetMetric(EMetric::Alexa, "1");
+    pWaiting->ResetForRescan();
+    Make("other", EMetric::GSite, "20")->SetMetric(EMetric::Alexa, "5");
+    m_records.back()->SetMetric(EMetric::PR, "1");
+    EXPECT_EQ(Sorted(2), (Order{"other", "waiting"}));
+    EXPECT_EQ(Sorted(3), (Order{"waiting", "other"}));
+    EXPECT_EQ(Sorted(4), (Order{"waiting", "other"}));
+}
+
+TEST_F(ColumnSortTest, ColumnsOutsideTheSortableOnesChangeNothing) {
+    Make("b", EMetric::GSite, "1");
+    Make("a", EMetric::GSite, "2");
+    for (int nColumn : {0, -1, 12, 1000}) {
+        EXPECT_EQ(PredicateForColumn(nColumn), nullptr) << nColumn;
+        EXPECT_EQ(Sorted(nColumn), (Order{"b", "a"})) << nColumn;
+    }
+}
+
+// The snapshot sort and each column's predicate agree, and sorting twice
+// gives the same order (equal rows keep their places).
+TEST_F(ColumnSortTest, SortedRowsFollowTheColumnPredicate) {
+    std::mt19937 random(7);
+    const char* texts[] = {"", "0", "1", "12", "1,000", "999", "x", "-2", " 5", "2,147,483,648"};
+    for (int i = 0; i < 300; ++i) {
+        auto* pRecord = Make("d" + std::to_string(random() % 1000) + ".example", EMetric::PR,
+                             texts[random() % 10]);
+        for (int m = 1; m < kMetricCount; ++m) {
+            pRecord->SetMetric(static_cast<EMetric>(m), texts[random() % 10]);
+        }
+    }
+    for (int nColumn = 1; nColumn < kSortColumnCount; ++nColumn) {
+        auto rows = Rows();
+        SortByColumn(rows, nColumn);
+        EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end(), PredicateForColumn(nColumn)))
+            << nColumn;
+        auto again = rows;
+        SortByColumn(again, nColumn);
+        EXPECT_EQ(again, rows) << nColumn;
+    }
+}
+
+// The worker may store values while the window sorts: the sort must still
+// give back every row exactly once.
+TEST_F(ColumnSortTest, ValuesChangingDuringTheSortLoseNoRow) {
+    for (int i = 0; i < 20000; ++i) {
+        Make("d" + std::to_string(i), EMetric::GSite, std::to_string(i % 97));
+    }
+    std::atomic<bool> bDone{false};
+    std::thread writer([&] {
+        std::mt19937 random(3);
+        while (!bDone.load()) {
+            m_records[random() % m_records.size()]->SetMetric(EMetric::GSite,
+                                                              std::to_string(random() % 1000));
+        }
+    });
+    auto rows = Rows();
+    for (int i = 0; i < 5; ++i) {
+        SortByColumn(rows, 4);
+    }
+    bDone = true;
+    writer.join();
+    auto expected = Rows();
+    std::sort(rows.begin(), rows.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(rows, expected);
+}
+
+} // namespace
