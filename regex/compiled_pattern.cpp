@@ -1,5 +1,6 @@
 #include "regex/compiled_pattern.h"
 
+#include "regex/detail/compiler.h"
 #include "regex/detail/program.h"
 
 #include <cstring>
@@ -11,6 +12,7 @@ compiled_pattern::compiled_pattern(std::string_view text, std::uint32_t flags, m
     m_program->text = std::string(text);
     m_program->flags = flags;
     m_program->mode = mode;
+    detail::compiler::compile(*m_program);
 }
 
 compiled_pattern::~compiled_pattern() = default;

@@ -1,15 +1,140 @@
+// The match call: prepares the state, picks the matcher, walks the start
+// positions (literal-prefix scanner, first-byte filter, minimum length) and,
+// under the global flag, collects successive matches.
 #include "regex/compiled_pattern.h"
 
+#include "regex/detail/iterative_matcher.h"
+#include "regex/detail/match_state.h"
 #include "regex/detail/program.h"
+#include "regex/detail/recursive_matcher.h"
+#include "regex/detail/stack_limit.h"
+
+#include <algorithm>
+#include <cstring>
 
 namespace regex {
 
+namespace {
+
+using namespace detail;
+
+// The next position in [p, last] whose byte can begin a match, or null.
+const char* next_start(const program& prog, const char* p, const char* last) {
+    if (prog.first_single >= 0) {
+        const void* hit = std::memchr(p, prog.first_single, static_cast<std::size_t>(last - p) + 1);
+        return static_cast<const char*>(hit);
+    }
+    const auto& in = prog.first_bytes->in;
+    for (; p <= last; ++p)
+        if (in[static_cast<unsigned char>(*p)])
+            return p;
+    return nullptr;
+}
+
+// One attempt (every start position from `start`); true when group 0 matched,
+// its results then in st.caps.
+template <class Matcher> bool attempt(Matcher& m, match_state& st, const char* start) {
+    const program& prog = *st.prog;
+    std::fill(st.caps, st.caps + prog.capture_groups, null_backref);
+    st.search_start = start;
+    if (static_cast<std::size_t>(st.end - start) < prog.min_length)
+        return false;
+    const char* last = st.end - prog.min_length;
+    const bool later = prog.try_later_starts;
+    if (prog.flags & rightmost) {
+        for (const char* p = last;; --p) {
+            if (m.match_at(p))
+                return true;
+            st.prev_empty = false;
+            if (p == start || !later)
+                return false;
+        }
+    }
+    const char* p = start;
+    for (;;) {
+        if (!prog.scanner.empty())
+            p = prog.scanner.find(p, last, st.end);
+        else if (prog.first_bytes != nullptr && p < st.end)
+            p = next_start(prog, p, std::min(last, st.end - 1));
+        if (p == nullptr || p > last)
+            return false;
+        if (m.match_at(p))
+            return true;
+        st.prev_empty = false;
+        if (!later)
+            return false;
+        ++p;
+    }
+}
+
+template <class Matcher> bool guarded_attempt(Matcher& m, match_state& st, const char* start) {
+    try {
+        const bool ok = attempt(m, st, start);
+        m.release();
+        return ok;
+    } catch (const stack_exhausted&) {
+        // The attempt ends without a match; the thread goes on.
+        m.release();
+        std::fill(st.caps, st.caps + st.prog->capture_groups, null_backref);
+        return false;
+    } catch (...) {
+        m.release();
+        throw;
+    }
+}
+
+void record(const program& prog, const match_state& st, std::vector<backref_tag>& out) {
+    if (prog.flags & first_backrefs) {
+        out.push_back(st.caps[0]);
+    } else if (prog.flags & all_backrefs) {
+        out.insert(out.end(), st.caps, st.caps + prog.capture_groups);
+    } else {
+        out.assign(st.caps, st.caps + prog.capture_groups);
+    }
+}
+
+template <class Matcher> bool run(Matcher& m, match_state& st, match_backrefs& results) {
+    const program& prog = *st.prog;
+    std::vector<backref_tag>& out = results.entries();
+    out.clear();
+    if (!(prog.flags & global)) {
+        guarded_attempt(m, st, st.begin);
+        out.assign(st.caps, st.caps + prog.capture_groups);
+        return st.caps[0].matched;
+    }
+    const char* start = st.begin;
+    while (guarded_attempt(m, st, start)) {
+        record(prog, st, out);
+        st.prev_empty = st.caps[0].first == st.caps[0].second;
+        start = st.caps[0].second;
+    }
+    return !out.empty();
+}
+
+} // namespace
+
 bool run_match(const compiled_pattern& pattern, match_backrefs& results, const char* begin,
                const char* end) {
-    (void)end;
+    const program& prog = pattern.program();
+    small_array<backref_tag, 8> caps(prog.capture_groups);
+    small_array<const char*, 8> pend(prog.capture_groups);
+    small_array<repeat_state, 4> reps(prog.repeat_count);
+    match_state st;
+    st.prog = &prog;
+    st.begin = begin;
+    st.end = end;
+    st.caps = caps.data();
+    st.pend = pend.data();
+    st.reps = reps.data();
     results.set_subject_begin(begin);
-    results.entries().assign(pattern.group_count(), null_backref);
-    return false;
+    const bool iterate =
+        prog.mode == mode_iterative || (prog.mode == mode_auto && !prog.recursion_safe);
+    if (iterate) {
+        iterative_matcher m(st);
+        return run(m, st, results);
+    }
+    recursive_matcher m(st);
+    return run(m, st, results);
 }
 
 } // namespace regex

@@ -1,0 +1,572 @@
+#include "regex/detail/iterative_matcher.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <new>
+
+namespace regex::detail {
+
+namespace {
+
+inline const group_node& owner_group(const node* n) {
+    return *static_cast<const group_node*>(as_end(n).owner);
+}
+
+inline const node* branch(const group_node& c, bool yes) {
+    if (yes)
+        return c.alts[0];
+    return c.alt_count > 1 ? c.alts[1] : c.end;
+}
+
+inline bool rejects(const group_node& g, const char* p, const char* end) {
+    return g.first != nullptr && (p == end || !g.first->test(static_cast<unsigned char>(*p)));
+}
+
+} // namespace
+
+iterative_matcher::iterative_matcher(match_state& st) : m_st(st) {}
+
+iterative_matcher::~iterative_matcher() {
+    release();
+}
+
+void iterative_matcher::release() {
+    if (m_data != m_inline)
+        std::free(m_data);
+    m_data = m_inline;
+    m_capacity = inline_records;
+    m_size = 0;
+}
+
+iterative_matcher::record& iterative_matcher::push(kind k) {
+    if (m_size == m_capacity) {
+        const std::size_t capacity = m_capacity * 2;
+        auto* grown = static_cast<record*>(std::malloc(capacity * sizeof(record)));
+        if (grown == nullptr)
+            throw std::bad_alloc();
+        std::copy(m_data, m_data + m_size, grown);
+        if (m_data != m_inline)
+            std::free(m_data);
+        m_data = grown;
+        m_capacity = capacity;
+    }
+    record& r = m_data[m_size++];
+    r.k = k;
+    return r;
+}
+
+void iterative_matcher::pop_undo(const record& r) {
+    switch (r.k) {
+    case undo_cap:
+        m_st.caps[r.index] = backref_tag{r.a, r.b, r.count != 0};
+        break;
+    case undo_pend:
+        m_st.pend[r.index] = r.a;
+        break;
+    case undo_rep:
+        m_st.reps[r.index] = repeat_state{r.count, r.a};
+        break;
+    default:
+        break;
+    }
+}
+
+static bool is_undo(std::uint8_t k) {
+    return k <= 2;
+}
+
+// The inner match of the top barrier succeeded for good: drop its choice
+// points (and the barrier), keep the undo records so that backtracking past
+// it still restores the groups.
+void iterative_matcher::cut() {
+    const std::size_t b = m_topBarrier;
+    m_topBarrier = m_data[b].index;
+    std::size_t j = b;
+    for (std::size_t i = b + 1; i < m_size; ++i)
+        if (is_undo(m_data[i].k))
+            m_data[j++] = m_data[i];
+    m_size = j;
+}
+
+// Abandons the top barrier's inner match: undoes everything above it and
+// removes it.
+void iterative_matcher::unwind_barrier() {
+    const std::size_t b = m_topBarrier;
+    m_topBarrier = m_data[b].index;
+    while (m_size > b + 1)
+        pop_undo(m_data[--m_size]);
+    m_size = b;
+}
+
+// The candidates of a repeated back-reference from `base`: lo, lo + w, ...,
+// hi. False when not even min copies follow.
+bool iterative_matcher::ref_bounds(const star_node& s, const char* base, ref_range& out) const {
+    std::ptrdiff_t avail = ref_count(s, m_st, base);
+    const bool matched = avail >= 0;
+    if (!matched)
+        avail = 0;
+    const auto min = static_cast<std::ptrdiff_t>(s.min);
+    if (avail < min)
+        return false;
+    out.w = matched ? ref_width(s, m_st) : 0;
+    const std::ptrdiff_t last = out.w == 0 ? min : avail;
+    out.lo = base + static_cast<std::size_t>(min) * out.w;
+    out.hi = base + static_cast<std::size_t>(last) * out.w;
+    return true;
+}
+
+// The candidate after `q` in the repetition's order, passing the follow
+// filter, or null.
+const char* iterative_matcher::ref_next(const star_node& s, const ref_range& range,
+                                        const char* q) const {
+    while (range.w != 0) {
+        if (s.greedy) {
+            if (q == range.lo)
+                return nullptr;
+            q -= range.w;
+        } else {
+            if (q == range.hi)
+                return nullptr;
+            q += range.w;
+        }
+        if (follow_ok(s, q, m_st.end))
+            return q;
+    }
+    return nullptr;
+}
+
+bool iterative_matcher::match_at(const char* start) {
+    m_size = 0;
+    m_topBarrier = SIZE_MAX;
+    m_savedCaps.clear();
+    m_savedPend.clear();
+    m_savedReps.clear();
+    const char* const end = m_st.end;
+    const node* n = m_st.prog->root;
+    const char* p = start;
+    const repeat_node* rep = nullptr; // the repetition repeat_step decides for
+
+    for (;;) {
+        switch (n->kind) {
+        case op::literal:
+            if (!literal_at(as_lit(n), p, end))
+                goto fail;
+            p += as_lit(n).length;
+            n = n->next;
+            continue;
+        case op::one_byte:
+            if (p == end || !as_set(n).table->test(static_cast<unsigned char>(*p)))
+                goto fail;
+            ++p;
+            n = n->next;
+            continue;
+        case op::backref: {
+            const std::ptrdiff_t len = backref_at(as_ref(n), m_st, p);
+            if (len < 0)
+                goto fail;
+            p += len;
+            n = n->next;
+            continue;
+        }
+        case op::group:
+        case op::atomic: {
+            const group_node& g = as_group(n);
+            if (rejects(g, p, end))
+                goto fail;
+            if (g.kind == op::atomic) {
+                record& b = push(barrier);
+                b.n = &g;
+                b.a = p;
+                b.index = static_cast<std::uint32_t>(m_topBarrier);
+                m_topBarrier = m_size - 1;
+            } else if (g.capture >= 0) {
+                record& u = push(undo_pend);
+                u.index = static_cast<std::uint32_t>(g.capture);
+                u.a = m_st.pend[g.capture];
+                m_st.pend[g.capture] = p;
+            }
+            if (g.alt_count > 1) {
+                record& r = push(alt);
+                r.n = &g;
+                r.index = 1;
+                r.a = p;
+            }
+            n = g.alts[0];
+            continue;
+        }
+        case op::group_end: {
+            const group_node& g = owner_group(n);
+            if (g.capture >= 0) {
+                backref_tag& tag = m_st.caps[g.capture];
+                record& u = push(undo_cap);
+                u.index = static_cast<std::uint32_t>(g.capture);
+                u.a = tag.first;
+                u.b = tag.second;
+                u.count = tag.matched;
+                tag = backref_tag{m_st.pend[g.capture], p, true};
+            }
+            n = g.next;
+            continue;
+        }
+        case op::cond_ref:
+            n = branch(as_group(n), m_st.caps[as_group(n).cond_group].matched);
+            continue;
+        case op::cond_assert:
+            n = as_group(n).condition;
+            continue;
+        case op::assertion: {
+            const group_node& a = as_group(n);
+            const char* from = p;
+            if (a.behind) {
+                const auto dist = static_cast<std::size_t>(p - m_st.begin);
+                if (dist < a.min_width) {
+                    const bool holds = a.negative;
+                    if (a.conditional != nullptr) {
+                        n = branch(*a.conditional, holds);
+                        continue;
+                    }
+                    if (!holds)
+                        goto fail;
+                    n = a.next;
+                    continue;
+                }
+                from = p - std::min(a.max_width, dist);
+            }
+            record& b = push(barrier);
+            b.n = &a;
+            b.a = p;
+            b.b = from;
+            b.index = static_cast<std::uint32_t>(m_topBarrier);
+            m_topBarrier = m_size - 1;
+            if (a.alt_count > 1) {
+                record& r = push(alt);
+                r.n = &a;
+                r.index = 1;
+                r.a = from;
+            }
+            p = from;
+            n = a.alts[0];
+            continue;
+        }
+        case op::star: {
+            const star_node& s = as_star(n);
+            const char* q;
+            if (s.greedy) {
+                const char* hi = star_extent(s, p, end);
+                if (static_cast<std::size_t>(hi - p) < s.min)
+                    goto fail;
+                const char* lo = p + s.min;
+                q = greedy_candidate(s, lo, hi, end);
+                if (q == nullptr)
+                    goto fail;
+                if (q != lo) {
+                    record& r = push(star_greedy);
+                    r.n = &s;
+                    r.a = lo;
+                    r.b = q;
+                }
+            } else {
+                const char* lo = star_skip(s, p, end, s.min);
+                if (lo == nullptr || (q = lazy_candidate(s, p, lo, end)) == nullptr)
+                    goto fail;
+                record& r = push(star_lazy);
+                r.n = &s;
+                r.a = p;
+                r.b = q;
+            }
+            p = q;
+            n = s.next;
+            continue;
+        }
+        case op::star_ref: {
+            const star_node& s = as_star(n);
+            ref_range range;
+            if (!ref_bounds(s, p, range))
+                goto fail;
+            const char* q = s.greedy ? range.hi : range.lo;
+            if (!follow_ok(s, q, end) && (q = ref_next(s, range, q)) == nullptr)
+                goto fail;
+            record& r = push(ref_step);
+            r.n = &s;
+            r.a = p;
+            r.b = q;
+            p = q;
+            n = s.next;
+            continue;
+        }
+        case op::repeat: {
+            rep = &as_repeat(n);
+            repeat_state& st = m_st.reps[rep->id];
+            record& u = push(undo_rep);
+            u.index = rep->id;
+            u.count = st.count;
+            u.a = st.start;
+            st = repeat_state{0, nullptr};
+            goto repeat_step;
+        }
+        case op::repeat_tail: {
+            rep = &as_repeat(as_end(n).owner);
+            repeat_state& st = m_st.reps[rep->id];
+            record& u = push(undo_rep);
+            u.index = rep->id;
+            u.count = st.count;
+            u.a = st.start;
+            ++st.count;
+            // An iteration that matched the empty string starts no other.
+            if (p == st.start) {
+                n = rep->next;
+                continue;
+            }
+            goto repeat_step;
+        }
+        case op::inner_end: {
+            const group_node& owner = owner_group(n);
+            if (owner.kind == op::atomic) {
+                cut();
+                n = owner.next;
+                continue;
+            }
+            const record& b = m_data[m_topBarrier];
+            if (owner.behind && p != b.a)
+                goto fail;
+            p = b.a;
+            // The inner match succeeded: a positive assertion holds and keeps
+            // its groups, a negative one fails and gives them back.
+            if (!owner.negative) {
+                cut();
+                n = owner.conditional ? branch(*owner.conditional, true) : owner.next;
+                continue;
+            }
+            unwind_barrier();
+            if (owner.conditional == nullptr)
+                goto fail;
+            n = branch(*owner.conditional, false);
+            continue;
+        }
+        case op::recurse: {
+            if (p == m_st.rec_start) {
+                n = n->next;
+                continue;
+            }
+            const std::size_t groups = m_st.prog->capture_groups;
+            record& b = push(barrier);
+            b.n = n;
+            b.a = p;
+            b.b = m_st.rec_start;
+            b.count = m_savedCaps.size();
+            b.index = static_cast<std::uint32_t>(m_topBarrier);
+            m_topBarrier = m_size - 1;
+            m_savedCaps.insert(m_savedCaps.end(), m_st.caps, m_st.caps + groups);
+            m_savedPend.insert(m_savedPend.end(), m_st.pend, m_st.pend + groups);
+            m_savedReps.insert(m_savedReps.end(), m_st.reps, m_st.reps + m_st.prog->repeat_count);
+            m_st.rec_start = p;
+            ++m_st.rec_level;
+            n = m_st.prog->root;
+            continue;
+        }
+        case op::end_pattern: {
+            if (m_st.rec_level == 0) {
+                if (m_st.prev_empty && p == m_st.search_start)
+                    goto fail;
+                return true;
+            }
+            // The nested match of (?R) is complete: its groups do not outlive it.
+            const record b = m_data[m_topBarrier];
+            restore_recursion(b.count);
+            m_st.rec_start = b.b;
+            --m_st.rec_level;
+            cut();
+            n = b.n->next;
+            continue;
+        }
+        default:
+            if (!anchor_holds(n->kind, m_st, p))
+                goto fail;
+            n = n->next;
+            continue;
+        }
+
+    repeat_step : {
+        // At p with st.count iterations of `rep` done: another iteration or
+        // what follows, in the order greediness asks for.
+        repeat_state& st = m_st.reps[rep->id];
+        const bool mayIterate = st.count < rep->max;
+        if (st.count < rep->min || (rep->greedy && mayIterate)) {
+            if (st.count >= rep->min) {
+                record& r = push(rep_next);
+                r.n = rep;
+                r.a = p;
+            }
+            record& u = push(undo_rep);
+            u.index = rep->id;
+            u.count = st.count;
+            u.a = st.start;
+            st.start = p;
+            n = rep->body;
+            continue;
+        }
+        if (mayIterate) {
+            record& r = push(rep_body);
+            r.n = rep;
+            r.a = p;
+        }
+        n = rep->next;
+        continue;
+    }
+
+    fail:
+        for (;;) {
+            if (m_size == 0)
+                return false;
+            record& r = m_data[m_size - 1];
+            switch (r.k) {
+            case undo_cap:
+            case undo_pend:
+            case undo_rep:
+                pop_undo(r);
+                --m_size;
+                continue;
+            case alt: {
+                const group_node& g = as_group(r.n);
+                const std::uint32_t i = r.index;
+                p = r.a;
+                if (i + 1 < g.alt_count)
+                    ++r.index;
+                else
+                    --m_size;
+                n = g.alts[i];
+                break;
+            }
+            case star_greedy: {
+                const star_node& s = as_star(r.n);
+                const char* q = greedy_candidate(s, r.a, r.b - 1, end);
+                if (q == nullptr) {
+                    --m_size;
+                    continue;
+                }
+                if (q == r.a)
+                    --m_size;
+                else
+                    r.b = q;
+                p = q;
+                n = s.next;
+                break;
+            }
+            case star_lazy: {
+                const star_node& s = as_star(r.n);
+                const char* q = lazy_next(s, r.a, r.b, end);
+                if (q == nullptr) {
+                    --m_size;
+                    continue;
+                }
+                r.b = q;
+                p = q;
+                n = s.next;
+                break;
+            }
+            case ref_step: {
+                const star_node& s = as_star(r.n);
+                ref_range range;
+                const char* q = nullptr;
+                if (ref_bounds(s, r.a, range))
+                    q = ref_next(s, range, r.b);
+                if (q == nullptr) {
+                    --m_size;
+                    continue;
+                }
+                r.b = q;
+                p = q;
+                n = s.next;
+                break;
+            }
+            case rep_next:
+                p = r.a;
+                n = as_repeat(r.n).next;
+                --m_size;
+                break;
+            case rep_body: {
+                const repeat_node& rp = as_repeat(r.n);
+                p = r.a;
+                --m_size;
+                repeat_state& st = m_st.reps[rp.id];
+                record& u = push(undo_rep);
+                u.index = rp.id;
+                u.count = st.count;
+                u.a = st.start;
+                st.start = p;
+                n = rp.body;
+                break;
+            }
+            case barrier: {
+                if (resume_barrier(n, p))
+                    break;
+                continue;
+            }
+            }
+            break;
+        }
+    }
+}
+
+// The inner match of the top barrier has no way left. Answers true with the
+// place to go on in `n` and `p`, false to keep failing.
+bool iterative_matcher::resume_barrier(const node*& n, const char*& p) {
+    record& b = m_data[m_size - 1];
+    const node* owner = b.n;
+    if (owner->kind == op::recurse) {
+        m_st.rec_start = b.b;
+        --m_st.rec_level;
+        drop_recursion(b.count);
+        m_topBarrier = b.index;
+        --m_size;
+        return false;
+    }
+    const group_node& g = as_group(owner);
+    if (g.kind == op::atomic) {
+        m_topBarrier = b.index;
+        --m_size;
+        return false;
+    }
+    if (g.behind && b.b < b.a - g.min_width) {
+        // Look-behind: the next start, nearer to the position.
+        p = ++b.b;
+        if (g.alt_count > 1) {
+            record& r = push(alt);
+            r.n = &g;
+            r.index = 1;
+            r.a = p;
+        }
+        n = g.alts[0];
+        return true;
+    }
+    p = b.a;
+    m_topBarrier = b.index;
+    --m_size;
+    const bool holds = g.negative;
+    if (g.conditional != nullptr) {
+        n = branch(*g.conditional, holds);
+        return true;
+    }
+    n = g.next;
+    return holds;
+}
+
+void iterative_matcher::restore_recursion(std::size_t mark) {
+    const std::size_t groups = m_st.prog->capture_groups;
+    const std::size_t reps = m_st.prog->repeat_count;
+    std::copy_n(m_savedCaps.begin() + static_cast<std::ptrdiff_t>(mark), groups, m_st.caps);
+    std::copy_n(m_savedPend.begin() + static_cast<std::ptrdiff_t>(mark), groups, m_st.pend);
+    const std::size_t repMark = mark / (groups == 0 ? 1 : groups) * reps;
+    std::copy_n(m_savedReps.begin() + static_cast<std::ptrdiff_t>(repMark), reps, m_st.reps);
+    drop_recursion(mark);
+}
+
+void iterative_matcher::drop_recursion(std::size_t mark) {
+    const std::size_t groups = m_st.prog->capture_groups;
+    const std::size_t reps = m_st.prog->repeat_count;
+    m_savedCaps.resize(mark);
+    m_savedPend.resize(mark);
+    m_savedReps.resize(mark / (groups == 0 ? 1 : groups) * reps);
+}
+
+} // namespace regex::detail

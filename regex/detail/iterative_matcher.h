@@ -1,0 +1,88 @@
+// The iterative matcher: the same backtracking search as the recursive
+// matcher, with its choice points and undo records on a stack of its own
+// instead of the thread's stack, so that no subject is too long for it.
+//
+// The search walks the node sequences in a loop. A choice point (another
+// alternative, a repetition that can give back or take more, the other way
+// out of a group repetition, the start of an atomic group or assertion) pushes
+// a record and goes on with its first choice; every change to the group
+// results or repetition counters pushes an undo record. On failure records are
+// popped: undo records restore, the first choice record found resumes. The
+// first 1024 bytes of that stack live in the matcher object; more comes from
+// the heap and is freed by release() at the end of every attempt.
+#pragma once
+
+#include "regex/detail/match_state.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace regex::detail {
+
+class iterative_matcher {
+public:
+    explicit iterative_matcher(match_state& st);
+    ~iterative_matcher();
+    iterative_matcher(const iterative_matcher&) = delete;
+    iterative_matcher& operator=(const iterative_matcher&) = delete;
+
+    // Tries group 0 at `p`; on success the group results are in st.caps.
+    // Throws std::bad_alloc when its stack cannot grow.
+    bool match_at(const char* p);
+    // Frees the heap part of the stack.
+    void release();
+
+private:
+    enum kind : std::uint8_t {
+        undo_cap,    // index: group; a, b, count: its previous result
+        undo_pend,   // index: group; a: its previous pending start
+        undo_rep,    // index: repetition id; count, a: its previous state
+        alt,         // n: group; index: next alternative; a: position
+        star_greedy, // n: repetition; a: lowest position; b: current position
+        star_lazy,   // n: repetition; a: where it began; b: current position
+        ref_step,    // n: repetition of a back-reference; a: where it began; b: current
+        rep_next,    // n: group repetition; a: position to go on after it
+        rep_body,    // n: group repetition; a: position to start another iteration
+        barrier,     // n: atomic group, assertion or (?R); a: position; b: look-behind
+                     // start or outer (?R) start; index: enclosing barrier; count: save mark
+    };
+    struct record {
+        kind k;
+        std::uint32_t index;
+        const node* n;
+        std::size_t count;
+        const char* a;
+        const char* b;
+    };
+
+    struct ref_range {
+        const char* lo = nullptr;
+        const char* hi = nullptr;
+        std::size_t w = 0;
+    };
+
+    record& push(kind k);
+    void pop_undo(const record& r);
+    void cut();
+    void unwind_barrier();
+    bool resume_barrier(const node*& n, const char*& p);
+    bool ref_bounds(const star_node& s, const char* base, ref_range& out) const;
+    const char* ref_next(const star_node& s, const ref_range& range, const char* q) const;
+    void restore_recursion(std::size_t mark);
+    void drop_recursion(std::size_t mark);
+
+    match_state& m_st;
+    static constexpr std::size_t inline_records = 1024 / sizeof(record);
+    record m_inline[inline_records];
+    record* m_data = m_inline;
+    std::size_t m_size = 0;
+    std::size_t m_capacity = inline_records;
+    std::size_t m_topBarrier = SIZE_MAX;
+    // Group results and counters saved around (?R).
+    std::vector<backref_tag> m_savedCaps;
+    std::vector<const char*> m_savedPend;
+    std::vector<repeat_state> m_savedReps;
+};
+
+} // namespace regex::detail

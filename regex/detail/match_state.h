@@ -1,0 +1,229 @@
+// What both matchers share: the state of one match call (subject bounds,
+// group results being built, pending group starts, repetition counters) and
+// the node tests that do not backtrack (literals, anchors, back-references,
+// the scanning loops of single-byte repetitions). Keeping these in one place
+// is what makes the two matchers give the same answers.
+#pragma once
+
+#include "regex/backref_tag.h"
+#include "regex/detail/char_class.h"
+#include "regex/detail/charset.h"
+#include "regex/detail/nodes.h"
+#include "regex/detail/program.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+namespace regex::detail {
+
+// A fixed-size array that lives inline when small (no heap in the common case).
+template <class T, std::size_t Inline> class small_array {
+public:
+    explicit small_array(std::size_t n) {
+        if (n > Inline) {
+            m_heap = std::make_unique<T[]>(n);
+            m_data = m_heap.get();
+        } else {
+            m_data = m_inline;
+        }
+    }
+    small_array(const small_array&) = delete;
+    small_array& operator=(const small_array&) = delete;
+    T* data() { return m_data; }
+
+private:
+    T m_inline[Inline]{};
+    std::unique_ptr<T[]> m_heap;
+    T* m_data;
+};
+
+struct repeat_state {
+    std::size_t count = 0;       // iterations done
+    const char* start = nullptr; // where the current iteration began
+};
+
+// The state of one match call; the arrays belong to the caller.
+struct match_state {
+    const program* prog = nullptr;
+    const char* begin = nullptr;
+    const char* end = nullptr;
+    const char* search_start = nullptr; // where the current search began
+    bool prev_empty = false;            // the previous match was empty
+    backref_tag* caps = nullptr;        // capture_groups entries
+    const char** pend = nullptr;        // pending start of each capturing group
+    repeat_state* reps = nullptr;       // repeat_count entries
+    const char* rec_start = nullptr;    // where the innermost (?R) level began
+    unsigned rec_level = 0;             // nested (?R) levels
+};
+
+inline bool is_word(const char* p) {
+    return charset::shared('w').test(static_cast<unsigned char>(*p));
+}
+
+// The zero-width tests ^ $ \A \Z \z \b \B.
+inline bool anchor_holds(op kind, const match_state& st, const char* p) {
+    switch (kind) {
+    case op::subject_begin:
+        return p == st.begin;
+    case op::line_begin:
+        return p == st.begin || p[-1] == '\n';
+    case op::end_or_final_lf:
+        return p == st.end || (p + 1 == st.end && *p == '\n');
+    case op::line_end:
+        return p == st.end || *p == '\n';
+    case op::subject_end:
+        return p == st.end;
+    case op::word_boundary:
+    case op::not_word_boundary: {
+        const bool before = p > st.begin && is_word(p - 1);
+        const bool after = p < st.end && is_word(p);
+        return (before != after) == (kind == op::word_boundary);
+    }
+    default:
+        return true;
+    }
+}
+
+inline bool literal_at(const lit_node& l, const char* p, const char* end) {
+    if (static_cast<std::size_t>(end - p) < l.length)
+        return false;
+    if (!l.icase)
+        return std::memcmp(p, l.bytes, l.length) == 0;
+    const auto* s = reinterpret_cast<const unsigned char*>(p);
+    for (std::uint32_t i = 0; i < l.length; ++i)
+        if (to_lower(s[i]) != l.bytes[i])
+            return false;
+    return true;
+}
+
+// The length of the back-referenced text when it follows at `p`, else -1.
+inline std::ptrdiff_t backref_at(const backref_node& r, const match_state& st, const char* p) {
+    const backref_tag& g = st.caps[r.number];
+    if (!g.matched)
+        return -1;
+    const std::ptrdiff_t len = g.second - g.first;
+    if (st.end - p < len)
+        return -1;
+    if (!r.icase)
+        return std::memcmp(p, g.first, static_cast<std::size_t>(len)) == 0 ? len : -1;
+    for (std::ptrdiff_t i = 0; i < len; ++i)
+        if (to_upper(static_cast<unsigned char>(p[i])) !=
+            to_upper(static_cast<unsigned char>(g.first[i])))
+            return -1;
+    return len;
+}
+
+// ---- single-byte repetitions
+
+inline bool follow_ok(const star_node& s, const char* q, const char* end) {
+    return s.follow == nullptr || (q < end && s.follow->test(static_cast<unsigned char>(*q)));
+}
+
+// The position after `count` atoms from `p`, or null when they are not there.
+inline const char* star_skip(const star_node& s, const char* p, const char* end,
+                             std::size_t count) {
+    if (static_cast<std::size_t>(end - p) < count)
+        return nullptr;
+    if (s.any)
+        return p + count;
+    const char* stop = p + count;
+    for (; p < stop; ++p)
+        if (!s.atom->test(static_cast<unsigned char>(*p)))
+            return nullptr;
+    return p;
+}
+
+// The farthest position the atom reaches from `p` (at most max atoms).
+inline const char* star_extent(const star_node& s, const char* p, const char* end) {
+    const std::size_t room = static_cast<std::size_t>(end - p);
+    const char* stop = p + std::min(room, s.max);
+    if (s.any)
+        return stop;
+    const auto& in = s.atom->in;
+    while (p < stop && in[static_cast<unsigned char>(*p)])
+        ++p;
+    return p;
+}
+
+// Greedy: the highest position in [lo, q] after which the rest can begin,
+// or null.
+inline const char* greedy_candidate(const star_node& s, const char* lo, const char* q,
+                                    const char* end) {
+    if (s.follow == nullptr)
+        return q;
+    if (q == end) {
+        if (q == lo)
+            return nullptr;
+        --q;
+    }
+    if (s.follow_single >= 0) {
+        const void* hit = memrchr(lo, s.follow_single, static_cast<std::size_t>(q - lo) + 1);
+        return static_cast<const char*>(hit);
+    }
+    const auto& in = s.follow->in;
+    for (;;) {
+        if (in[static_cast<unsigned char>(*q)])
+            return q;
+        if (q == lo)
+            return nullptr;
+        --q;
+    }
+}
+
+// Lazy: the lowest position at or after `q` (all bytes before it taken by the
+// atom, at most max atoms after `base`) after which the rest can begin, or null.
+inline const char* lazy_candidate(const star_node& s, const char* base, const char* q,
+                                  const char* end) {
+    const std::size_t room = static_cast<std::size_t>(end - base);
+    const char* limit = base + std::min(room, s.max);
+    if (s.follow == nullptr)
+        return q;
+    if (s.lazy_stop_single >= 0) {
+        const void* hit =
+            q < limit ? std::memchr(q, s.lazy_stop_single, static_cast<std::size_t>(limit - q))
+                      : nullptr;
+        q = hit ? static_cast<const char*>(hit) : limit;
+    } else {
+        const auto& stop = s.lazy_stop->in;
+        while (q < limit && !stop[static_cast<unsigned char>(*q)])
+            ++q;
+    }
+    return follow_ok(s, q, end) ? q : nullptr;
+}
+
+// Lazy: the next candidate after `q`, one more atom taken, or null.
+inline const char* lazy_next(const star_node& s, const char* base, const char* q, const char* end) {
+    if (q == end || static_cast<std::size_t>(q - base) >= s.max ||
+        !s.atom->test(static_cast<unsigned char>(*q)))
+        return nullptr;
+    return lazy_candidate(s, base, q + 1, end);
+}
+
+// ---- repeated back-references: their candidates are base + i * width.
+
+inline std::size_t ref_width(const star_node& s, const match_state& st) {
+    const backref_tag& g = st.caps[s.ref->number];
+    return static_cast<std::size_t>(g.second - g.first);
+}
+
+// How many copies of the referenced text follow at `p` (at most max); -1 when
+// the group has not matched.
+inline std::ptrdiff_t ref_count(const star_node& s, const match_state& st, const char* p) {
+    if (!st.caps[s.ref->number].matched)
+        return -1;
+    const std::size_t w = ref_width(s, st);
+    if (w == 0)
+        return static_cast<std::ptrdiff_t>(std::min<std::size_t>(s.max, s.min));
+    std::size_t n = 0;
+    while (n < s.max) {
+        const std::ptrdiff_t len = backref_at(*s.ref, st, p);
+        if (len < 0)
+            break;
+        p += len;
+        ++n;
+    }
+    return static_cast<std::ptrdiff_t>(n);
+}
+
+} // namespace regex::detail

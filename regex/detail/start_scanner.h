@@ -1,0 +1,41 @@
+// The start scanner: jumps to the next place where a pattern's literal prefix
+// occurs (Horspool's method), so that the matcher is only tried where a match
+// can begin.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace regex::detail {
+
+class start_scanner {
+public:
+    struct unit {
+        unsigned char byte; // lower-cased when icase
+        bool icase;
+    };
+
+    start_scanner() = default;
+    // At most 255 units are used.
+    explicit start_scanner(const std::vector<unit>& prefix);
+
+    bool empty() const { return m_length == 0; }
+    std::size_t length() const { return m_length; }
+
+    // The first position in [from, last] where the prefix occurs in full
+    // (the subject ends at `end`), or null.
+    const char* find(const char* from, const char* last, const char* end) const;
+
+private:
+    bool equal_at(const unsigned char* s) const;
+
+    std::size_t m_length = 0;
+    std::array<unsigned char, 255> m_bytes{};
+    std::array<bool, 255> m_icase{};
+    std::array<std::uint8_t, 256> m_skip{};
+    bool m_anyIcase = false;
+};
+
+} // namespace regex::detail
