@@ -203,10 +203,9 @@ bool first_bytes::walk(const node* n, byte_table& out) {
             n = as_end(n).owner->next;
             continue;
         case op::inner_end:
-            if (as_end(n).owner->kind == op::assertion)
-                return true;
-            n = as_end(n).owner->next;
-            continue;
+            // An atomic group or assertion takes the first way through its
+            // inner pattern, whatever follows it: nothing is known here.
+            return true;
         case op::repeat_tail:
             return walk_tail(as_repeat(as_end(n).owner), out);
         case op::backref:
