@@ -4,8 +4,82 @@
 
 namespace {
 
+using Values = ServiceTestBed::DomainValues;
+
 bool StartsWith(const std::string& strText, const std::string& strPrefix) {
     return strText.compare(0, strPrefix.size(), strPrefix) == 0;
+}
+
+// How a search service's request names what it asks: the key of the query
+// text, its two operators, and the key that makes a plain search the second.
+struct SearchForm {
+    struct Operator {
+        std::string strPrefix;
+        std::string Values::*pValue;
+        const char* pszWord; // after the count in Google's English bar
+    };
+    const char* pszQueryKey;
+    Operator operators[2];
+    const char* pszSecondKey;
+    std::string Values::*pSearch1;
+    std::string Values::*pSearch2;
+};
+
+const SearchForm kGoogleForm = {
+    "q",
+    {{"site:", &Values::strGoogleSite, "from"}, {"link:", &Values::strGoogleLink, "linking to"}},
+    "filter",
+    &Values::strGoogleSearch1,
+    &Values::strGoogleSearch2};
+const SearchForm kBaiduForm = {
+    "wd",
+    {{"site:", &Values::strBaiduSite, ""}, {"Link:", &Values::strBaiduLink, ""}},
+    "cl",
+    &Values::strBaiduSearch1,
+    &Values::strBaiduSearch2};
+
+// What one request asks: its query text, the value its page shows and the
+// word after the count.
+struct Asked {
+    std::string strQuery;
+    std::string Values::*pValue;
+    const char* pszWord;
+};
+
+Asked AskedOf(const SearchForm& form, const httplib::Request& req) {
+    const std::string strQuery = req.get_param_value(form.pszQueryKey);
+    for (const auto& op : form.operators) {
+        if (StartsWith(strQuery, op.strPrefix)) {
+            return {strQuery, op.pValue, op.pszWord};
+        }
+    }
+    const bool bSecond = req.get_param_value(form.pszSecondKey) == "0";
+    return {strQuery, bSecond ? form.pSearch2 : form.pSearch1, "for"};
+}
+
+struct ErrorReply {
+    int nStatus;
+    const char* pszReason;
+    const char* pszMessage;
+};
+
+ErrorReply ErrorOf(ServiceTestBed::Service service) {
+    using Service = ServiceTestBed::Service;
+    switch (service) {
+    case Service::PageRank:
+        return {403, "Forbidden", "Your client does not have permission to get this URL."};
+    case Service::Alexa:
+        return {502, "Bad Gateway", "The server could not reach its data store."};
+    case Service::Google:
+        return {503, "Service Unavailable",
+                "We're sorry... but your computer or network may be sending automated "
+                "queries. To protect our users, we can't process your request right now."};
+    case Service::Baidu:
+        return {500, "Internal Server Error", "The server is busy. Please try again later."};
+    case Service::Unknown:
+        break;
+    }
+    return {404, "Not Found", "The requested URL was not found on this server."};
 }
 
 } // namespace
@@ -60,9 +134,19 @@ bool ServiceTestBed::WaitForRequests(std::size_t n, std::chrono::milliseconds ti
     return m_changed.wait_for(lock, timeout, [&] { return m_requests.size() >= n; });
 }
 
+void ServiceTestBed::SetDomain(const std::string& strDomain, DomainValues values) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_domains[strDomain] = std::move(values);
+}
+
 void ServiceTestBed::SetPageRank(const std::string& strDomain, const std::string& strText) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_pageRanks[strDomain] = strText;
+    m_domains[strDomain].strPageRank = strText;
+}
+
+void ServiceTestBed::SetFault(Service service, Fault fault) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_faults[service] = fault;
 }
 
 void ServiceTestBed::SetHandler(Service service, Handler handler) {
@@ -121,15 +205,7 @@ void ServiceTestBed::Answer(const httplib::Request& req, httplib::Response& res)
         handler(req, res);
         return;
     }
-    switch (service) {
-    case Service::PageRank:
-        AnswerPageRank(req, res);
-        break;
-    default:
-        res.status = 404;
-        res.set_content("<html><body>Not Found</body></html>", "text/html");
-        break;
-    }
+    AnswerService(service, req, res);
 }
 
 void ServiceTestBed::Record(Service service, const httplib::Request& req) {
@@ -146,15 +222,84 @@ void ServiceTestBed::WaitWhileSilent(Service service) {
     m_changed.wait(lock, [&] { return m_bStopping || !m_silent[service]; });
 }
 
+ServiceTestBed::DomainValues ServiceTestBed::Values(const std::string& strDomain) const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (auto it = m_domains.find(strDomain); it != m_domains.end()) {
+        return it->second;
+    }
+    DomainValues unknown;
+    unknown.strPageRank = "5";
+    return unknown;
+}
+
+ServiceTestBed::Fault ServiceTestBed::FaultOf(Service service) const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto it = m_faults.find(service);
+    return it == m_faults.end() ? Fault::None : it->second;
+}
+
+void ServiceTestBed::AnswerService(Service service, const httplib::Request& req,
+                                   httplib::Response& res) const {
+    const Fault fault = FaultOf(service);
+    if (service == Service::Unknown || fault == Fault::ErrorPage) {
+        const ErrorReply error = ErrorOf(service);
+        res.status = error.nStatus;
+        res.set_content(service_pages::ErrorPage(error.nStatus, error.pszReason, error.pszMessage),
+                        "text/html; charset=UTF-8");
+        return;
+    }
+    if (fault == Fault::EmptyBody) {
+        res.set_content("", "text/html");
+        return;
+    }
+    switch (service) {
+    case Service::PageRank:
+        AnswerPageRank(req, res);
+        break;
+    case Service::Alexa:
+        AnswerAlexa(req, res);
+        break;
+    case Service::Google:
+        AnswerGoogle(req, res);
+        break;
+    default:
+        AnswerBaidu(req, res);
+        break;
+    }
+}
+
 void ServiceTestBed::AnswerPageRank(const httplib::Request& req, httplib::Response& res) const {
     const std::string strQuery = req.get_param_value("q");
     const std::string strDomain = StartsWith(strQuery, "info:") ? strQuery.substr(5) : strQuery;
-    std::string strValue = "5";
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (auto it = m_pageRanks.find(strDomain); it != m_pageRanks.end()) {
-            strValue = it->second;
-        }
+    res.set_content(service_pages::PageRankReply(Values(strDomain).strPageRank),
+                    "text/html; charset=UTF-8");
+}
+
+void ServiceTestBed::AnswerAlexa(const httplib::Request& req, httplib::Response& res) const {
+    const std::string strDomain = req.get_param_value("url");
+    res.set_content(service_pages::AlexaReply(strDomain, Values(strDomain).strAlexa), "text/xml");
+}
+
+void ServiceTestBed::AnswerGoogle(const httplib::Request& req, httplib::Response& res) const {
+    const Asked asked = AskedOf(kGoogleForm, req);
+    const DomainValues values = Values(service_pages::QueryDomain(asked.strQuery));
+    const std::string strPage = service_pages::GooglePage(values.googleLayout, asked.strQuery,
+                                                          asked.pszWord, values.*asked.pValue);
+    if (values.googleLayout == GoogleLayout::ChineseBar &&
+        FaultOf(Service::Google) != Fault::Utf8Page) {
+        res.set_content(service_pages::ToGbk(strPage), "text/html; charset=GB2312");
+    } else {
+        res.set_content(strPage, "text/html; charset=UTF-8");
     }
-    res.set_content("Rank_1:1:" + strValue + "\n", "text/plain");
+}
+
+void ServiceTestBed::AnswerBaidu(const httplib::Request& req, httplib::Response& res) const {
+    const Asked asked = AskedOf(kBaiduForm, req);
+    const DomainValues values = Values(service_pages::QueryDomain(asked.strQuery));
+    const std::string strPage = service_pages::BaiduPage(asked.strQuery, values.*asked.pValue);
+    if (FaultOf(Service::Baidu) == Fault::Utf8Page) {
+        res.set_content(strPage, "text/html;charset=utf-8");
+    } else {
+        res.set_content(service_pages::ToGbk(strPage), "text/html;charset=gb2312");
+    }
 }
