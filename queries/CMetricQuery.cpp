@@ -2,7 +2,9 @@
 
 #include "net/CWebClient.h"
 #include "queries/TextHelpers.h"
+#include "regex/regex.h"
 
+#include <cstdint>
 #include <span>
 #include <string_view>
 
@@ -21,19 +23,120 @@ std::string ParsePageRankReply(const std::string& strReply) {
     return ReplaceAll(std::string_view(strReply).substr(nStart), "\n", "");
 }
 
-// The reply patterns of these services need the pattern engine; until it is
-// in place their replies yield no value, though the requests are sent.
-std::string ParseAlexaReply(const std::string&) {
+// Every reply pattern is compiled case-insensitive, global, with "." taking
+// line breaks, and keeps the groups of every match in order.
+constexpr std::uint32_t kReplyFlags =
+    regex::ignore_case | regex::global | regex::single_line | regex::all_backrefs;
+
+// How a value is read out of a reply: the pattern and the group rule. The
+// value is the first non-empty group of the first match.
+struct SReplyRule {
+    std::string (*makePattern)();
+    // When the first match's groups are all empty, take the first count text
+    // among the entries of the later matches.
+    bool bLaterMatches;
+    // A first match holding this byte has run past the element it started
+    // in, so its group belongs to another element: no value ('\0': no bound).
+    char chElementEnd;
+};
+
+std::string AlexaPattern() {
+    return "<POPULARITY URL=.*? TEXT=\"([0-9]*?)\"";
+}
+
+// The result-statistics element of the newer page layout, and the head of the
+// older one, whose bold count is followed by a word.
+constexpr std::string_view kGoogleStats = "<div id=resultStats>[^0-9]*([0-9,]*).*?<nobr>";
+constexpr std::string_view kGoogleBar =
+    "<div id=ssb><div id=prs>.*</div><p id=resultStats>&nbsp;.*?<b>([0-9,]*?)</b>";
+// The words after the older layout's count: the query's own word, then "for",
+// the counting word in GBK, a bare blank.
+constexpr std::string_view kGoogleLaterWords[] = {" for", " \xB8\xF6", " "};
+
+constexpr std::size_t GooglePatternLength(std::string_view strWord) {
+    std::size_t nLength = kGoogleStats.size() + 4 * (1 + kGoogleBar.size()) + strWord.size();
+    for (std::string_view strLater : kGoogleLaterWords) {
+        nLength += strLater.size();
+    }
+    return nLength;
+}
+static_assert(GooglePatternLength(" from") == 366 && GooglePatternLength(" linking to") == 372);
+
+std::string GooglePattern(std::string_view strWord) {
+    std::string strPattern(kGoogleStats);
+    strPattern.reserve(GooglePatternLength(strWord));
+    auto addBar = [&](std::string_view strAfter) {
+        strPattern.append("|").append(kGoogleBar).append(strAfter);
+    };
+    addBar(strWord);
+    for (std::string_view strLater : kGoogleLaterWords) {
+        addBar(strLater);
+    }
+    return strPattern;
+}
+
+std::string GoogleSitePattern() {
+    return GooglePattern(" from");
+}
+
+std::string GoogleLinkPattern() {
+    return GooglePattern(" linking to");
+}
+
+// The result page's own words in GBK ("Baidu it, found related web pages"),
+// the skipped non-digits and the count, then the GBK counting word for
+// documents.
+constexpr std::string_view kBaiduPattern =
+    "\xB0\xD9\xB6\xC8\xD2\xBB\xCF\xC2\xA3\xAC\xD5\xD2\xB5\xBD\xCF\xE0\xB9\xD8\xCD\xF8\xD2\xB3"
+    "[^0-9]*([0-9,]*?)"
+    "\xC6\xAA";
+static_assert(kBaiduPattern.size() == 41);
+
+std::string BaiduPattern() {
+    return std::string(kBaiduPattern);
+}
+
+constexpr SReplyRule kAlexaReply = {AlexaPattern, false, '>'};
+constexpr SReplyRule kGoogleSiteReply = {GoogleSitePattern, true, '\0'};
+constexpr SReplyRule kGoogleLinkReply = {GoogleLinkPattern, true, '\0'};
+constexpr SReplyRule kBaiduReply = {BaiduPattern, false, '\0'};
+
+// Digits and thousands commas, at least one digit.
+bool IsCountText(std::string_view strText) {
+    return strText.find_first_not_of("0123456789,") == std::string_view::npos &&
+           strText.find_first_of("0123456789") != std::string_view::npos;
+}
+
+std::string ReadValue(const regex::match_backrefs& results, std::size_t nEntriesPerMatch,
+                      const SReplyRule& rule) {
+    if (rule.chElementEnd != '\0' &&
+        results.group(0).view().find(rule.chElementEnd) != std::string_view::npos) {
+        return {};
+    }
+    for (std::size_t i = 1; i < nEntriesPerMatch; ++i) {
+        if (results.group(i).length() > 0) {
+            return results.group(i).text();
+        }
+    }
+    if (rule.bLaterMatches) {
+        for (std::size_t i = nEntriesPerMatch; i < results.group_count(); ++i) {
+            if (IsCountText(results.group(i).view())) {
+                return results.group(i).text();
+            }
+        }
+    }
     return {};
 }
-std::string ParseGoogleSiteReply(const std::string&) {
-    return {};
-}
-std::string ParseGoogleLinkReply(const std::string&) {
-    return {};
-}
-std::string ParseBaiduReply(const std::string&) {
-    return {};
+
+template <const SReplyRule& kRule> std::string ParseReply(const std::string& strReply) {
+    // Compiled once per thread: a compiled pattern serves one thread at a time.
+    thread_local const regex::compiled_pattern pattern(kRule.makePattern(), kReplyFlags,
+                                                       regex::mode_recursive);
+    regex::match_backrefs results;
+    if (!regex::run_match(pattern, results, strReply.data(), strReply.data() + strReply.size())) {
+        return {};
+    }
+    return ReadValue(results, pattern.group_count(), kRule);
 }
 
 } // namespace
@@ -70,39 +173,39 @@ std::string CMetricQuery::QueryPageRank(std::string strDomain) {
 }
 
 std::string CMetricQuery::QueryAlexaRank(std::string strDomain) {
-    return Run(kAlexaRank, strDomain, ParseAlexaReply);
+    return Run(kAlexaRank, strDomain, ParseReply<kAlexaReply>);
 }
 
 std::string CMetricQuery::QueryGoogleSite(std::string strDomain) {
-    return Run(kGoogleSite, strDomain, ParseGoogleSiteReply);
+    return Run(kGoogleSite, strDomain, ParseReply<kGoogleSiteReply>);
 }
 
 std::string CMetricQuery::QueryGoogleLink(std::string strDomain) {
-    return Run(kGoogleLink, strDomain, ParseGoogleLinkReply);
+    return Run(kGoogleLink, strDomain, ParseReply<kGoogleLinkReply>);
 }
 
 std::string CMetricQuery::QueryGoogleSearch1(std::string strDomain) {
-    return Run(kGoogleSearch1, strDomain, ParseGoogleSiteReply);
+    return Run(kGoogleSearch1, strDomain, ParseReply<kGoogleSiteReply>);
 }
 
 std::string CMetricQuery::QueryGoogleSearch2(std::string strDomain) {
-    return Run(kGoogleSearch2, strDomain, ParseGoogleSiteReply);
+    return Run(kGoogleSearch2, strDomain, ParseReply<kGoogleSiteReply>);
 }
 
 std::string CMetricQuery::QueryBaiduSite(std::string strDomain) {
-    return Run(kBaiduSite, strDomain, ParseBaiduReply);
+    return Run(kBaiduSite, strDomain, ParseReply<kBaiduReply>);
 }
 
 std::string CMetricQuery::QueryBaiduLink(std::string strDomain) {
-    return Run(kBaiduLink, strDomain, ParseBaiduReply);
+    return Run(kBaiduLink, strDomain, ParseReply<kBaiduReply>);
 }
 
 std::string CMetricQuery::QueryBaiduSearch1(std::string strDomain) {
-    return Run(kBaiduSearch1, strDomain, ParseBaiduReply);
+    return Run(kBaiduSearch1, strDomain, ParseReply<kBaiduReply>);
 }
 
 std::string CMetricQuery::QueryBaiduSearch2(std::string strDomain) {
-    return Run(kBaiduSearch2, strDomain, ParseBaiduReply);
+    return Run(kBaiduSearch2, strDomain, ParseReply<kBaiduReply>);
 }
 
 std::string CMetricQuery::Run(const std::function<std::string()>& makeUrl,

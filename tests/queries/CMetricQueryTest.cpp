@@ -1,5 +1,7 @@
 #include "queries/CMetricQuery.h"
 
+#include "tests/support/ServiceTestBed.h"
+
 #include <gtest/gtest.h>
 #include <httplib.h>
 
@@ -7,66 +9,16 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
-#include <mutex>
 #include <regex>
 #include <string>
 #include <thread>
 #include <vector>
 
-using namespace std::chrono_literals;
-
 namespace {
 
-// A local server that answers every GET with one fixed reply and records the
-// path and query of each request as sent.
-class ReplyServer {
-public:
-    ReplyServer() {
-        m_server.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_targets.push_back(req.target);
-            res.status = m_nStatus;
-            res.set_content(m_strReply, "text/plain");
-        });
-        m_nPort = m_server.bind_to_any_port("127.0.0.1");
-        EXPECT_GT(m_nPort, 0);
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-    }
-
-    ~ReplyServer() {
-        // A stop before the accept loop has started would be lost.
-        while (m_nPort > 0 && !m_server.is_running()) {
-            std::this_thread::sleep_for(1ms);
-        }
-        m_server.stop();
-        m_thread.join();
-    }
-
-    void Reply(int nStatus, std::string strReply) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_nStatus = nStatus;
-        m_strReply = std::move(strReply);
-    }
-
-    std::vector<std::string> Targets() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_targets;
-    }
-
-    CServiceHosts Hosts() const {
-        return CServiceHosts::AllOn("127.0.0.1:" + std::to_string(m_nPort));
-    }
-
-private:
-    httplib::Server m_server;
-    std::thread m_thread;
-    int m_nPort = 0;
-    std::mutex m_mutex;
-    int m_nStatus = 200;
-    std::string m_strReply;
-    std::vector<std::string> m_targets;
-};
+using Service = ServiceTestBed::Service;
 
 // A port on which nothing listens: bound once by the system, then released.
 int UnusedPort() {
@@ -85,18 +37,37 @@ const char kToken[] = "&timestamp=[0-9a-f]{32}";
 
 class MetricQueryTest : public ::testing::Test {
 protected:
-    ReplyServer m_server;
-    CMetricQuery m_query{m_server.Hosts()};
+    ServiceTestBed m_bed;
+    CMetricQuery m_query{m_bed.Hosts()};
+
+    // Every service answers with this status and body.
+    void Reply(int nStatus, const std::string& strBody) {
+        for (Service service :
+             {Service::PageRank, Service::Alexa, Service::Google, Service::Baidu}) {
+            m_bed.SetHandler(service, [=](const httplib::Request&, httplib::Response& res) {
+                res.status = nStatus;
+                res.set_content(strBody, "text/html");
+            });
+        }
+    }
+
+    std::vector<std::string> Targets() const {
+        std::vector<std::string> targets;
+        for (const auto& request : m_bed.Requests()) {
+            targets.push_back(request.strTarget);
+        }
+        return targets;
+    }
 };
 
 TEST_F(MetricQueryTest, PageRankRequestCarriesChecksumAndEncodedDomain) {
-    m_server.Reply(200, "Rank_1:1:7\n");
+    Reply(200, "Rank_1:1:7\n");
     EXPECT_EQ(m_query.QueryPageRank("abc"), "7");
     EXPECT_EQ(m_query.QueryPageRank("a.b-c"), "7");
 
     const std::string strHead = "/search\\?client=navclient-auto&ch=6";
     const std::string strMiddle = "&ie=UTF-8&oe=UTF-8&features=Rank&q=info:";
-    const auto targets = m_server.Targets();
+    const auto targets = Targets();
     ASSERT_EQ(targets.size(), 2u);
     EXPECT_TRUE(
         std::regex_match(targets[0], std::regex(strHead + "55950860" + strMiddle + "abc" + kToken)))
@@ -126,7 +97,7 @@ TEST_F(MetricQueryTest, PageRankReadsOnlyRepliesThatStartWithRank) {
         {"a NUL ends the text", 200, std::string("Rank_1:1:5\0:9", 13), "5"},
     };
     for (const auto& test : kCases) {
-        m_server.Reply(test.nStatus, test.strReply);
+        Reply(test.nStatus, test.strReply);
         EXPECT_EQ(m_query.QueryPageRank("abc"), test.pszResult) << test.pszName;
     }
 }
@@ -138,10 +109,9 @@ TEST(MetricQuery, UnreachableServiceGivesTheEmptyText) {
 }
 
 TEST(MetricQuery, CancelledQueryGivesTheEmptyText) {
-    ReplyServer server;
-    server.Reply(200, "Rank_1:1:7\n");
+    ServiceTestBed bed;
     const std::atomic<bool> bCancel{true};
-    CMetricQuery query(server.Hosts(), &bCancel);
+    CMetricQuery query(bed.Hosts(), &bCancel);
     EXPECT_EQ(query.QueryPageRank("abc"), "");
 }
 
@@ -153,42 +123,72 @@ TEST(MetricQuery, DestroyingAnUnusedQuerySetIsHarmless) {
 
 using Operation = std::string (CMetricQuery::*)(std::string);
 
+// The path and query each operation sends for the domain a.b-c, up to its
+// timestamp token.
 struct RequestCase {
     const char* pszName;
     Operation operation;
-    std::string strTarget; // a pattern
+    std::string strTarget;
+    bool bToken;
 };
 
-TEST_F(MetricQueryTest, OtherQueriesSendTheirRequestsAndYieldNoValueYet) {
-    const std::string strAlexa =
-        "/data/\\+kR702tm5193bZ\\?cli=10&dat=snba&ver=7\\.0&cdt=alx_vw=20&wid=12206"
-        "&act=00000000000&ss=1680x1050&bw=964&t=0&ttl=35371&vis=1&rq=4&url=a\\.b-c";
-    const RequestCase kCases[] = {
-        {"Alexa", &CMetricQuery::QueryAlexaRank, strAlexa},
-        {"GSite", &CMetricQuery::QueryGoogleSite,
-         "/search\\?q=site%3Aa\\.b-c" + std::string(kToken)},
-        {"GLink", &CMetricQuery::QueryGoogleLink,
-         "/search\\?q=link%3Aa\\.b-c" + std::string(kToken)},
-        {"GSearch1", &CMetricQuery::QueryGoogleSearch1,
-         "/search\\?q=a\\.b-c" + std::string(kToken)},
-        {"GSearch2", &CMetricQuery::QueryGoogleSearch2,
-         "/search\\?q=a\\.b-c&filter=0" + std::string(kToken)},
-        {"BSite", &CMetricQuery::QueryBaiduSite, "/s\\?wd=site%3Aa\\.b-c" + std::string(kToken)},
-        {"BLink", &CMetricQuery::QueryBaiduLink, "/s\\?wd=Link%3Aa\\.b-c" + std::string(kToken)},
-        {"BSearch1", &CMetricQuery::QueryBaiduSearch1,
-         "/s\\?wd=%22a\\.b-c%22" + std::string(kToken)},
-        {"BSearch2", &CMetricQuery::QueryBaiduSearch2,
-         "/s\\?wd=%22a\\.b-c%22&cl=0" + std::string(kToken)},
-    };
-    m_server.Reply(200, "<POPULARITY URL=\"a.b-c/\" TEXT=\"12345\"/> 1,230,000");
-    for (const auto& test : kCases) {
-        EXPECT_EQ((m_query.*test.operation)("a.b-c"), "") << test.pszName;
-        const auto targets = m_server.Targets();
-        ASSERT_FALSE(targets.empty());
-        EXPECT_TRUE(std::regex_match(targets.back(), std::regex(test.strTarget)))
-            << test.pszName << ": " << targets.back();
+const RequestCase kRequests[] = {
+    {"Alexa", &CMetricQuery::QueryAlexaRank,
+     "/data/+kR702tm5193bZ?cli=10&dat=snba&ver=7.0&cdt=alx_vw=20&wid=12206&act=00000000000"
+     "&ss=1680x1050&bw=964&t=0&ttl=35371&vis=1&rq=4&url=a.b-c",
+     false},
+    {"GSite", &CMetricQuery::QueryGoogleSite, "/search?q=site%3Aa.b-c", true},
+    {"GLink", &CMetricQuery::QueryGoogleLink, "/search?q=link%3Aa.b-c", true},
+    {"GSearch1", &CMetricQuery::QueryGoogleSearch1, "/search?q=a.b-c", true},
+    {"GSearch2", &CMetricQuery::QueryGoogleSearch2, "/search?q=a.b-c&filter=0", true},
+    {"BSite", &CMetricQuery::QueryBaiduSite, "/s?wd=site%3Aa.b-c", true},
+    {"BLink", &CMetricQuery::QueryBaiduLink, "/s?wd=Link%3Aa.b-c", true},
+    {"BSearch1", &CMetricQuery::QueryBaiduSearch1, "/s?wd=%22a.b-c%22", true},
+    {"BSearch2", &CMetricQuery::QueryBaiduSearch2, "/s?wd=%22a.b-c%22&cl=0", true},
+};
+
+TEST_F(MetricQueryTest, EveryQuerySendsItsRequestByteForByte) {
+    const std::regex token("&timestamp=[0-9a-f]{32}");
+    for (const auto& test : kRequests) {
+        m_bed.ClearRequests();
+        (void)(m_query.*test.operation)("a.b-c");
+        const auto targets = Targets();
+        ASSERT_EQ(targets.size(), 1u) << test.pszName;
+        const std::string& strTarget = targets.front();
+        EXPECT_EQ(strTarget.substr(0, test.strTarget.size()), test.strTarget) << test.pszName;
+        const std::string strRest =
+            strTarget.substr(std::min(strTarget.size(), test.strTarget.size()));
+        if (test.bToken) {
+            EXPECT_TRUE(std::regex_match(strRest, token)) << test.pszName << ": " << strTarget;
+        } else {
+            EXPECT_EQ(strRest, "") << test.pszName;
+        }
     }
-    EXPECT_EQ(m_server.Targets().size(), std::size(kCases));
+}
+
+TEST_F(MetricQueryTest, RequestsAMillisecondApartCarryDifferentTokens) {
+    for (const auto& test : kRequests) {
+        if (!test.bToken) {
+            continue;
+        }
+        m_bed.ClearRequests();
+        (void)(m_query.*test.operation)("a.b-c");
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        (void)(m_query.*test.operation)("a.b-c");
+        const auto targets = Targets();
+        ASSERT_EQ(targets.size(), 2u) << test.pszName;
+        EXPECT_NE(targets[0], targets[1]) << test.pszName;
+    }
+}
+
+TEST_F(MetricQueryTest, DomainIsSentAsGivenExceptToTheToolbar) {
+    // Only the PageRank query encodes its value; the others pass the text on.
+    (void)m_query.QueryGoogleSite("A.b-C");
+    (void)m_query.QueryAlexaRank("A.b-C");
+    const auto targets = Targets();
+    ASSERT_EQ(targets.size(), 2u);
+    EXPECT_TRUE(targets[0].starts_with("/search?q=site%3AA.b-C&timestamp=")) << targets[0];
+    EXPECT_TRUE(targets[1].ends_with("&url=A.b-C")) << targets[1];
 }
 
 } // namespace
