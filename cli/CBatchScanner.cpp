@@ -1,0 +1,140 @@
+#include "cli/CBatchScanner.h"
+
+#include "core/CQueryManager.h"
+#include "exchange/CCsvExporter.h"
+
+#include <unistd.h>
+
+namespace {
+
+constexpr const char* kProgram = "tallyvine-scan";
+constexpr std::size_t kShownLineBytes = 60;
+
+// A skipped line as it can be shown on a terminal: other bytes escaped,
+// long lines cut.
+std::string Printable(std::string_view strLine) {
+    std::string strShown;
+    for (std::size_t i = 0; i < strLine.size() && strShown.size() < kShownLineBytes; ++i) {
+        const auto c = static_cast<unsigned char>(strLine[i]);
+        if (c >= 0x20 && c < 0x7F) {
+            strShown += static_cast<char>(c);
+        } else {
+            char szHex[8];
+            std::snprintf(szHex, sizeof szHex, "\\x%02X", c);
+            strShown += szHex;
+        }
+    }
+    return strShown.size() < kShownLineBytes ? strShown : strShown + "...";
+}
+
+const char* SkipReason(CListImporter::ESkip reason) {
+    switch (reason) {
+    case CListImporter::ESkip::NotADomain:
+        return "not a domain name";
+    case CListImporter::ESkip::Duplicate:
+        return "repeats an earlier name";
+    case CListImporter::ESkip::TooLong:
+        return "line too long";
+    case CListImporter::ESkip::AfterZeroByte:
+        break;
+    }
+    return "a zero byte ends the text here; the rest of the list is ignored";
+}
+
+} // namespace
+
+CBatchScanner::CBatchScanner(CScanOptions options, CServiceHosts hosts, std::FILE* pErr,
+                             bool bProgress)
+    : m_options(std::move(options)), m_hosts(std::move(hosts)), m_pErr(pErr),
+      m_bProgress(bProgress) {}
+
+int CBatchScanner::Run() {
+    CQueryManager manager(
+        [this](unsigned nMessage, CDomainRecord* pRecord) { OnMessage(nMessage, pRecord); },
+        m_hosts);
+    // Settings first: the first AddDomain starts the worker.
+    for (int i = 0; i < kMetricCount; ++i) {
+        manager.SetMetricFlag(static_cast<EMetric>(i), m_options.bMetrics[i]);
+    }
+    manager.SetMetricFlag(EMetric::PR, true);
+    manager.SetInterval(m_options.nInterval);
+    m_pManager = &manager;
+
+    const CListImporter importer(
+        manager, [this](std::size_t nLine, CListImporter::ESkip reason, std::string_view strLine) {
+            OnSkippedLine(nLine, reason, strLine);
+        });
+    const bool bStdin = m_options.strList.empty() || m_options.strList == "-";
+    const CListImporter::SResult result =
+        bStdin ? importer.ImportDescriptor(STDIN_FILENO) : importer.ImportFile(m_options.strList);
+    if (!result.bComplete) {
+        Error("cannot read " + ListName() + ": " + result.strError);
+        return kFailure;
+    }
+    m_nTotal = manager.GetCount();
+    if (m_nTotal == 0) {
+        if (!m_options.bQuiet) {
+            std::fprintf(m_pErr, "%s: %s holds no domain name; nothing written\n", kProgram,
+                         ListName().c_str());
+        }
+        return kSuccess;
+    }
+    WaitForEveryRow(m_nTotal);
+    manager.Stop();
+    return WriteCsv(manager) ? kSuccess : kFailure;
+}
+
+void CBatchScanner::OnMessage(unsigned nMessage, CDomainRecord* pRecord) {
+    if (nMessage == WM_QUERY_BEGIN && m_bProgress) {
+        const std::size_t nRow = ++m_nBegun;
+        const std::size_t nTotal = m_nTotal.load();
+        std::fprintf(m_pErr, "%s: row %zu of %zu: %s\n", kProgram, nRow, nTotal > 0 ? nTotal : nRow,
+                     pRecord->GetDomain().c_str());
+    }
+    if (nMessage == WM_QUERY_END) {
+        {
+            std::lock_guard<std::mutex> guard(m_lock);
+            ++m_nEnded;
+        }
+        m_rowEnded.notify_all();
+    }
+}
+
+void CBatchScanner::OnSkippedLine(std::size_t nLine, CListImporter::ESkip reason,
+                                  std::string_view strLine) {
+    if (m_options.bQuiet) {
+        return;
+    }
+    std::string strShown;
+    if (!strLine.empty()) {
+        strShown = " '" + Printable(strLine) + "'";
+    }
+    std::fprintf(m_pErr, "%s: %s:%zu: skipped%s: %s\n", kProgram, ListName().c_str(), nLine,
+                 strShown.c_str(), SkipReason(reason));
+}
+
+void CBatchScanner::WaitForEveryRow(std::size_t nRows) {
+    std::unique_lock<std::mutex> guard(m_lock);
+    m_rowEnded.wait(guard, [&] { return m_nEnded >= nRows; });
+}
+
+bool CBatchScanner::WriteCsv(CQueryManager& manager) {
+    const CCsvExporter exporter;
+    std::string strError;
+    const bool bStdout = m_options.strOutput.empty() || m_options.strOutput == "-";
+    const bool bWritten = bStdout ? exporter.WriteCsv(manager, STDOUT_FILENO, &strError)
+                                  : exporter.ExportCsv(manager, m_options.strOutput, &strError);
+    if (!bWritten) {
+        Error(strError);
+    }
+    return bWritten;
+}
+
+void CBatchScanner::Error(const std::string& strMessage) {
+    std::fprintf(m_pErr, "%s: %s\n", kProgram, strMessage.c_str());
+}
+
+std::string CBatchScanner::ListName() const {
+    const bool bStdin = m_options.strList.empty() || m_options.strList == "-";
+    return bStdin ? std::string("standard input") : m_options.strList;
+}

@@ -1,0 +1,171 @@
+#include "cli/CScanOptions.h"
+
+#include <strings.h>
+
+namespace {
+
+constexpr int kMaxInterval = 10000;
+
+const char* const kMetricIds[kMetricCount] = {"PR",       "Alexa", "GSite", "GLink",    "GSearch1",
+                                              "GSearch2", "BSite", "BLink", "BSearch1", "BSearch2"};
+
+// Splits "--name=value" into name and value; bInline tells whether it had one.
+void SplitOption(const std::string& strArg, std::string& strName, std::string& strValue,
+                 bool& bInline) {
+    const std::size_t nEquals = strArg.find('=');
+    bInline = nEquals != std::string::npos;
+    strName = bInline ? strArg.substr(0, nEquals) : strArg;
+    strValue = bInline ? strArg.substr(nEquals + 1) : std::string();
+}
+
+bool IsValueOption(const std::string& strName) {
+    return strName == "--metrics" || strName == "--interval" || strName == "--output";
+}
+
+} // namespace
+
+const char* CScanOptions::MetricId(EMetric metric) {
+    return kMetricIds[static_cast<int>(metric)];
+}
+
+bool CScanOptions::ParseMetrics(const std::string& strList,
+                                std::array<bool, kMetricCount>& bMetrics, std::string& strError) {
+    std::array<bool, kMetricCount> bTicked{};
+    bTicked[static_cast<int>(EMetric::PR)] = true;
+    std::size_t nStart = 0;
+    for (;;) {
+        const std::size_t nComma = strList.find(',', nStart);
+        const std::string strId = strList.substr(nStart, nComma - nStart);
+        int nFound = -1;
+        for (int i = 0; i < kMetricCount; ++i) {
+            if (strcasecmp(strId.c_str(), kMetricIds[i]) == 0) {
+                nFound = i;
+            }
+        }
+        if (nFound < 0) {
+            strError = "unknown metric '" + strId +
+                       "' (known: PR, Alexa, GSite, GLink, GSearch1, GSearch2, BSite, BLink, "
+                       "BSearch1, BSearch2)";
+            return false;
+        }
+        bTicked[nFound] = true;
+        if (nComma == std::string::npos) {
+            break;
+        }
+        nStart = nComma + 1;
+    }
+    bMetrics = bTicked;
+    return true;
+}
+
+bool CScanOptions::ParseInterval(const std::string& strText, int& nInterval,
+                                 std::string& strError) {
+    int nValue = 0;
+    bool bDigits = !strText.empty() && strText.size() <= 5;
+    for (char c : strText) {
+        bDigits = bDigits && c >= '0' && c <= '9';
+        nValue = bDigits ? nValue * 10 + (c - '0') : 0;
+    }
+    if (!bDigits || nValue > kMaxInterval) {
+        strError = "the interval must be a whole number of milliseconds from 0 to 10000, not '" +
+                   strText + "'";
+        return false;
+    }
+    nInterval = nValue;
+    return true;
+}
+
+bool CScanOptions::Parse(const std::vector<std::string>& args, CScanOptions& options,
+                         std::string& strError) {
+    bool bOptionsEnded = false;
+    std::vector<std::string> lists;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& strArg = args[i];
+        if (bOptionsEnded || strArg == "-" || strArg.empty() || strArg[0] != '-') {
+            lists.push_back(strArg);
+            continue;
+        }
+        if (strArg == "--") {
+            bOptionsEnded = true;
+            continue;
+        }
+        std::string strName;
+        std::string strValue;
+        bool bInline = false;
+        SplitOption(strArg, strName, strValue, bInline);
+        if (strName == "--help" || strName == "-h" || strName == "--quiet") {
+            if (bInline) {
+                strError = "option '" + strName + "' takes no value";
+                return false;
+            }
+            (strName == "--quiet" ? options.bQuiet : options.bHelp) = true;
+            continue;
+        }
+        if (!IsValueOption(strName)) {
+            strError = "unknown option '" + strArg + "'";
+            return false;
+        }
+        if (!bInline) {
+            if (i + 1 == args.size()) {
+                strError = "option '" + strName + "' needs a value";
+                return false;
+            }
+            strValue = args[++i];
+        }
+        if (strName == "--metrics" && !ParseMetrics(strValue, options.bMetrics, strError)) {
+            return false;
+        }
+        if (strName == "--interval" && !ParseInterval(strValue, options.nInterval, strError)) {
+            return false;
+        }
+        if (strName == "--output") {
+            options.strOutput = strValue;
+        }
+    }
+    if (lists.size() > 1) {
+        strError = "more than one list file given ('" + lists[0] + "', '" + lists[1] + "')";
+        return false;
+    }
+    options.strList = lists.empty() ? std::string() : lists[0];
+    return true;
+}
+
+const char* CScanOptions::Usage() {
+    return "usage: tallyvine-scan [--metrics LIST] [--interval MS] [--output FILE] [--quiet] "
+           "[LISTFILE]\n";
+}
+
+const char* CScanOptions::Help() {
+    return "Rates a list of domain names by public search and traffic services and writes\n"
+           "the scores as comma-separated text.\n"
+           "\n"
+           "LISTFILE holds one domain name per line (standard input when it is missing or\n"
+           "\"-\"). A name is taken as written: ASCII letters, digits, dots and hyphens\n"
+           "only; other lines are skipped with a warning naming their line number, and so\n"
+           "are repeated names. A UTF-8 or UTF-16 byte-order mark is understood.\n"
+           "\n"
+           "Options:\n"
+           "  --metrics LIST   metrics to query, comma-separated, case does not matter:\n"
+           "                   PR, Alexa, GSite, GLink, GSearch1, GSearch2, BSite, BLink,\n"
+           "                   BSearch1, BSearch2 (default PR,Alexa,GSite,BSite). PR is\n"
+           "                   always queried.\n"
+           "  --interval MS    pause after each domain, in milliseconds, 0 to 10000\n"
+           "                   (default 1000); keeps the services from refusing requests\n"
+           "  --output FILE    write the CSV to FILE instead of standard output; FILE is\n"
+           "                   replaced only once it is written whole\n"
+           "  --quiet          no progress and no warnings on standard error\n"
+           "  --help           show this help and exit\n"
+           "\n"
+           "Each domain is scanned once. While standard error is a terminal, the scanner\n"
+           "shows which row it is querying. The CSV has a header line, then one line per\n"
+           "domain in byte order of the names: the domain, PR, then GSite, GSearch1,\n"
+           "GSearch2, BSite, BSearch1, BSearch2 and Alexa in double quotes; lines end with\n"
+           "CR LF. A metric that was not queried or whose query failed is empty. An empty\n"
+           "list writes nothing.\n"
+           "\n"
+           "Exit status: 0 when the CSV was written, 1 when the list could not be read or\n"
+           "the CSV could not be written, 2 on bad usage.\n"
+           "\n"
+           "Testing aid: the environment variable TALLYVINE_SERVICE_HOST=HOST:PORT sends\n"
+           "every request to that one server instead of the real services.\n";
+}

@@ -1,0 +1,38 @@
+// tallyvine-scan: rates a list of domain names from the command line and
+// writes the scores as CSV.
+#include "cli/CBatchScanner.h"
+#include "cli/CScanOptions.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace {
+
+// Every request goes to one local server when the tests ask for it.
+CServiceHosts ServiceHosts() {
+    const char* pszHost = std::getenv("TALLYVINE_SERVICE_HOST");
+    return pszHost != nullptr && *pszHost != '\0' ? CServiceHosts::AllOn(pszHost)
+                                                  : CServiceHosts::Real();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CScanOptions options;
+    std::string strError;
+    if (!CScanOptions::Parse(std::vector<std::string>(argv + 1, argv + argc), options, strError)) {
+        std::fprintf(stderr, "tallyvine-scan: %s\n%s", strError.c_str(), CScanOptions::Usage());
+        return CBatchScanner::kBadUsage;
+    }
+    if (options.bHelp) {
+        std::printf("%s\n%s", CScanOptions::Usage(), CScanOptions::Help());
+        return std::fflush(stdout) == 0 ? CBatchScanner::kSuccess : CBatchScanner::kFailure;
+    }
+    // A closed output pipe is a write error to report, not a reason to die.
+    std::signal(SIGPIPE, SIG_IGN);
+    const bool bProgress = !options.bQuiet && isatty(STDERR_FILENO) == 1;
+    CBatchScanner scanner(options, ServiceHosts(), stderr, bProgress);
+    return scanner.Run();
+}
