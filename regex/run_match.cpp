@@ -111,6 +111,13 @@ template <class Matcher> bool run(Matcher& m, match_state& st, match_backrefs& r
     return !out.empty();
 }
 
+// Each matcher in a function of its own, so that the frame of one does not
+// carry the other's stack block.
+template <class Matcher> [[gnu::noinline]] bool run_with(match_state& st, match_backrefs& results) {
+    Matcher m(st);
+    return run(m, st, results);
+}
+
 } // namespace
 
 bool run_match(const compiled_pattern& pattern, match_backrefs& results, const char* begin,
@@ -129,12 +136,9 @@ bool run_match(const compiled_pattern& pattern, match_backrefs& results, const c
     results.set_subject_begin(begin);
     const bool iterate =
         prog.mode == mode_iterative || (prog.mode == mode_auto && !prog.recursion_safe);
-    if (iterate) {
-        iterative_matcher m(st);
-        return run(m, st, results);
-    }
-    recursive_matcher m(st);
-    return run(m, st, results);
+    if (iterate)
+        return run_with<iterative_matcher>(st, results);
+    return run_with<recursive_matcher>(st, results);
 }
 
 } // namespace regex

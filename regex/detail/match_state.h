@@ -14,18 +14,23 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <type_traits>
 
 namespace regex::detail {
 
-// A fixed-size array that lives inline when small (no heap in the common case).
+// A fixed-size array that lives inline when small (no heap in the common
+// case); only the n entries asked for are constructed.
 template <class T, std::size_t Inline> class small_array {
+    static_assert(std::is_trivially_destructible_v<T>);
+
 public:
     explicit small_array(std::size_t n) {
         if (n > Inline) {
             m_heap = std::make_unique<T[]>(n);
             m_data = m_heap.get();
         } else {
-            m_data = m_inline;
+            m_data = reinterpret_cast<T*>(m_storage);
+            std::uninitialized_value_construct_n(m_data, n);
         }
     }
     small_array(const small_array&) = delete;
@@ -33,7 +38,7 @@ public:
     T* data() { return m_data; }
 
 private:
-    T m_inline[Inline]{};
+    alignas(T) unsigned char m_storage[sizeof(T) * Inline];
     std::unique_ptr<T[]> m_heap;
     T* m_data;
 };

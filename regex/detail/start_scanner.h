@@ -1,6 +1,8 @@
 // The start scanner: jumps to the next place where a pattern's literal prefix
-// occurs (Horspool's method), so that the matcher is only tried where a match
-// can begin.
+// occurs, so that the matcher is only tried where a match can begin. When the
+// prefix holds a caseless punctuation byte (rare in text, "<" of a tag) the
+// scanner looks for that byte with memchr and checks the prefix around it;
+// otherwise it skips with Horspool's table.
 #pragma once
 
 #include <array>
@@ -30,12 +32,14 @@ public:
 
 private:
     bool equal_at(const unsigned char* s) const;
+    const char* find_by_anchor(const char* from, const char* limit) const;
 
     std::size_t m_length = 0;
     std::array<unsigned char, 255> m_bytes{};
     std::array<bool, 255> m_icase{};
     std::array<std::uint8_t, 256> m_skip{};
     bool m_anyIcase = false;
+    int m_anchor = -1; // index of the byte searched with memchr, or -1
 };
 
 } // namespace regex::detail
