@@ -1,0 +1,108 @@
+#include "core/CQueryManager.h"
+#include "exchange/CCsvExporter.h"
+#include "exchange/CListImporter.h"
+#include "tests/support/ServiceTestBed.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <string>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Layout = ServiceTestBed::GoogleLayout;
+using Values = ServiceTestBed::DomainValues;
+
+// Counts the rows the worker has finished.
+class ScanEnds {
+public:
+    MessagePoster Poster() {
+        return [this](unsigned nMessage, CDomainRecord*) {
+            if (nMessage == WM_QUERY_END) {
+                {
+                    std::lock_guard<std::mutex> lock(m_mutex);
+                    ++m_nEnded;
+                }
+                m_changed.notify_all();
+            }
+        };
+    }
+
+    bool WaitFor(std::size_t nRows, std::chrono::milliseconds timeout) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_changed.wait_for(lock, timeout, [&] { return m_nEnded >= nRows; });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::size_t m_nEnded = 0;
+};
+
+class TempFolder {
+public:
+    TempFolder() {
+        char szTemplate[] = "/tmp/tallyvine-scan-XXXXXX";
+        m_path = mkdtemp(szTemplate);
+    }
+    ~TempFolder() { std::filesystem::remove_all(m_path); }
+    std::string Path(const char* pszName) const { return (m_path / pszName).string(); }
+
+private:
+    std::filesystem::path m_path;
+};
+
+std::string ReadAll(const std::string& strPath) {
+    std::ifstream file(strPath, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+TEST(ScanToCsv, AListScannedByTheWorkerExportsTheServicesValues) {
+    ServiceTestBed bed;
+    bed.SetDomain("c.example", {"6", "2101", "1,230,000", "17", "98,700,000", "99,100,000",
+                                "2,340,000", "5", "45,600", "46", Layout::Stats});
+    bed.SetDomain("B.example",
+                  {"3", "88", "12", "0", "1,024", "1,025", "7", "", "8", "9", Layout::Bar});
+    bed.SetDomain("a.example",
+                  {"0", "", "4,500", "", "77", "78", "3,300", "", "", "1", Layout::ChineseBar});
+    bed.SetDomain("nothing.example", Values{});
+    // unknown.example is not in the table: only the toolbar knows it.
+
+    TempFolder folder;
+    const std::string strList = folder.Path("list.txt");
+    std::ofstream(strList, std::ios::binary)
+        << "c.example\r\nB.example\n\nnot a domain\nunknown.example\na.example\r\n"
+           "c.example\nnothing.example";
+
+    ScanEnds ends;
+    CQueryManager manager(ends.Poster(), bed.Hosts());
+    manager.SetInterval(0);
+    for (int i = 0; i < kMetricCount; ++i) {
+        manager.SetMetricFlag(static_cast<EMetric>(i), true);
+    }
+    const auto result = CListImporter(manager).ImportFile(strList);
+    ASSERT_TRUE(result.bComplete) << result.strError;
+    ASSERT_EQ(result.nAdded, 5u);
+    ASSERT_TRUE(ends.WaitFor(5, 30s));
+
+    const std::string strCsv = folder.Path("scan.csv");
+    std::string strError;
+    ASSERT_TRUE(CCsvExporter().ExportCsv(manager, strCsv, &strError)) << strError;
+    EXPECT_EQ(ReadAll(strCsv),
+              "Domain name,PR,GSite,GSearch1,GSearch2,BSite,BSearch1,BSearch2,Alexa\r\n"
+              "B.example,3,\"12\",\"1,024\",\"1,025\",\"7\",\"8\",\"9\",\"88\"\r\n"
+              "a.example,0,\"4,500\",\"77\",\"78\",\"3,300\",\"\",\"1\",\"\"\r\n"
+              "c.example,6,\"1,230,000\",\"98,700,000\",\"99,100,000\",\"2,340,000\",\"45,600\","
+              "\"46\",\"2101\"\r\n"
+              "nothing.example,,\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n"
+              "unknown.example,5,\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n");
+}
+
+} // namespace
