@@ -141,6 +141,8 @@ bool iterative_matcher::match_at(const char* start) {
     m_savedCaps.clear();
     m_savedPend.clear();
     m_savedReps.clear();
+    m_st.rec_start = start;
+    m_st.rec_level = 0;
     const char* const end = m_st.end;
     const node* n = m_st.prog->root;
     const char* p = start;

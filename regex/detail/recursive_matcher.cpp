@@ -28,6 +28,8 @@ recursive_matcher::recursive_matcher(match_state& st) : m_st(st), m_limit(stack_
 bool recursive_matcher::match_at(const char* p) {
     m_saved.clear();
     m_savedRepeats.clear();
+    m_st.rec_start = p;
+    m_st.rec_level = 0;
     return match(m_st.prog->root, p);
 }
 
