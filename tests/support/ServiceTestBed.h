@@ -80,12 +80,13 @@ public:
     // A domain's values for every service. A domain not in the table has the
     // PageRank 5 and nothing else.
     void SetDomain(const std::string& strDomain, DomainValues values);
-    // The toolbar reply's value for a domain ("Rank_1:1:" + text), the
-    // domain's other values unchanged.
+    // The toolbar reply's value for a domain ("Rank_1:1:" + text; an empty
+    // text gives an empty reply), the domain's other values unchanged.
     void SetPageRank(const std::string& strDomain, const std::string& strText);
     // Answer a service's every request with this fault (Fault::None: as usual).
     void SetFault(Service service, Fault fault);
-    // Answer a service with this handler instead of the built-in reply.
+    // Answer a service with this handler instead of the built-in reply (an
+    // empty handler restores it).
     void SetHandler(Service service, Handler handler);
     // Wait this long before answering a service.
     void SetDelay(Service service, std::chrono::milliseconds delay);
