@@ -19,17 +19,33 @@ bool CompareCount(const CDomainRecord* a, const CDomainRecord* b, EMetric metric
 }
 
 // Takes every row's key once, sorts the rows by it and writes them back.
+// The keys are read in the order the records lie in memory, not in display
+// order, which after an earlier sort is random and would miss the cache on
+// almost every row; the display position breaks ties, so equal rows keep
+// their order.
 template <typename Key, typename KeyOf, typename Before>
 void SortByKey(std::vector<CDomainRecord*>& arrRows, KeyOf keyOf, Before before) {
-    std::vector<std::pair<Key, CDomainRecord*>> keyed;
-    keyed.reserve(arrRows.size());
-    for (CDomainRecord* pRecord : arrRows) {
-        keyed.emplace_back(keyOf(*pRecord), pRecord);
+    struct SItem {
+        CDomainRecord* pRecord;
+        std::size_t nPosition;
+        Key key;
+    };
+    std::vector<SItem> items(arrRows.size());
+    for (std::size_t i = 0; i < arrRows.size(); ++i) {
+        items[i].pRecord = arrRows[i];
+        items[i].nPosition = i;
     }
-    std::stable_sort(keyed.begin(), keyed.end(),
-                     [&](const auto& a, const auto& b) { return before(a.first, b.first); });
-    for (std::size_t i = 0; i < keyed.size(); ++i) {
-        arrRows[i] = keyed[i].second;
+    std::sort(items.begin(), items.end(), [](const SItem& a, const SItem& b) {
+        return std::less<CDomainRecord*>()(a.pRecord, b.pRecord);
+    });
+    for (SItem& item : items) {
+        item.key = keyOf(*item.pRecord);
+    }
+    std::sort(items.begin(), items.end(), [&](const SItem& a, const SItem& b) {
+        return before(a.key, b.key) || (!before(b.key, a.key) && a.nPosition < b.nPosition);
+    });
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        arrRows[i] = items[i].pRecord;
     }
 }
 
