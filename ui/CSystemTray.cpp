@@ -83,7 +83,9 @@ unsigned MouseCode(QSystemTrayIcon::ActivationReason reason) {
 
 } // namespace
 
-CSystemTray::CSystemTray() : m_probe([] { return QSystemTrayIcon::isSystemTrayAvailable(); }) {}
+CSystemTray::TrayProbe CSystemTray::s_probe;
+
+CSystemTray::CSystemTray() = default;
 
 CSystemTray::~CSystemTray() {
     RemoveTrayIcon();
@@ -92,7 +94,7 @@ CSystemTray::~CSystemTray() {
 
 bool CSystemTray::CreateTrayIcon(QWidget* pParent, unsigned nCallbackMessage, const QString& strTip,
                                  const QIcon& icon, unsigned nId, bool bHidden) {
-    m_bTrayUsable = m_probe();
+    m_bTrayUsable = IsTrayPresent();
     if (!m_bTrayUsable) {
         return false;
     }
@@ -212,7 +214,11 @@ void CSystemTray::SetNotifyTarget(QWidget* pTarget) {
 }
 
 void CSystemTray::SetTrayProbe(TrayProbe probe) {
-    m_probe = std::move(probe);
+    s_probe = std::move(probe);
+}
+
+bool CSystemTray::IsTrayPresent() {
+    return s_probe ? s_probe() : QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 void CSystemTray::SetTrayPollInterval(int nMilliseconds) {
@@ -232,7 +238,7 @@ void CSystemTray::OnWorkAreaChanged() {
 }
 
 bool CSystemTray::AddIcon() {
-    if (!m_pIcon || !m_probe()) {
+    if (!m_pIcon || !IsTrayPresent()) {
         return false;
     }
     m_pIcon->show();
@@ -268,7 +274,7 @@ void CSystemTray::WatchTray() {
 }
 
 void CSystemTray::PollTray() {
-    const bool bPresent = m_probe();
+    const bool bPresent = IsTrayPresent();
     if (bPresent == m_bTrayPresent) {
         return;
     }

@@ -77,9 +77,9 @@ public:
     const QSystemTrayIcon* Icon() const { return m_pIcon.get(); }
 
     // Tests: whether the desktop offers a tray right now, which is also
-    // whether an add succeeds. By default Qt is asked.
+    // whether an add succeeds, for every tray object; null asks Qt again.
     using TrayProbe = std::function<bool()>;
-    void SetTrayProbe(TrayProbe probe);
+    static void SetTrayProbe(TrayProbe probe);
     // Tests: how often the tray's presence is checked (default 2 s).
     void SetTrayPollInterval(int nMilliseconds);
 
@@ -124,8 +124,10 @@ private:
     bool m_bMenuDefaultByPos = true;
     unsigned m_nCreateFlags = 0;
 
+    static bool IsTrayPresent();
+
     std::unique_ptr<QSystemTrayIcon> m_pIcon;
-    TrayProbe m_probe;
+    static TrayProbe s_probe;
     QTimer* m_pPollTimer = nullptr;
     bool m_bTrayPresent = false;
 };

@@ -38,8 +38,9 @@ private:
 // A tray object on a scripted desktop.
 struct STestTray {
     explicit STestTray(std::deque<bool> answers = {true}) : desktop(std::move(answers)) {
-        tray.SetTrayProbe(desktop.Probe());
+        CSystemTray::SetTrayProbe(desktop.Probe());
     }
+    ~STestTray() { CSystemTray::SetTrayProbe(nullptr); }
     CScriptedTray desktop;
     CSystemTray tray;
 };
@@ -237,13 +238,11 @@ void CSystemTrayTest::removeAndRemoveAgain() {
 void CSystemTrayTest::workAreaChange() {
     STestTray test;
     CSystemTray& shown = test.tray;
-    CScriptedTray& desktop = test.desktop;
     QVERIFY(Create(shown, m_pWindow.get()));
     shown.OnWorkAreaChanged();
     QCOMPARE(Flags(shown), kShown);
 
     CSystemTray hidden;
-    hidden.SetTrayProbe(desktop.Probe());
     QVERIFY(Create(hidden, m_pWindow.get(), true));
     hidden.OnTaskbarCreated();
     QVERIFY(hidden.IsReAddPending());
@@ -266,7 +265,7 @@ void CSystemTrayTest::trayComesBack() {
     QCOMPARE(Flags(tray), kShown);
     // Back, and asked again at once for the add, which fails this time.
     CScriptedTray back({true, false});
-    tray.SetTrayProbe(back.Probe());
+    CSystemTray::SetTrayProbe(back.Probe());
     QTRY_COMPARE(Flags(tray), kReAddFailed);
     QCOMPARE(lost.count(), 1);
 }
@@ -274,13 +273,11 @@ void CSystemTrayTest::trayComesBack() {
 void CSystemTrayTest::tipCutToField() {
     STestTray test;
     CSystemTray& ascii = test.tray;
-    CScriptedTray& desktop = test.desktop;
     QVERIFY(Create(ascii, m_pWindow.get(), false, QString(100, QLatin1Char('x'))));
     QCOMPARE(ascii.Icon()->toolTip(), QString(63, QLatin1Char('x')));
 
     // Three bytes a character: 21 of them fill 63 bytes; none is split.
     CSystemTray chinese;
-    chinese.SetTrayProbe(desktop.Probe());
     QVERIFY(Create(chinese, m_pWindow.get(), false, QString(30, QChar(0x8BA1))));
     QCOMPARE(chinese.Icon()->toolTip(), QString(21, QChar(0x8BA1)));
 }

@@ -1,0 +1,260 @@
+#include "app/CTallyvineApp.h"
+#include "app/CSingleInstance.h"
+#include "core/WindowMessages.h"
+#include "ui/CMessageBox.h"
+#include "ui/CStringTable.h"
+#include "ui/CSystemTray.h"
+#include "ui/CTallyvineDlg.h"
+#include "ui/CTrayAnimation.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+
+namespace {
+
+constexpr int kProcessTimeout = 20000;
+
+// Leaves a socket file that nobody listens on, as a crashed run does.
+bool MakeStaleSocket(const QString& strPath) {
+    const int nSocket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (nSocket < 0) {
+        return false;
+    }
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray path = QFile::encodeName(strPath);
+    std::strncpy(address.sun_path, path.constData(), sizeof(address.sun_path) - 1);
+    const bool bBound =
+        ::bind(nSocket, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+    ::close(nSocket);
+    return bBound && QFile::exists(strPath);
+}
+
+bool CanConnect(const QString& strName) {
+    QLocalSocket socket;
+    socket.connectToServer(strName);
+    return socket.waitForConnected(1000);
+}
+
+void CopyPack(const QString& strFolder) {
+    QVERIFY(QDir().mkpath(strFolder));
+    QVERIFY(QFile::copy(QStringLiteral(TALLYVINE_PACK_DIR "/TallyvineRes_zh_CN.qm"),
+                        QDir(strFolder).filePath(QStringLiteral("TallyvineRes_zh_CN.qm"))));
+}
+
+} // namespace
+
+class CTallyvineAppTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    // One instance per user.
+    void secondStartRestoresFirstFromTray();
+    void secondStartWithoutTrayShowsFirst();
+    void staleSocketReplaced();
+    void liveSocketNeverDisplaced();
+
+    // The language pack.
+    void packChosenByLocale_data();
+    void packChosenByLocale();
+    void packTranslatesTexts_data();
+    void packTranslatesTexts();
+
+    void networkFailureEnds();
+
+private:
+    // Starts the real program a second time and waits for it to end.
+    void StartSecond(QProcess& process);
+
+    QTemporaryDir m_runtime;
+    QTemporaryDir m_folders;
+};
+
+void CTallyvineAppTest::initTestCase() {
+    QVERIFY(m_runtime.isValid());
+    // A runtime folder of our own: no running program is woken, and the
+    // second start finds this test.
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path()));
+    QCOMPARE(CSingleInstance::ServerName(),
+             QDir(m_runtime.path()).filePath(QStringLiteral("TallyvineMutex")));
+    CTrayAnimation::SetDuration(10);
+}
+
+void CTallyvineAppTest::init() {
+    CSystemTray::SetTrayProbe([] { return true; });
+}
+
+void CTallyvineAppTest::cleanup() {
+    CSystemTray::SetTrayProbe(nullptr);
+    CMessageBox::ClearQueuedAnswers();
+    CMessageBox::ClearAnsweredTexts();
+}
+
+void CTallyvineAppTest::StartSecond(QProcess& process) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(TALLYVINE_EXE), QStringList());
+    QVERIFY(process.waitForStarted());
+    // This process answers the second start from its own event loop.
+    QTRY_COMPARE_WITH_TIMEOUT(process.state(), QProcess::NotRunning, kProcessTimeout);
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+}
+
+void CTallyvineAppTest::secondStartRestoresFirstFromTray() {
+    CTallyvineApp first;
+    QVERIFY(first.InitInstance());
+    CTallyvineDlg* pDlg = first.MainWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(pDlg));
+    QVERIFY(!pDlg->TrayIcon().IsIconHidden());
+
+    pDlg->showMinimized();
+    QTRY_VERIFY(!pDlg->isVisible());
+
+    QProcess second;
+    StartSecond(second);
+    QVERIFY(pDlg->isVisible());
+    QVERIFY(!pDlg->isMinimized());
+    QTRY_VERIFY(pDlg->isActiveWindow());
+    QVERIFY(second.readAllStandardOutput().isEmpty());
+}
+
+void CTallyvineAppTest::secondStartWithoutTrayShowsFirst() {
+    CSystemTray::SetTrayProbe([] { return false; });
+    CTallyvineApp first;
+    QVERIFY(first.InitInstance());
+    CTallyvineDlg* pDlg = first.MainWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(pDlg));
+
+    // Nothing could bring a hidden window back: minimising only minimises.
+    pDlg->showMinimized();
+    QTest::qWait(50);
+    QVERIFY(pDlg->isVisible());
+    QVERIFY(pDlg->isMinimized());
+
+    QProcess second;
+    StartSecond(second);
+    QVERIFY(pDlg->isVisible());
+    QVERIFY(!pDlg->isMinimized());
+}
+
+void CTallyvineAppTest::staleSocketReplaced() {
+    const QString strName = CSingleInstance::ServerName();
+    QVERIFY(MakeStaleSocket(strName));
+    QVERIFY(!CanConnect(strName));
+
+    CTallyvineApp first;
+    QVERIFY(first.InitInstance());
+    QVERIFY(CanConnect(strName));
+}
+
+void CTallyvineAppTest::liveSocketNeverDisplaced() {
+    const QString strName = QDir(m_runtime.path()).filePath(QStringLiteral("live"));
+    CSingleInstance running;
+    int nCalls = 0;
+    QVERIFY(running.Listen(strName, [&nCalls](unsigned nMessage, unsigned wParam, unsigned lParam) {
+        ++nCalls;
+        return nMessage == WM_TRAY_NOTIFY && wParam == IDR_TRAYMENU && lParam == WM_LBUTTONDOWN;
+    }));
+    CSingleInstance late;
+    QVERIFY(!late.Listen(strName, nullptr));
+    QVERIFY(QFile::exists(strName));
+    QVERIFY(CanConnect(strName));
+}
+
+void CTallyvineAppTest::packChosenByLocale_data() {
+    QTest::addColumn<QString>("strLocale");
+    QTest::addColumn<bool>("bBesideProgram");
+    QTest::addColumn<bool>("bInDataFolder");
+    QTest::addColumn<int>("nChosen"); // -1: none, else the folder's index
+
+    QTest::newRow("zh_CN, pack beside the program") << "zh_CN" << true << false << 0;
+    QTest::newRow("zh_CN, pack in both: beside the program first") << "zh_CN" << true << true << 0;
+    QTest::newRow("zh_CN, pack only in the data folder") << "zh_CN" << false << true << 1;
+    QTest::newRow("zh_CN without a pack") << "zh_CN" << false << false << -1;
+    QTest::newRow("en_US with a pack") << "en_US" << true << true << -1;
+    QTest::newRow("zh_TW with a pack") << "zh_TW" << true << true << -1;
+    QTest::newRow("zh_SG with a pack") << "zh_SG" << true << true << -1;
+}
+
+void CTallyvineAppTest::packChosenByLocale() {
+    QFETCH(QString, strLocale);
+    QFETCH(bool, bBesideProgram);
+    QFETCH(bool, bInDataFolder);
+    QFETCH(int, nChosen);
+    QTemporaryDir root;
+    const QStringList folders = {root.filePath(QStringLiteral("bin")),
+                                 root.filePath(QStringLiteral("share"))};
+    QDir().mkpath(folders[0]);
+    QDir().mkpath(folders[1]);
+    if (bBesideProgram) {
+        CopyPack(folders[0]);
+    }
+    if (bInDataFolder) {
+        CopyPack(folders[1]);
+    }
+    const QString strPack = CTallyvineApp::FindLanguagePack(QLocale(strLocale), folders);
+    const QString strExpected =
+        nChosen < 0 ? QString()
+                    : QDir(folders[nChosen]).filePath(QStringLiteral("TallyvineRes_zh_CN.qm"));
+    QCOMPARE(strPack, strExpected);
+}
+
+void CTallyvineAppTest::packTranslatesTexts_data() {
+    QTest::addColumn<QString>("strLocale");
+    QTest::addColumn<bool>("bLoaded");
+    QTest::addColumn<QString>("strExit");
+    QTest::addColumn<QString>("strTrayAbout");
+
+    QTest::newRow("zh_CN") << "zh_CN" << true << QString::fromUtf8("退出吗？")
+                           << QString::fromUtf8("关于 Tallyvine");
+    QTest::newRow("en_US") << "en_US" << false << "Exit?"
+                           << "About Tallyvine";
+}
+
+void CTallyvineAppTest::packTranslatesTexts() {
+    QFETCH(QString, strLocale);
+    QFETCH(bool, bLoaded);
+    QFETCH(QString, strExit);
+    QFETCH(QString, strTrayAbout);
+    {
+        CTallyvineApp app;
+        QCOMPARE(app.LoadLanguagePack(QLocale(strLocale), {QStringLiteral(TALLYVINE_PACK_DIR)}),
+                 bLoaded);
+        QCOMPARE(CStringTable::Load(IDS_EXIT_CONFIRM), strExit);
+        QCOMPARE(CStringTable::Load(IDS_TRAY_ABOUT), strTrayAbout);
+    }
+    // The pack goes with the application object.
+    QCOMPARE(CStringTable::Load(IDS_EXIT_CONFIRM), QStringLiteral("Exit?"));
+}
+
+void CTallyvineAppTest::networkFailureEnds() {
+    CTallyvineApp app;
+    app.SetNetworkInit([] { return false; });
+    CMessageBox::QueueAnswer(QMessageBox::Ok);
+    QVERIFY(!app.InitInstance());
+    QCOMPARE(app.ExitCode(), 1);
+    QVERIFY(!app.MainWindow());
+    QCOMPARE(CMessageBox::AnsweredTexts().size(), 1);
+    QVERIFY(CMessageBox::AnsweredTexts().front().contains(QStringLiteral("network library")));
+    // Nobody was told of this instance.
+    QVERIFY(!CanConnect(CSingleInstance::ServerName()));
+}
+
+QTEST_MAIN(CTallyvineAppTest)
+#include "CTallyvineAppTest.moc"
