@@ -1,5 +1,6 @@
 #include "regex/detail/arena_allocator.h"
 
+#include <cstdint>
 #include <cstdlib>
 
 namespace regex::detail {
@@ -11,6 +12,7 @@ struct arena_bad_alloc : std::bad_alloc {
 };
 
 constexpr std::size_t header_size = 24; // a block's header, rounded for alignment
+constexpr std::size_t max_request = static_cast<std::size_t>(PTRDIFF_MAX) / 2;
 
 } // namespace
 
@@ -25,6 +27,9 @@ arena_allocator::~arena_allocator() {
 void* arena_allocator::allocate(std::size_t n) {
     if (n == 0)
         n = 1;
+    // No block can be that large; refuse before the size arithmetic wraps.
+    if (n > max_request)
+        throw arena_bad_alloc();
     if (m_newest == nullptr || m_newest->used + n > m_newest->capacity) {
         const std::size_t capacity = n > block_size ? n : block_size;
         static_assert(sizeof(block) <= header_size);
