@@ -1,0 +1,547 @@
+#include "ui/CTallyvineDlg.h"
+#include "UiTestSupport.h"
+#include "core/CDomainRecord.h"
+#include "core/CQueryManager.h"
+#include "tests/support/ServiceTestBed.h"
+#include "ui/CAboutDlg.h"
+#include "ui/CStringTable.h"
+#include "ui/ControlIds.h"
+#include "ui/VendorInfo.h"
+
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using uitest::Column;
+
+namespace {
+
+QString Text(int nId) {
+    return CStringTable::Load(nId);
+}
+
+} // namespace
+
+// Drives the real main window offscreen; its worker asks a local test bed.
+class CTallyvineDlgTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<ServiceTestBed> m_pBed;
+    std::unique_ptr<CTallyvineDlg> m_pDlg;
+    QTemporaryDir m_dir;
+
+    CQueryManager& Manager() { return *m_pDlg->QueryManager(); }
+    CScoreListCtrl& List() { return *m_pDlg->ScoreList(); }
+    template <typename T> T* Control(int nId) { return FindControl<T>(m_pDlg.get(), nId); }
+    void Click(int nId) { QTest::mouseClick(Control<QPushButton>(nId), Qt::LeftButton); }
+    void Type(const QString& strText) {
+        QLineEdit* pEdit = Control<QLineEdit>(IDC_DOMAIN);
+        pEdit->clear();
+        // QTest types ASCII only; other text is pasted.
+        const bool bAscii =
+            std::all_of(strText.begin(), strText.end(), [](QChar c) { return c.unicode() < 0x80; });
+        if (bAscii) {
+            QTest::keyClicks(pEdit, strText);
+        } else {
+            pEdit->insert(strText);
+        }
+    }
+    void AddDomain(const QString& strDomain) {
+        Type(strDomain);
+        Click(IDC_ADD);
+    }
+    // Adds the domains and waits until the worker has scanned them all.
+    void AddScanned(const QStringList& domains) {
+        for (const QString& strDomain : domains) {
+            AddDomain(strDomain);
+        }
+        QTRY_COMPARE(List().Model()->rowCount(), static_cast<int>(domains.size()));
+        for (const QString& strDomain : domains) {
+            CDomainRecord* pRecord = Manager().Find(strDomain.toStdString());
+            QVERIFY(pRecord);
+            QTRY_VERIFY(pRecord->IsScanned());
+        }
+        QTRY_COMPARE(m_pDlg->StatusText(), Text(IDS_READY));
+    }
+    void StopWorker() {
+        Click(IDC_STOP);
+        QVERIFY(uitest::WaitForWorkerEnd(Manager()));
+    }
+    QString WriteFile(const QString& strName, const QByteArray& bytes) {
+        const QString strPath = m_dir.filePath(strName);
+        QFile file(strPath);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+            return QString();
+        }
+        return strPath;
+    }
+
+private slots:
+    void initTestCase() {
+        CMessageBox::RequireQueuedAnswers(true);
+        CFileDialog::RequireQueuedAnswers(true);
+    }
+
+    void init() {
+        m_pBed = std::make_unique<ServiceTestBed>();
+        m_pDlg = std::make_unique<CTallyvineDlg>(m_pBed->Hosts());
+        m_pDlg->show();
+        m_pDlg->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_pDlg.get()));
+        // Rows are scanned without the pause between them.
+        Control<QSpinBox>(IDC_INTERVAL)->setValue(0);
+    }
+
+    void cleanup() {
+        m_pDlg.reset();
+        m_pBed.reset();
+        QVERIFY2(uitest::SeamsDrained(), "a dialog answer was left unused or a box came unasked");
+    }
+
+    void formHasEveryControl_data() {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<bool>("checked");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("PR") << int(IDC_PR) << "PR: Google PageRank" << true << false;
+        QTest::newRow("Alexa") << int(IDC_ALEXA) << "Alexa: Alexa web traffic ranking" << true
+                               << true;
+        QTest::newRow("GSite") << int(IDC_GSITE) << "GSite: Google Site" << true << true;
+        QTest::newRow("GLink") << int(IDC_GLINK) << "GLink: Google Link" << false << true;
+        QTest::newRow("GSearch1") << int(IDC_GSEARCH1) << "GSearch1: Google Search1" << false
+                                  << true;
+        QTest::newRow("GSearch2") << int(IDC_GSEARCH2) << "GSearch2: Google Search2" << false
+                                  << true;
+        QTest::newRow("BSite") << int(IDC_BSITE) << "BSite: Baidu Site" << true << true;
+        QTest::newRow("BLink") << int(IDC_BLINK) << "BLink: Baidu Link" << false << true;
+        QTest::newRow("BSearch1") << int(IDC_BSEARCH1) << "BSearch1: Baidu Search1" << false
+                                  << true;
+        QTest::newRow("BSearch2") << int(IDC_BSEARCH2) << "BSearch2: Baidu Search2" << false
+                                  << true;
+    }
+
+    void formHasEveryControl() {
+        QFETCH(int, id);
+        QFETCH(QString, caption);
+        QFETCH(bool, checked);
+        QFETCH(bool, enabled);
+        QCheckBox* pBox = Control<QCheckBox>(id);
+        QVERIFY(pBox);
+        QCOMPARE(pBox->text(), caption);
+        QCOMPARE(pBox->isChecked(), checked);
+        QCOMPARE(pBox->isEnabled(), enabled);
+    }
+
+    void formCaptionsAndInterval() {
+        QCOMPARE(m_pDlg->windowTitle(), QStringLiteral("Tallyvine 1.0.5"));
+        const QList<std::pair<int, QString>> buttons = {
+            {IDC_ADD, "Add(&A)"},       {IDC_IMPORT, "Import(&I)"}, {IDC_EXPORT, "Export(&E)"},
+            {IDC_RESCAN, "Rescan(&R)"}, {IDC_STOP, "Stop(&S)"},     {IDC_CLEAN, "Clean(&C)"}};
+        for (const auto& [nId, strCaption] : buttons) {
+            QCOMPARE(Control<QPushButton>(nId)->text(), strCaption);
+        }
+        QVERIFY(Control<QPushButton>(IDC_ADD)->isDefault());
+        QCOMPARE(Control<QLabel>(IDC_SITE_LINK)->text(), QStringLiteral("Orbelle"));
+        QCOMPARE(Control<QLabel>(IDC_STATUS)->text(), QString());
+        QCOMPARE(Control<QPushButton>(IDC_DONATE)->size(), QSize(74, 21));
+
+        QSpinBox* pInterval = Control<QSpinBox>(IDC_INTERVAL);
+        QCOMPARE(pInterval->minimum(), 0);
+        QCOMPARE(pInterval->maximum(), 10000);
+        const auto labels = m_pDlg->findChildren<QLabel*>();
+        const bool bMilliseconds = std::any_of(labels.begin(), labels.end(), [](QLabel* p) {
+            return p->text() == QStringLiteral("Milliseconds");
+        });
+        QVERIFY(bMilliseconds);
+    }
+
+    void freshWindowStartsWithOneSecond() {
+        CTallyvineDlg dlg(m_pBed->Hosts());
+        QCOMPARE(FindControl<QSpinBox>(&dlg, IDC_INTERVAL)->value(), 1000);
+        QCOMPARE(dlg.QueryManager()->GetInterval(), 1000);
+    }
+
+    void tabOrderFollowsTheForm() {
+        const QList<int> order = {
+            IDC_DOMAIN,   IDC_ADD,      IDC_IMPORT,   IDC_STOP,   IDC_CLEAN, IDC_SCORE_LIST,
+            IDC_GSITE,    IDC_BSITE,    IDC_EXPORT,   IDC_RESCAN, IDC_ALEXA, IDC_GSEARCH1,
+            IDC_GSEARCH2, IDC_BSEARCH1, IDC_BSEARCH2, IDC_GLINK,  IDC_BLINK, IDC_INTERVAL};
+        QWidget* pWidget = Control<QWidget>(IDC_DOMAIN);
+        pWidget->setFocus();
+        QTRY_VERIFY(pWidget->hasFocus());
+        QList<int> seen;
+        for (int i = 0; i < order.size(); ++i) {
+            QWidget* pFocus = QApplication::focusWidget();
+            // The spin box's focus sits in its line edit.
+            while (pFocus && !pFocus->property(kControlIdProperty).isValid()) {
+                pFocus = pFocus->parentWidget();
+            }
+            seen << (pFocus ? pFocus->property(kControlIdProperty).toInt() : -1);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QCOMPARE(seen, order);
+    }
+
+    void enterInTheDomainBoxAdds() {
+        Type(QStringLiteral("example.com"));
+        QTest::keyClick(Control<QLineEdit>(IDC_DOMAIN), Qt::Key_Return);
+        QTRY_COMPARE(Column(List(), 1), QStringList{"example.com"});
+        QCOMPARE(Control<QLineEdit>(IDC_DOMAIN)->text(), QStringLiteral("example.com"));
+        QVERIFY(CMessageBox::AnsweredTexts().isEmpty());
+    }
+
+    void refusedEntryKeepsTheText_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("url with scheme") << QStringLiteral("http://example.com/");
+        QTest::newRow("blank inside") << QStringLiteral("exa mple.com");
+        QTest::newRow("leading blank") << QStringLiteral(" example.com");
+        QTest::newRow("non-ASCII") << QStringLiteral("b\u00fccher.de");
+    }
+
+    void refusedEntryKeepsTheText() {
+        QFETCH(QString, text);
+        Control<QPushButton>(IDC_ADD)->setFocus();
+        Type(text);
+        CMessageBox::QueueAnswer(QMessageBox::Ok);
+        Click(IDC_ADD);
+        QCOMPARE(CMessageBox::AnsweredTexts(), QStringList{Text(IDS_BAD_DOMAIN)});
+        QCOMPARE(Control<QLineEdit>(IDC_DOMAIN)->text(), text);
+        QTRY_VERIFY(Control<QLineEdit>(IDC_DOMAIN)->hasFocus());
+        QCOMPARE(Manager().GetCount(), std::size_t{0});
+        QTest::qWait(50);
+        QCOMPARE(List().Model()->rowCount(), 0);
+    }
+
+    void duplicatesMakeOneRowAndCaseMatters() {
+        AddDomain(QStringLiteral("example.com"));
+        AddDomain(QStringLiteral("example.com"));
+        AddDomain(QStringLiteral("Example.com"));
+        QTRY_COMPARE(Column(List(), 1), (QStringList{"example.com", "Example.com"}));
+        QTest::qWait(50);
+        QCOMPARE(List().Model()->rowCount(), 2);
+    }
+
+    void settingsAreTakenOnAdd() {
+        Control<QCheckBox>(IDC_ALEXA)->setChecked(false);
+        Control<QCheckBox>(IDC_GLINK)->setChecked(true);
+        Control<QCheckBox>(IDC_BSEARCH2)->setChecked(true);
+        QSpinBox* pInterval = Control<QSpinBox>(IDC_INTERVAL);
+        pInterval->selectAll();
+        QTest::keyClicks(pInterval, QStringLiteral("250"));
+        AddDomain(QStringLiteral("example.com"));
+        QCOMPARE(Manager().GetInterval(), 250);
+        QVERIFY(Manager().GetMetricFlag(EMetric::PR));
+        QVERIFY(!Manager().GetMetricFlag(EMetric::Alexa));
+        QVERIFY(Manager().GetMetricFlag(EMetric::GLink));
+        QVERIFY(Manager().GetMetricFlag(EMetric::BSearch2));
+        QVERIFY(Manager().GetMetricFlag(EMetric::GSite));
+        QVERIFY(!Manager().GetMetricFlag(EMetric::GSearch1));
+    }
+
+    void intervalBoxRefusesOutOfRange_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("taken");
+        QTest::newRow("20000 stops at 2000") << QStringLiteral("20000") << 2000;
+        QTest::newRow("10000") << QStringLiteral("10000") << 10000;
+        QTest::newRow("0") << QStringLiteral("0") << 0;
+        QTest::newRow("minus sign refused") << QStringLiteral("-5") << 5;
+        QTest::newRow("letters refused") << QStringLiteral("abc") << 0;
+    }
+
+    void intervalBoxRefusesOutOfRange() {
+        QFETCH(QString, typed);
+        QFETCH(int, taken);
+        QSpinBox* pInterval = Control<QSpinBox>(IDC_INTERVAL);
+        pInterval->setValue(0);
+        pInterval->selectAll();
+        QTest::keyClicks(pInterval, typed);
+        Click(IDC_RESCAN);
+        QCOMPARE(Manager().GetInterval(), taken);
+        QVERIFY(Manager().GetInterval() <= 10000);
+    }
+
+    void rowsFillAsTheWorkerPosts() {
+        m_pBed->SetPageRank("a.example", "7");
+        m_pBed->SetSilent(ServiceTestBed::Service::PageRank, true);
+        AddDomain(QStringLiteral("a.example"));
+        QTRY_COMPARE(m_pDlg->StatusText(), QStringLiteral("Querying a.example"));
+        QCOMPARE(Column(List(), 0), QStringList{"1"});
+        QCOMPARE(Column(List(), 2), QStringList{QString()});
+        m_pBed->SetSilent(ServiceTestBed::Service::PageRank, false);
+        QTRY_COMPARE(m_pDlg->StatusText(), Text(IDS_READY));
+        QTRY_COMPARE(Column(List(), 2), QStringList{"7"});
+    }
+
+    void rescanHidesOldValuesUntilTheRowIsScannedAgain() {
+        AddScanned({QStringLiteral("a.example")});
+        StopWorker();
+        CDomainRecord* pRecord = Manager().Find("a.example");
+        pRecord->SetMetric(EMetric::GSite, "1,230,000");
+        List().Refresh();
+        QCOMPARE(Column(List(), 4), QStringList{"1,230,000"});
+
+        // Unticked, GSite is not asked again, so the old text comes back.
+        Control<QCheckBox>(IDC_GSITE)->setChecked(false);
+        m_pBed->SetSilent(ServiceTestBed::Service::PageRank, true);
+        Click(IDC_RESCAN);
+        QTRY_COMPARE(m_pDlg->StatusText(), QStringLiteral("Querying a.example"));
+        QCOMPARE(Column(List(), 4), QStringList{QString()});
+        QCOMPARE(pRecord->GetGSite(), std::string("1,230,000"));
+        m_pBed->SetSilent(ServiceTestBed::Service::PageRank, false);
+        QTRY_COMPARE(Column(List(), 4), QStringList{"1,230,000"});
+    }
+
+    void stopThenCleanIsRefusedUntilTheWorkerEnds() {
+        m_pBed->SetSilent(ServiceTestBed::Service::PageRank, true);
+        AddDomain(QStringLiteral("a.example"));
+        QTRY_COMPARE(List().Model()->rowCount(), 1);
+        Click(IDC_STOP);
+        CMessageBox::QueueAnswer(QMessageBox::Ok);
+        Click(IDC_CLEAN);
+        QCOMPARE(CMessageBox::AnsweredTexts(), QStringList{Text(IDS_STOP_FIRST)});
+        QCOMPARE(List().Model()->rowCount(), 1);
+        QCOMPARE(Manager().GetCount(), std::size_t{1});
+
+        m_pBed->SetSilent(ServiceTestBed::Service::PageRank, false);
+        QTRY_VERIFY(!Manager().IsThreadAlive());
+        Click(IDC_CLEAN);
+        QCOMPARE(List().Model()->rowCount(), 0);
+        QVERIFY(List().Model()->Rows().empty());
+        QCOMPARE(Manager().GetCount(), std::size_t{0});
+    }
+
+    void messagesForCleanedRecordsAreIgnored() {
+        // The added, begin and end messages are still queued when Clean
+        // frees their records; handling them must not touch those records.
+        AddDomain(QStringLiteral("a.example"));
+        Click(IDC_STOP);
+        QVERIFY(uitest::WaitForWorkerEnd(Manager()));
+        Click(IDC_CLEAN);
+        QTest::qWait(50);
+        QCOMPARE(List().Model()->rowCount(), 0);
+        AddDomain(QStringLiteral("a.example"));
+        QTRY_COMPARE(Column(List(), 1), QStringList{"a.example"});
+    }
+
+    void sortByHeaderClick_data() {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QStringList>("values");
+        QTest::addColumn<QStringList>("expected");
+        // Domains c, a, d, b hold the values in this order.
+        QTest::newRow("PR largest first, waiting last")
+            << 2 << QStringList{"3", "", "wait", "6"} << QStringList{"b", "c", "a", "d"};
+        QTest::newRow("Alexa smallest first, empty first")
+            << 3 << QStringList{"20", "", "3", "100"} << QStringList{"a", "d", "c", "b"};
+        QTest::newRow("GSite with commas") << 4 << QStringList{"99,999", "", "1,230,000", "x12"}
+                                           << QStringList{"d", "c", "a", "b"};
+        QTest::newRow("BSearch2 counts")
+            << 11 << QStringList{"5", "50", "500", "5,000"} << QStringList{"b", "d", "a", "c"};
+        QTest::newRow("Domain byte order")
+            << 1 << QStringList{"", "", "", ""} << QStringList{"a", "b", "c", "d"};
+    }
+
+    void sortByHeaderClick() {
+        QFETCH(int, column);
+        QFETCH(QStringList, values);
+        QFETCH(QStringList, expected);
+        const QStringList domains = {"c", "a", "d", "b"};
+        AddScanned(domains);
+        StopWorker();
+        for (int i = 0; i < domains.size(); ++i) {
+            CDomainRecord* pRecord = Manager().Find(domains[i].toStdString());
+            const std::string strValue = values[i].toStdString();
+            if (column == 2 && strValue == "wait") {
+                pRecord->ResetForRescan();
+            } else if (column >= 2) {
+                pRecord->SetMetric(static_cast<EMetric>(column - 2), strValue);
+            }
+        }
+        uitest::ClickHeader(List(), column);
+        QCOMPARE(Column(List(), 1), expected);
+        QCOMPARE(Column(List(), 0), (QStringList{"1", "2", "3", "4"}));
+        QCOMPARE(List().SortMark(), column);
+        QVERIFY(List().horizontalHeader()->isSortIndicatorShown());
+        QCOMPARE(List().horizontalHeader()->sortIndicatorSection(), column);
+
+        // The same direction again; the scan order is untouched.
+        uitest::ClickHeader(List(), column);
+        QCOMPARE(Column(List(), 1), expected);
+        QStringList indexOrder;
+        Manager().ForEachRecord([&](CDomainRecord& record) {
+            indexOrder << QString::fromStdString(record.GetDomain());
+        });
+        QCOMPARE(indexOrder, (QStringList{"a", "b", "c", "d"}));
+    }
+
+    void numberColumnIsNotSortable() {
+        AddScanned({"c", "a", "b"});
+        uitest::ClickHeader(List(), 4);
+        uitest::ClickHeader(List(), 1);
+        QCOMPARE(Column(List(), 1), (QStringList{"a", "b", "c"}));
+        uitest::ClickHeader(List(), 0);
+        QCOMPARE(Column(List(), 1), (QStringList{"a", "b", "c"}));
+        QCOMPARE(List().SortMark(), 1);
+        QCOMPARE(List().horizontalHeader()->sortIndicatorSection(), 1);
+    }
+
+    void rowsAddedAfterASortGoToTheEnd() {
+        AddScanned({"b", "c"});
+        uitest::ClickHeader(List(), 1);
+        AddDomain(QStringLiteral("a"));
+        QTRY_COMPARE(Column(List(), 1), (QStringList{"b", "c", "a"}));
+        QCOMPARE(Column(List(), 0), (QStringList{"1", "2", "3"}));
+    }
+
+    void importAddsTheListedDomains() {
+        const QString strPath = WriteFile(
+            "list.txt", "b.example\r\na.example\n\n\r\nnot a domain\r\nb.example\rc.example\n");
+        CFileDialog::QueueAnswer(strPath);
+        Click(IDC_IMPORT);
+        QTRY_COMPARE(Column(List(), 1), (QStringList{"b.example", "a.example", "c.example"}));
+        QVERIFY(CMessageBox::AnsweredTexts().isEmpty());
+    }
+
+    void importCancelledAddsNothing() {
+        CFileDialog::QueueAnswer(std::nullopt);
+        Click(IDC_IMPORT);
+        QTest::qWait(50);
+        QCOMPARE(Manager().GetCount(), std::size_t{0});
+        QVERIFY(CMessageBox::AnsweredTexts().isEmpty());
+    }
+
+    void importOfAMissingFileSaysWhy() {
+        CFileDialog::QueueAnswer(m_dir.filePath("missing.txt"));
+        CMessageBox::QueueAnswer(QMessageBox::Ok);
+        Click(IDC_IMPORT);
+        QCOMPARE(CMessageBox::AnsweredTexts().size(), 1);
+        const QString strShown = CMessageBox::AnsweredTexts().first();
+        QVERIFY2(strShown.startsWith(CStringTable::Format(IDS_IMPORT_FAILED, QString())),
+                 qPrintable(strShown));
+        QVERIFY(strShown.size() > CStringTable::Format(IDS_IMPORT_FAILED, QString()).size());
+        QCOMPARE(Manager().GetCount(), std::size_t{0});
+    }
+
+    void exportWritesTheHeaderAndEveryRecord() {
+        AddScanned({"b.example", "a.example"});
+        const QString strPath = m_dir.filePath("out.csv");
+        CFileDialog::QueueAnswer(strPath);
+        Click(IDC_EXPORT);
+        QVERIFY(CMessageBox::AnsweredTexts().isEmpty());
+        QFile file(strPath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        QCOMPARE(
+            lines.value(0),
+            QByteArray("Domain name,PR,GSite,GSearch1,GSearch2,BSite,BSearch1,BSearch2,Alexa\r"));
+        QVERIFY(lines.value(1).startsWith("a.example,5,"));
+        QVERIFY(lines.value(2).startsWith("b.example,5,"));
+    }
+
+    void exportFailureSaysWhyAndLeavesTheList() {
+        AddScanned({"a.example"});
+        CFileDialog::QueueAnswer(m_dir.filePath("no-such-folder/out.csv"));
+        CMessageBox::QueueAnswer(QMessageBox::Ok);
+        Click(IDC_EXPORT);
+        QCOMPARE(CMessageBox::AnsweredTexts().size(), 1);
+        const QString strPrefix = CStringTable::Format(IDS_EXPORT_FAILED, QString());
+        QVERIFY(CMessageBox::AnsweredTexts().first().startsWith(strPrefix));
+        QVERIFY(CMessageBox::AnsweredTexts().first().size() > strPrefix.size());
+        QCOMPARE(Column(List(), 1), QStringList{"a.example"});
+        QCOMPARE(Manager().GetCount(), std::size_t{1});
+    }
+
+    void exportOfAnEmptyListWritesNothing() {
+        const QString strPath = WriteFile("keep.csv", "old");
+        CFileDialog::QueueAnswer(strPath);
+        CMessageBox::QueueAnswer(QMessageBox::Ok);
+        Click(IDC_EXPORT);
+        QCOMPARE(CMessageBox::AnsweredTexts(), QStringList{Text(IDS_EXPORT_EMPTY)});
+        QFile file(strPath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("old"));
+    }
+
+    void escapeLeavesTheWindowOpen() {
+        QTest::keyClick(m_pDlg.get(), Qt::Key_Escape);
+        QTest::qWait(20);
+        QVERIFY(m_pDlg->isVisible());
+    }
+
+    void closeAsksFirst() {
+        CMessageBox::QueueAnswer(QMessageBox::No);
+        QVERIFY(!m_pDlg->close());
+        QVERIFY(m_pDlg->isVisible());
+        QCOMPARE(CMessageBox::AnsweredTexts(), QStringList{Text(IDS_EXIT_CONFIRM)});
+
+        CMessageBox::QueueAnswer(QMessageBox::Yes);
+        QVERIFY(m_pDlg->close());
+        QVERIFY(!m_pDlg->isVisible());
+        QCOMPARE(m_pDlg->result(), int(QDialog::Accepted));
+    }
+
+    void trayExitAsksFirst() {
+        CMessageBox::QueueAnswer(QMessageBox::No);
+        m_pDlg->OnExit();
+        QVERIFY(m_pDlg->isVisible());
+        CMessageBox::QueueAnswer(QMessageBox::Yes);
+        m_pDlg->OnExit();
+        QVERIFY(!m_pDlg->isVisible());
+    }
+
+    void closingDuringAScanEndsWithinASecond() {
+        m_pBed->SetSilent(ServiceTestBed::Service::PageRank, true);
+        AddDomain(QStringLiteral("a.example"));
+        QTRY_COMPARE(m_pDlg->StatusText(), QStringLiteral("Querying a.example"));
+        QVERIFY(m_pBed->WaitForRequests(1, std::chrono::seconds(5)));
+        QElapsedTimer timer;
+        timer.start();
+        CMessageBox::QueueAnswer(QMessageBox::Yes);
+        QVERIFY(m_pDlg->close());
+        m_pDlg.reset();
+        QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+    }
+
+    void aboutFromF1AndContextMenu() {
+        int nShown = 0;
+        auto closeAbout = [&] {
+            QTimer::singleShot(0, [&] {
+                auto* pAbout = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget());
+                if (pAbout) {
+                    ++nShown;
+                    pAbout->accept();
+                }
+            });
+        };
+        closeAbout();
+        QTest::keyClick(m_pDlg.get(), Qt::Key_F1);
+        QCOMPARE(nShown, 1);
+
+        closeAbout();
+        m_pDlg->OnAbout();
+        QCOMPARE(nShown, 2);
+    }
+
+    void donateOpensTheDonationPage() {
+        uitest::CUrlCatcher catcher;
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "Open");
+        Click(IDC_DONATE);
+        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+        QCOMPARE(catcher.m_urls.size(), 1);
+        QCOMPARE(catcher.m_urls.first().toEncoded(), QByteArray(VendorInfo::kDonationUrl));
+    }
+};
+
+QTEST_MAIN(CTallyvineDlgTest)
+#include "CTallyvineDlgTest.moc"

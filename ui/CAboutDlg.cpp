@@ -1,0 +1,26 @@
+#include "ui/CAboutDlg.h"
+
+#include "ui/CHyperLink.h"
+#include "ui/ResourceInit.h"
+#include "ui/VendorInfo.h"
+#include "ui_CAboutDlg.h"
+
+CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent) {
+    InitResources();
+    m_pUi = std::make_unique<Ui::CAboutDlg>();
+    m_pUi->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setWindowIcon(QIcon(QStringLiteral(":/images/tallyvine.png")));
+
+    CHyperLink* pLink = m_pUi->m_linkSite;
+    pLink->SetURL(QString::fromLatin1(VendorInfo::kSiteUrl));
+    pLink->SetToolTip(true);
+    pLink->SetToolTipText(QString::fromLatin1(VendorInfo::kSiteHost));
+}
+
+CAboutDlg::~CAboutDlg() = default;
+
+CHyperLink* CAboutDlg::SiteLink() const {
+    return m_pUi->m_linkSite;
+}

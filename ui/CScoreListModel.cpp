@@ -1,0 +1,150 @@
+#include "ui/CScoreListModel.h"
+
+#include "core/CDomainRecord.h"
+#include "ui/CStringTable.h"
+
+namespace {
+
+// Header string ids, in column order.
+constexpr int s_headerIds[CScoreListModel::kColumnCount] = {
+    IDS_COL_NO,    IDS_COL_DOMAIN, IDS_COL_PR,       IDS_COL_ALEXA,
+    IDS_COL_GSITE, IDS_COL_GLINK,  IDS_COL_GSEARCH1, IDS_COL_GSEARCH2,
+    IDS_COL_BSITE, IDS_COL_BLINK,  IDS_COL_BSEARCH1, IDS_COL_BSEARCH2,
+};
+
+constexpr int kNumberColumn = 0;
+constexpr int kDomainColumn = 1;
+constexpr int kFirstMetricColumn = 2;
+
+// Texts are stored as bytes; the list shows each byte as one character.
+QString FromBytes(const std::string& strBytes) {
+    return QString::fromLatin1(strBytes.data(), static_cast<qsizetype>(strBytes.size()));
+}
+
+} // namespace
+
+CScoreListModel::CScoreListModel(QObject* pParent) : QAbstractTableModel(pParent) {}
+
+int CScoreListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : m_nItemCount;
+}
+
+int CScoreListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumnCount;
+}
+
+QVariant CScoreListModel::data(const QModelIndex& index, int nRole) const {
+    if (nRole != Qt::DisplayRole || !index.isValid()) {
+        return QVariant();
+    }
+    return CellText(index.row(), index.column());
+}
+
+QVariant CScoreListModel::headerData(int nSection, Qt::Orientation orientation, int nRole) const {
+    if (orientation != Qt::Horizontal || nSection < 0 || nSection >= kColumnCount) {
+        return QVariant();
+    }
+    if (nRole == Qt::DisplayRole) {
+        return CStringTable::Load(s_headerIds[nSection]);
+    }
+    if (nRole == Qt::TextAlignmentRole) {
+        return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
+    }
+    return QVariant();
+}
+
+QString CScoreListModel::CellText(int nRow, int nColumn) const {
+    if (nRow < 0 || static_cast<std::size_t>(nRow) >= m_arrRows.size()) {
+        return QString();
+    }
+    const CDomainRecord* pRecord = m_arrRows[static_cast<std::size_t>(nRow)];
+    if (!pRecord || nColumn < 0 || nColumn >= kColumnCount) {
+        return QString();
+    }
+    if (nColumn == kNumberColumn) {
+        return QString::number(nRow + 1);
+    }
+    if (nColumn == kDomainColumn) {
+        return FromBytes(pRecord->GetDomain());
+    }
+    const auto metric = static_cast<EMetric>(nColumn - kFirstMetricColumn);
+    // A row waiting for its scan shows no values but PR's, even when it still
+    // holds those of an earlier scan.
+    if (metric != EMetric::PR && pRecord->GetPageRank() < 0) {
+        return QString();
+    }
+    return FromBytes(pRecord->GetMetric(metric));
+}
+
+void CScoreListModel::AppendRecord(CDomainRecord* pRecord) {
+    m_arrRows.push_back(pRecord);
+}
+
+void CScoreListModel::RemoveAllRows() {
+    m_arrRows.clear();
+    SetItemCount(0);
+}
+
+void CScoreListModel::SetItemCount(int nCount) {
+    if (m_nDeferDepth > 0) {
+        m_nDeferredCount = nCount;
+        return;
+    }
+    ApplyItemCount(nCount);
+}
+
+void CScoreListModel::ApplyItemCount(int nCount) {
+    nCount = std::max(nCount, 0);
+    if (nCount == m_nItemCount) {
+        RedrawAll();
+    } else if (nCount == 0) {
+        beginResetModel();
+        m_nItemCount = 0;
+        endResetModel();
+    } else if (nCount > m_nItemCount) {
+        beginInsertRows(QModelIndex(), m_nItemCount, nCount - 1);
+        m_nItemCount = nCount;
+        endInsertRows();
+        RedrawAll();
+    } else {
+        beginRemoveRows(QModelIndex(), nCount, m_nItemCount - 1);
+        m_nItemCount = nCount;
+        endRemoveRows();
+        RedrawAll();
+    }
+}
+
+void CScoreListModel::RedrawAll() {
+    if (m_nItemCount > 0) {
+        emit dataChanged(index(0, 0), index(m_nItemCount - 1, kColumnCount - 1), {Qt::DisplayRole});
+    }
+}
+
+void CScoreListModel::RedrawRecord(const CDomainRecord& record) {
+    const std::string& strDomain = record.GetDomain();
+    for (std::size_t i = 0; i < m_arrRows.size(); ++i) {
+        const CDomainRecord* pRow = m_arrRows[i];
+        if (pRow == &record || (pRow && pRow->GetDomain() == strDomain)) {
+            const int nRow = static_cast<int>(i);
+            if (nRow < m_nItemCount) {
+                emit dataChanged(index(nRow, 0), index(nRow, kColumnCount - 1), {Qt::DisplayRole});
+            }
+            return;
+        }
+    }
+}
+
+void CScoreListModel::BeginDeferCount() {
+    ++m_nDeferDepth;
+}
+
+void CScoreListModel::EndDeferCount() {
+    if (m_nDeferDepth == 0 || --m_nDeferDepth > 0) {
+        return;
+    }
+    if (m_nDeferredCount >= 0) {
+        const int nCount = m_nDeferredCount;
+        m_nDeferredCount = -1;
+        ApplyItemCount(nCount);
+    }
+}

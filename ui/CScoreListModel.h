@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QAbstractTableModel>
+
+#include <vector>
+
+class CDomainRecord;
+
+// The score list's rows: the display sequence m_arrRows of record pointers
+// (not owned) and the item count the view is told. Cell texts are read from
+// the records each time the view asks, so a redrawn row always shows the
+// record's current values; nothing is copied into the model.
+//
+// The item count follows m_arrRows only when SetItemCount says so, as the
+// handlers of the window's messages do.
+class CScoreListModel : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    static constexpr int kColumnCount = 12;
+
+    explicit CScoreListModel(QObject* pParent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int nRole = Qt::DisplayRole) const override;
+    QVariant headerData(int nSection, Qt::Orientation orientation,
+                        int nRole = Qt::DisplayRole) const override;
+
+    // The text of one cell: the row's number, its domain, its PR text, and
+    // its other metric texts once the row is scanned.
+    QString CellText(int nRow, int nColumn) const;
+
+    std::vector<CDomainRecord*>& Rows() { return m_arrRows; }
+    const std::vector<CDomainRecord*>& Rows() const { return m_arrRows; }
+    void AppendRecord(CDomainRecord* pRecord);
+    // Empties m_arrRows and sets the item count to 0.
+    void RemoveAllRows();
+
+    int ItemCount() const { return m_nItemCount; }
+    // Tells the view that the list has nCount rows and redraws it.
+    void SetItemCount(int nCount);
+    // Redraws the first row whose domain is the record's; nothing when the
+    // record has no row yet.
+    void RedrawRecord(const CDomainRecord& record);
+
+    // While a deferral is open, SetItemCount only remembers the last count;
+    // it is applied when the outermost deferral closes. Lets a batch of a
+    // million appended rows reach the view as one insertion.
+    void BeginDeferCount();
+    void EndDeferCount();
+
+private:
+    void ApplyItemCount(int nCount);
+    void RedrawAll();
+
+    std::vector<CDomainRecord*> m_arrRows;
+    int m_nItemCount = 0;
+    int m_nDeferDepth = 0;
+    int m_nDeferredCount = -1;
+};

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "queries/CServiceHosts.h"
+#include "ui/CSystemTray.h"
+#include "ui/CWindowPoster.h"
+
+#include <QDialog>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+namespace Ui {
+class CTallyvineDlg;
+}
+class CDomainRecord;
+class CQueryManager;
+class CScoreListCtrl;
+
+// The main window: the domain box, the metric boxes, the interval, the
+// commands, the score list and the status line. It owns the scan controller;
+// the worker reaches the window only through the poster.
+//
+// Hooks for the tray and the application: OnAbout() and OnExit() are the
+// tray menu's commands, ConfirmExit() asks "Exit?", Minimised() is emitted
+// once the window has been minimised, and the window never closes but through
+// the confirmation.
+class CTallyvineDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    // hosts: where the services are; tests point them at a local server.
+    explicit CTallyvineDlg(const CServiceHosts& hosts = CServiceHosts::Real(),
+                           QWidget* pParent = nullptr);
+    ~CTallyvineDlg() override;
+
+    // Asks "Exit?"; true when the user answers Yes.
+    bool ConfirmExit();
+
+    CQueryManager* QueryManager() const { return m_pQueryManager.get(); }
+    CScoreListCtrl* ScoreList() const;
+    QString StatusText() const;
+    // The notification-area icon; a second start of the program reaches the
+    // window through it.
+    CSystemTray& TrayIcon() { return m_TrayIcon; }
+
+public slots:
+    void OnAdd();
+    void OnImport();
+    void OnExport();
+    void OnRescan();
+    void OnStop();
+    void OnClean();
+    void OnDonate();
+    // Shows the About box modally.
+    void OnAbout();
+    // The tray menu's Exit: the close confirmation, and on Yes the end.
+    void OnExit();
+
+signals:
+    // The window has just been minimised (by the window manager or the user).
+    void Minimised();
+
+protected:
+    // Escape must never close the window.
+    void reject() override;
+    void closeEvent(QCloseEvent* pEvent) override;
+    void changeEvent(QEvent* pEvent) override;
+    void contextMenuEvent(QContextMenuEvent* pEvent) override;
+
+private:
+    void ConnectCommands();
+    void UpdateData();
+    void TakeSettings();
+    void EndProgram();
+
+    void OnMessage(const CWindowPoster::SMessage& message);
+    void OnMessagesDone();
+    void OnDomainAdded(CDomainRecord* pRecord);
+    void OnQueryBegin(CDomainRecord* pRecord);
+    void OnQueryEnd(CDomainRecord* pRecord);
+    void SyncItemCount();
+
+    // The tray: created with the window, removed with it.
+    void CreateTray();
+    void OnMinimised();
+    void OnTrayCommand(unsigned nCommand);
+    void OnTrayLost();
+
+    std::unique_ptr<Ui::CTallyvineDlg> m_pUi;
+    QString m_strDomain;
+    std::int32_t m_nInterval = 1000;
+    bool m_bDeferringCount = false;
+    // Declared before the controller: the controller's worker posts through
+    // it until the controller is gone.
+    CWindowPoster m_poster;
+    std::unique_ptr<CQueryManager> m_pQueryManager;
+    CSystemTray m_TrayIcon;
+};
