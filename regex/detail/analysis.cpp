@@ -258,6 +258,12 @@ void prepare_nodes(program& prog, node* n) {
             auto* g = static_cast<group_node*>(n);
             if (g->kind == op::group || g->kind == op::atomic)
                 g->first = keep_first(prog, g, nullptr);
+            const bool conditional = g->kind == op::cond_ref || g->kind == op::cond_assert;
+            if (g->alt_count > 1 && !conditional) {
+                g->alt_first = prog.arena.make_array<const byte_table*>(g->alt_count);
+                for (std::uint32_t i = 0; i < g->alt_count; ++i)
+                    g->alt_first[i] = keep_first(prog, g->alts[i], nullptr);
+            }
             for (std::uint32_t i = 0; i < g->alt_count; ++i)
                 prepare_nodes(prog, g->alts[i]);
             if (g->condition != nullptr)

@@ -187,13 +187,11 @@ bool iterative_matcher::match_at(const char* start) {
                 u.a = m_st.pend[g.capture];
                 m_st.pend[g.capture] = p;
             }
-            if (g.alt_count > 1) {
-                record& r = push(alt);
-                r.n = &g;
-                r.index = 1;
-                r.a = p;
-            }
-            n = g.alts[0];
+            const std::uint32_t first = viable_alt(g, 0, p, end);
+            if (first == g.alt_count)
+                goto fail;
+            push_alternatives(g, first, p);
+            n = g.alts[first];
             continue;
         }
         case op::group_end: {
@@ -240,14 +238,9 @@ bool iterative_matcher::match_at(const char* start) {
             b.b = from;
             b.index = static_cast<std::uint32_t>(m_topBarrier);
             m_topBarrier = m_size - 1;
-            if (a.alt_count > 1) {
-                record& r = push(alt);
-                r.n = &a;
-                r.index = 1;
-                r.a = from;
-            }
             p = from;
-            n = a.alts[0];
+            if (!enter_alternatives(a, n, p))
+                goto fail;
             continue;
         }
         case op::star: {
@@ -432,8 +425,9 @@ bool iterative_matcher::match_at(const char* start) {
                 const group_node& g = as_group(r.n);
                 const std::uint32_t i = r.index;
                 p = r.a;
-                if (i + 1 < g.alt_count)
-                    ++r.index;
+                const std::uint32_t next = viable_alt(g, i + 1, p, end);
+                if (next < g.alt_count)
+                    r.index = next;
                 else
                     --m_size;
                 n = g.alts[i];
@@ -510,6 +504,29 @@ bool iterative_matcher::match_at(const char* start) {
     }
 }
 
+// Pushes the choice of the alternatives of `g` after `first` (if any can
+// match at `p`).
+void iterative_matcher::push_alternatives(const group_node& g, std::uint32_t first, const char* p) {
+    const std::uint32_t next = viable_alt(g, first + 1, p, m_st.end);
+    if (next == g.alt_count)
+        return;
+    record& r = push(alt);
+    r.n = &g;
+    r.index = next;
+    r.a = p;
+}
+
+// Goes into the first alternative of `g` that can match at `p`, pushing the
+// choice of the others; false when none can.
+bool iterative_matcher::enter_alternatives(const group_node& g, const node*& n, const char* p) {
+    const std::uint32_t first = viable_alt(g, 0, p, m_st.end);
+    if (first == g.alt_count)
+        return false;
+    push_alternatives(g, first, p);
+    n = g.alts[first];
+    return true;
+}
+
 // The inner match of the top barrier has no way left. Answers true with the
 // place to go on in `n` and `p`, false to keep failing.
 bool iterative_matcher::resume_barrier(const node*& n, const char*& p) {
@@ -529,17 +546,15 @@ bool iterative_matcher::resume_barrier(const node*& n, const char*& p) {
         --m_size;
         return false;
     }
-    if (g.behind && b.b < b.a - g.min_width) {
-        // Look-behind: the next start, nearer to the position.
-        p = ++b.b;
-        if (g.alt_count > 1) {
-            record& r = push(alt);
-            r.n = &g;
-            r.index = 1;
-            r.a = p;
+    if (g.behind) {
+        // Look-behind: the next start, nearer to the position. A start where
+        // no alternative can begin fails at once (nothing was pushed).
+        const std::size_t at = m_size - 1;
+        while (m_data[at].b < m_data[at].a - g.min_width) {
+            p = ++m_data[at].b;
+            if (enter_alternatives(g, n, p))
+                return true;
         }
-        n = g.alts[0];
-        return true;
     }
     p = b.a;
     m_topBarrier = b.index;

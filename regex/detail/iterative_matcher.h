@@ -67,6 +67,8 @@ private:
     void cut();
     void unwind_barrier();
     bool resume_barrier(const node*& n, const char*& p);
+    void push_alternatives(const group_node& g, std::uint32_t first, const char* p);
+    bool enter_alternatives(const group_node& g, const node*& n, const char* p);
     bool ref_bounds(const star_node& s, const char* base, ref_range& out) const;
     const char* ref_next(const star_node& s, const ref_range& range, const char* q) const;
     void restore_recursion(std::size_t mark);

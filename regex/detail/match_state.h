@@ -119,6 +119,20 @@ inline std::ptrdiff_t backref_at(const backref_node& r, const match_state& st, c
     return len;
 }
 
+// The first alternative at or after `i` that can match at `p` (by its first
+// bytes), or g.alt_count.
+inline std::uint32_t viable_alt(const group_node& g, std::uint32_t i, const char* p,
+                                const char* end) {
+    if (g.alt_first == nullptr)
+        return i;
+    for (; i < g.alt_count; ++i) {
+        const byte_table* first = g.alt_first[i];
+        if (first == nullptr || (p < end && first->test(static_cast<unsigned char>(*p))))
+            return i;
+    }
+    return i;
+}
+
 // ---- single-byte repetitions
 
 inline bool follow_ok(const star_node& s, const char* q, const char* end) {

@@ -72,10 +72,11 @@ struct end_node : node {
 struct group_node : node {
     int capture = -1; // capturing group number, -1 when not capturing
     std::uint32_t alt_count = 0;
-    node** alts = nullptr;             // first node of every alternative, in the order written
-    end_node* end = nullptr;           // the end node every alternative leads to
-    const byte_table* first = nullptr; // bytes any match must begin with, when known
-    std::uint32_t cap_low = 0;         // capturing groups inside: [cap_low, cap_high)
+    node** alts = nullptr;                  // first node of every alternative, in the order written
+    end_node* end = nullptr;                // the end node every alternative leads to
+    const byte_table* first = nullptr;      // bytes any match must begin with, when known
+    const byte_table** alt_first = nullptr; // the same per alternative (null: unknown)
+    std::uint32_t cap_low = 0;              // capturing groups inside: [cap_low, cap_high)
     std::uint32_t cap_high = 0;
     std::size_t min_width = 0;
     std::size_t max_width = unbounded;

@@ -113,18 +113,13 @@ bool recursive_matcher::match(const node* n, const char* p) {
 bool recursive_matcher::match_group(const group_node& g, const char* p) {
     if (rejects(g, p, m_st.end))
         return false;
-    if (g.capture < 0) {
-        for (std::uint32_t i = 0; i < g.alt_count; ++i)
-            if (match(g.alts[i], p))
-                return true;
-        return false;
-    }
+    if (g.capture < 0)
+        return run_inner(g, p);
     const char*& pending = m_st.pend[g.capture];
     const char* old = pending;
     pending = p;
-    for (std::uint32_t i = 0; i < g.alt_count; ++i)
-        if (match(g.alts[i], p))
-            return true;
+    if (run_inner(g, p))
+        return true;
     pending = old;
     return false;
 }
@@ -243,7 +238,9 @@ void recursive_matcher::restore_groups(std::size_t mark) {
 }
 
 bool recursive_matcher::run_inner(const group_node& g, const char* p) {
-    for (std::uint32_t i = 0; i < g.alt_count; ++i)
+    const char* const end = m_st.end;
+    for (std::uint32_t i = viable_alt(g, 0, p, end); i < g.alt_count;
+         i = viable_alt(g, i + 1, p, end))
         if (match(g.alts[i], p))
             return true;
     return false;

@@ -43,8 +43,8 @@ private:
     bool inner_end(const group_node& owner, const char* p);
     bool end_of_pattern(const char* p);
 
-    // Runs the alternatives of an atomic group or assertion once; on success
-    // the end position is in m_innerEnd.
+    // Tries the alternatives of a group in order; for an atomic group or an
+    // assertion the end position of the first success is then in m_innerEnd.
     bool run_inner(const group_node& g, const char* p);
     bool continue_after(const group_node& g, const char* p, std::size_t saved);
     std::size_t save_groups(std::uint32_t low, std::uint32_t high);
