@@ -63,6 +63,10 @@ bool CReplacingFile::Open() {
         if (!S_ISREG(info.st_mode)) {
             return OpenDirect();
         }
+        // Replacing would go round a file that may not be written.
+        if (access(m_strTarget.c_str(), W_OK) != 0) {
+            return Fail("cannot write " + m_strPath);
+        }
     }
     if (!OpenBeside(m_strTarget)) {
         return false;

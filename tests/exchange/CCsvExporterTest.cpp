@@ -131,6 +131,21 @@ TEST_F(CsvExportTest, ReplacesAnExistingFileAndKeepsItsPermissions) {
     EXPECT_EQ(Names(), std::vector<std::string>{"list.csv"});
 }
 
+// Permission bits bind everyone but root.
+TEST_F(CsvExportTest, AReadOnlyFileIsNotReplaced) {
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "root may write any file";
+    }
+    m_list.Add("a.example");
+    const std::string strPath = PathOf("locked.csv");
+    WriteFile(strPath, "old");
+    chmod(strPath.c_str(), 0444);
+    std::string strError;
+    EXPECT_FALSE(CCsvExporter().ExportCsv(m_list.manager, strPath, &strError));
+    EXPECT_EQ(strError, "cannot write " + strPath + ": Permission denied");
+    EXPECT_EQ(Read(strPath), "old");
+}
+
 TEST_F(CsvExportTest, ALinkedNameReplacesTheLinkTarget) {
     m_list.Add("a.example");
     WriteFile(PathOf("target.csv"), "old");
