@@ -1,0 +1,242 @@
+// Times the pattern engine against PCRE2 (interpreter and JIT) and std::regex
+// on the system's patterns and realistic inputs, prints a table, and checks
+// the engine's targets:
+//  - no slower than PCRE2's interpreter on every workload (ratio <= 1.0);
+//  - at least 20 times faster than std::regex where std::regex finishes;
+//  - the 20 MiB list split under 0.5 s;
+//  - the 2 MiB result page at most 12 times the 200 KiB page;
+//  - the hostile page at most 1.5 times PCRE2's interpreter.
+// std::regex runs in a child process with a time limit, since it recurses
+// once per subject byte and dies of stack overflow on long subjects.
+// Exits 0 whatever the figures; the table says which targets are missed.
+#include "bench/regex/bench_inputs.h"
+#include "bench/regex/bench_matchers.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace regex_bench;
+
+using clock_type = std::chrono::steady_clock;
+
+// One matcher on one workload: seconds per run and the entries it produced,
+// or why there is no figure.
+struct timing {
+    std::optional<double> seconds;
+    std::size_t entries = 0;
+    std::string note;
+};
+
+double seconds_of(const std::function<std::size_t()>& run, std::size_t repeats,
+                  std::size_t& entries) {
+    const auto start = clock_type::now();
+    for (std::size_t i = 0; i < repeats; ++i)
+        entries = run();
+    return std::chrono::duration<double>(clock_type::now() - start).count() /
+           static_cast<double>(repeats);
+}
+
+// The best of three batches, each long enough to time; a run of more than two
+// seconds is timed once.
+timing measure(const std::function<std::size_t()>& run) {
+    timing out;
+    try {
+        double best = seconds_of(run, 1, out.entries);
+        if (best < 2.0) {
+            const std::size_t repeats = std::clamp<std::size_t>(
+                static_cast<std::size_t>(0.2 / std::max(best, 1e-7)), 1, 100000);
+            for (int batch = 0; batch < 3; ++batch)
+                best = std::min(best, seconds_of(run, repeats, out.entries));
+        }
+        out.seconds = best;
+    } catch (const std::exception& error) {
+        out.note = error.what();
+    }
+    return out;
+}
+
+struct child_report {
+    double seconds;
+    std::size_t entries;
+};
+
+// Runs the measurement in a child process and waits at most `limit` seconds.
+timing measure_in_child(const std::function<std::size_t()>& run, int limit) {
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0)
+        return timing{std::nullopt, 0, "no pipe"};
+    std::fflush(stdout);
+    const pid_t child = fork();
+    if (child == 0) {
+        close(pipeEnds[0]);
+        const timing result = measure(run);
+        const child_report report{result.seconds.value_or(-1.0), result.entries};
+        const ssize_t written = write(pipeEnds[1], &report, sizeof report);
+        _exit(written == sizeof report ? 0 : 1);
+    }
+    close(pipeEnds[1]);
+    pollfd wait{pipeEnds[0], POLLIN, 0};
+    timing out;
+    child_report report{};
+    if (poll(&wait, 1, limit * 1000) <= 0) {
+        kill(child, SIGKILL);
+        out.note = "did not finish in " + std::to_string(limit) + " s";
+    } else if (read(pipeEnds[0], &report, sizeof report) == sizeof report && report.seconds >= 0) {
+        out.seconds = report.seconds;
+        out.entries = report.entries;
+    }
+    close(pipeEnds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (!out.seconds && out.note.empty())
+        out.note = WIFSIGNALED(status) ? "crashed (signal " + std::to_string(WTERMSIG(status)) + ")"
+                                       : "failed";
+    return out;
+}
+
+struct row {
+    std::string name;
+    timing recursive, iterative, interpreter, jit, standard;
+};
+
+std::string figure(const timing& t) {
+    if (!t.seconds)
+        return t.note;
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", *t.seconds * 1000.0);
+    return text;
+}
+
+std::optional<double> ratio(const timing& a, const timing& b) {
+    if (!a.seconds || !b.seconds || *b.seconds <= 0)
+        return std::nullopt;
+    return *a.seconds / *b.seconds;
+}
+
+std::string ratio_text(std::optional<double> value) {
+    if (!value)
+        return "-";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", *value);
+    return text;
+}
+
+row run_workload(const workload& work, int stdLimit) {
+    std::fprintf(stderr, "running %s\n", work.name.c_str());
+    row out{work.name, {}, {}, {}, {}, {}};
+    out.recursive = measure([&] { return run_engine(work, regex::mode_recursive); });
+    out.iterative = measure([&] { return run_engine(work, regex::mode_iterative); });
+    out.interpreter = measure([&] { return run_pcre2(work, false); });
+    out.jit = measure([&] { return run_pcre2(work, true); });
+    out.standard = measure_in_child([&] { return run_std_regex(work); }, stdLimit);
+    return out;
+}
+
+// Entries of every matcher that finished must agree with PCRE2's interpreter.
+std::string agreement(const row& r) {
+    const std::size_t expected = r.interpreter.entries;
+    for (const timing* t : {&r.recursive, &r.iterative, &r.jit, &r.standard}) {
+        if (t->seconds && t->entries != expected)
+            return "DIFFER";
+    }
+    return std::to_string(expected);
+}
+
+void print_table(const std::vector<row>& rows) {
+    std::printf("\n%-30s %12s %12s %12s %12s %24s %8s %8s %10s\n", "workload (ms per run)",
+                "engine rec", "engine iter", "PCRE2 interp", "PCRE2 JIT", "std::regex", "eng/int",
+                "std/eng", "entries");
+    for (const row& r : rows) {
+        std::printf("%-30s %12s %12s %12s %12s %24s %8s %8s %10s\n", r.name.c_str(),
+                    figure(r.recursive).c_str(), figure(r.iterative).c_str(),
+                    figure(r.interpreter).c_str(), figure(r.jit).c_str(),
+                    figure(r.standard).c_str(),
+                    ratio_text(ratio(r.recursive, r.interpreter)).c_str(),
+                    ratio_text(ratio(r.standard, r.recursive)).c_str(), agreement(r).c_str());
+    }
+}
+
+int missed = 0;
+
+void target(const std::string& what, std::optional<double> value, bool met) {
+    std::printf("  %-6s %-62s %s\n",
+                !value ? "n/a"
+                : met  ? "met"
+                       : "MISSED",
+                what.c_str(), ratio_text(value).c_str());
+    if (value && !met)
+        ++missed;
+}
+
+const row& find(const std::vector<row>& rows, const std::string& name) {
+    return *std::find_if(rows.begin(), rows.end(), [&](const row& r) { return r.name == name; });
+}
+
+void print_targets(const std::vector<row>& rows) {
+    std::printf("\nTargets (engine = recursive matcher, the callers' mode):\n");
+    for (const row& r : rows) {
+        if (r.name == "hostile page 2 MiB")
+            continue;
+        const std::optional<double> value = ratio(r.recursive, r.interpreter);
+        target(r.name + ": engine / PCRE2 interp <= 1.0", value, value && *value <= 1.0);
+    }
+    for (const row& r : rows) {
+        const std::optional<double> value = ratio(r.standard, r.recursive);
+        target(r.name + ": std::regex / engine >= 20", value, value && *value >= 20.0);
+    }
+    const row& list = find(rows, "import list 1M lines 20 MiB");
+    target("import list split < 0.5 s (seconds)", list.recursive.seconds,
+           list.recursive.seconds && *list.recursive.seconds < 0.5);
+    for (const char* layout : {"1", "2"}) {
+        const row& small = find(rows, std::string("google site L") + layout + " 200 KiB");
+        const row& large = find(rows, std::string("google site L") + layout + " 2 MiB");
+        const std::optional<double> value = ratio(large.recursive, small.recursive);
+        target(std::string("google layout ") + layout + ": 2 MiB / 200 KiB <= 12", value,
+               value && *value <= 12.0);
+    }
+    const row& hostile = find(rows, "hostile page 2 MiB");
+    const std::optional<double> value = ratio(hostile.recursive, hostile.interpreter);
+    target("hostile page: engine / PCRE2 interp <= 1.5", value, value && *value <= 1.5);
+    std::printf("\n%d target(s) missed\n", missed);
+}
+
+std::vector<workload> workloads() {
+    std::vector<workload> out;
+    const std::string google = google_site_pattern();
+    out.push_back({"google site L1 200 KiB", google, google_page(200 << 10, 1), {}});
+    out.push_back({"google site L1 2 MiB", google, google_page(2 << 20, 1), {}});
+    out.push_back({"google site L2 200 KiB", google, google_page(200 << 10, 2), {}});
+    out.push_back({"google site L2 2 MiB", google, google_page(2 << 20, 2), {}});
+    out.push_back({"baidu GBK page 300 KiB", baidu_pattern(), baidu_page(300 << 10), {}});
+    out.push_back({"alexa reply", alexa_pattern(), alexa_reply(), {}});
+    out.push_back({"import list 1M lines 20 MiB", line_pattern(), domain_list(1000000), {}});
+    out.push_back({"entry check 1M names", entry_pattern(), "", typed_names(1000000)});
+    out.push_back({"hostile page 2 MiB", google, hostile_google_page(), {}});
+    return out;
+}
+
+} // namespace
+
+int main() {
+    std::vector<row> rows;
+    for (const workload& work : workloads()) {
+        std::fprintf(stderr, "  %s: %zu bytes\n", work.name.c_str(),
+                     work.names.empty() ? work.text.size() : work.names.size());
+        rows.push_back(run_workload(work, work.name == "hostile page 2 MiB" ? 30 : 60));
+    }
+    print_table(rows);
+    print_targets(rows);
+    return 0;
+}
