@@ -103,8 +103,9 @@ bool CTallyvineApp::IsSimplifiedChinese(const QLocale& locale) {
 }
 
 QStringList CTallyvineApp::LanguagePackFolders() {
-    return {QCoreApplication::applicationDirPath(),
-            QStringLiteral(TALLYVINE_DATA_DIR "/translations")};
+    const QDir program(QCoreApplication::applicationDirPath());
+    return {program.path(), QDir::cleanPath(program.filePath(
+                                QStringLiteral(TALLYVINE_DATA_FROM_BIN "/translations")))};
 }
 
 QString CTallyvineApp::FindLanguagePack(const QLocale& locale, const QStringList& folders) {

@@ -1,0 +1,46 @@
+# Installing Tallyvine on a Linux desktop, and its Debian package
+# (cpack -G DEB). Included at the end of the root CMakeLists.txt, once every
+# target exists.
+include(GNUInstallDirs)
+
+set(TALLYVINE_ROOT ${CMAKE_CURRENT_LIST_DIR}/..)
+
+if(TARGET tallyvine)
+    install(TARGETS tallyvine RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    # The program looks for its language pack here, relative to itself.
+    install(FILES $<TARGET_FILE_DIR:tallyvine>/TallyvineRes_zh_CN.qm
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/tallyvine/translations)
+    install(FILES ${TALLYVINE_ROOT}/res/desktop/tallyvine.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    install(FILES ${TALLYVINE_ROOT}/res/desktop/example.orbelle.tallyvine.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+    foreach(size 16 32 48 256)
+        install(FILES ${TALLYVINE_ROOT}/res/icons/tallyvine-${size}.png
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+            RENAME tallyvine.png)
+    endforeach()
+    install(FILES ${TALLYVINE_ROOT}/res/icons/tallyvine.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+endif()
+if(TARGET tallyvine-scan)
+    install(TARGETS tallyvine-scan RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+
+set(CPACK_PACKAGE_NAME tallyvine)
+set(CPACK_PACKAGE_VENDOR Orbelle)
+set(CPACK_PACKAGE_CONTACT "Orbelle <tallyvine@orbelle.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "rates domain names by public search and traffic services")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Tallyvine rates domain names by their standing with public search and traffic services: PageRank, the Alexa rank, and Google and Baidu result counts. tallyvine is the desktop program; tallyvine-scan scans a list from the command line.")
+set(CPACK_PACKAGE_HOMEPAGE_URL "https://www.orbelle.example/")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION net)
+# The libraries come from the programs' own links; Qt's platform plugins
+# (X11, Wayland) are loaded at run time and so must be named.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hicolor-icon-theme")
+include(CPack)
