@@ -5,8 +5,6 @@
 #include "exchange/ListFile.h"
 #include "regex/regex.h"
 
-#include <algorithm>
-#include <cstring>
 #include <new>
 #include <stdexcept>
 

@@ -159,6 +159,21 @@ TEST_F(ImportTest, WithoutAHandlerSkipsAreOnlyCounted) {
     EXPECT_EQ(result.nSkipped, 1u);
 }
 
+// Long lists are matched a piece at a time; no line may be lost or split
+// where one piece ends and the next begins.
+TEST_F(ImportTest, ALongListArrivesWholeAndInOrder) {
+    std::string strList;
+    Names expected;
+    for (int i = 0; strList.size() < (std::size_t{5} << 18); ++i) {
+        expected.push_back("host" + std::to_string(i) + ".example");
+        strList += expected.back() + (i % 3 == 0 ? "\r\n" : i % 3 == 1 ? "\n" : "\r");
+    }
+    const auto result = m_importer.ImportBytes(strList);
+    EXPECT_EQ(result.nAdded, expected.size());
+    EXPECT_TRUE(m_skips.empty());
+    EXPECT_EQ(m_list.Added(), expected);
+}
+
 // The recursive matcher may run out of depth on a huge line; the lines after
 // it must still arrive.
 TEST_F(ImportTest, AHugeLineDoesNotEndTheImport) {
