@@ -12,6 +12,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 using Service = ServiceTestBed::Service;
 
 const std::string kUsage =
@@ -153,6 +154,29 @@ TEST_F(ScanCommandTest, ReadsStandardInputAndWritesStandardOutput) {
         EXPECT_EQ(run.strOut,
                   kHeader + Row("C.example", "") + Row("a.example", "3") + Row("b.example", "7"));
     }
+}
+
+TEST_F(ScanCommandTest, WarnsAboutSkippedLinesInAReadableForm) {
+    const std::string strLong(70, 'x');
+    const std::string strList = "b\xC3\xBC"
+                                "cher.example\n\ttab.example\n" +
+                                strLong + " \na.example\nend\0.example\nlost.example\n"s;
+    const ScanRun run = Scan({"--interval", "0", "--metrics", "PR"}, strList);
+    EXPECT_EQ(run.nExitCode, 0);
+    EXPECT_EQ(run.strOut, kHeader + Row("a.example", "3"));
+    EXPECT_EQ(run.strErr,
+              "tallyvine-scan: standard input:1: skipped 'b\\xC3\\xBCcher.example': not a domain "
+              "name\n"
+              "tallyvine-scan: standard input:2: skipped '\\x09tab.example': not a domain name\n"
+              "tallyvine-scan: standard input:3: skipped '" +
+                  std::string(60, 'x') +
+                  "...': not a domain name\n"
+                  "tallyvine-scan: standard input:5: skipped 'end': a zero byte ends the text "
+                  "here; the rest of the list is ignored\n");
+
+    const ScanRun quiet = Scan({"--interval", "0", "--metrics", "PR", "--quiet"}, strList);
+    EXPECT_EQ(quiet.strErr, "");
+    EXPECT_EQ(quiet.strOut, run.strOut);
 }
 
 TEST_F(ScanCommandTest, QueriesOnlyTheChosenMetricsAndAlwaysPageRank) {
