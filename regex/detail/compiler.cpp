@@ -27,6 +27,22 @@ bool is_space(char c) {
     return has_class(static_cast<unsigned char>(c), cls_space);
 }
 
+// The assertion of \A \Z \z \b \B.
+op escape_assertion(char c) {
+    switch (c) {
+    case 'A':
+        return op::subject_begin;
+    case 'Z':
+        return op::end_or_final_lf;
+    case 'z':
+        return op::subject_end;
+    case 'b':
+        return op::word_boundary;
+    default:
+        return op::not_word_boundary;
+    }
+}
+
 bool is_digit(char c) {
     return c >= '0' && c <= '9';
 }
@@ -344,17 +360,9 @@ node* compiler::parse_extension(std::uint32_t& flags, bool& repeatable) {
     const char c = *m_cur;
     switch (c) {
     case ':':
-    case '>': {
+    case '>':
         ++m_cur;
-        if (m_cur == m_end)
-            fail("ill-formed regular expression");
-        if (*m_cur == ')') {
-            ++m_cur;
-            return nullptr;
-        }
-        take_noncapturing_number();
-        return parse_group(c == ':' ? op::group : op::atomic, -1, flags, false);
-    }
+        return parse_numbered_group(c == ':' ? op::group : op::atomic, flags);
     case '=':
     case '!':
     case '<': {
@@ -401,6 +409,19 @@ node* compiler::parse_extension(std::uint32_t& flags, bool& repeatable) {
     default:
         return parse_flag_list(flags);
     }
+}
+
+// A non-capturing group that takes a number, its body at `m_cur`; an empty
+// body makes no node and takes no number.
+node* compiler::parse_numbered_group(op kind, std::uint32_t flags) {
+    if (m_cur == m_end)
+        fail("ill-formed regular expression");
+    if (*m_cur == ')') {
+        ++m_cur;
+        return nullptr;
+    }
+    take_noncapturing_number();
+    return parse_group(kind, -1, flags, false);
 }
 
 group_node* compiler::parse_assertion_body(char kind, bool behind, std::uint32_t flags) {
@@ -483,14 +504,7 @@ node* compiler::parse_flag_list(std::uint32_t& flags) {
             flags = changed;
             return nullptr;
         case ':':
-            if (m_cur == m_end)
-                fail("ill-formed regular expression");
-            if (*m_cur == ')') {
-                ++m_cur;
-                return nullptr;
-            }
-            take_noncapturing_number();
-            return parse_group(op::group, -1, changed, false);
+            return parse_numbered_group(op::group, changed);
         default:
             fail("bad extension sequence");
         }
@@ -516,19 +530,11 @@ node* compiler::parse_escape(std::uint32_t flags, sequence& seq) {
     case 'W':
         return make_shared_set(charset::shared(c));
     case 'A':
-        seq.append(make_plain(op::subject_begin));
-        return nullptr;
     case 'Z':
-        seq.append(make_plain(op::end_or_final_lf));
-        return nullptr;
     case 'z':
-        seq.append(make_plain(op::subject_end));
-        return nullptr;
     case 'b':
-        seq.append(make_plain(op::word_boundary));
-        return nullptr;
     case 'B':
-        seq.append(make_plain(op::not_word_boundary));
+        seq.append(make_plain(escape_assertion(c)));
         return nullptr;
     case 'Q':
         parse_quote(flags, seq);

@@ -43,6 +43,7 @@ private:
     node* parse_paren(std::uint32_t& flags, bool& repeatable);
     node* parse_extension(std::uint32_t& flags, bool& repeatable);
     node* parse_conditional(std::uint32_t flags);
+    node* parse_numbered_group(op kind, std::uint32_t flags);
     node* parse_flag_list(std::uint32_t& flags);
     group_node* parse_assertion_body(char kind, bool behind, std::uint32_t flags);
     node* parse_escape(std::uint32_t flags, sequence& seq);

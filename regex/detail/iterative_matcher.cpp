@@ -6,24 +6,6 @@
 
 namespace regex::detail {
 
-namespace {
-
-inline const group_node& owner_group(const node* n) {
-    return *static_cast<const group_node*>(as_end(n).owner);
-}
-
-inline const node* branch(const group_node& c, bool yes) {
-    if (yes)
-        return c.alts[0];
-    return c.alt_count > 1 ? c.alts[1] : c.end;
-}
-
-inline bool rejects(const group_node& g, const char* p, const char* end) {
-    return g.first != nullptr && (p == end || !g.first->test(static_cast<unsigned char>(*p)));
-}
-
-} // namespace
-
 iterative_matcher::iterative_matcher(match_state& st) : m_st(st) {}
 
 iterative_matcher::~iterative_matcher() {
@@ -98,43 +80,6 @@ void iterative_matcher::unwind_barrier() {
     m_size = b;
 }
 
-// The candidates of a repeated back-reference from `base`: lo, lo + w, ...,
-// hi. False when not even min copies follow.
-bool iterative_matcher::ref_bounds(const star_node& s, const char* base, ref_range& out) const {
-    std::ptrdiff_t avail = ref_count(s, m_st, base);
-    const bool matched = avail >= 0;
-    if (!matched)
-        avail = 0;
-    const auto min = static_cast<std::ptrdiff_t>(s.min);
-    if (avail < min)
-        return false;
-    out.w = matched ? ref_width(s, m_st) : 0;
-    const std::ptrdiff_t last = out.w == 0 ? min : avail;
-    out.lo = base + static_cast<std::size_t>(min) * out.w;
-    out.hi = base + static_cast<std::size_t>(last) * out.w;
-    return true;
-}
-
-// The candidate after `q` in the repetition's order, passing the follow
-// filter, or null.
-const char* iterative_matcher::ref_next(const star_node& s, const ref_range& range,
-                                        const char* q) const {
-    while (range.w != 0) {
-        if (s.greedy) {
-            if (q == range.lo)
-                return nullptr;
-            q -= range.w;
-        } else {
-            if (q == range.hi)
-                return nullptr;
-            q += range.w;
-        }
-        if (follow_ok(s, q, m_st.end))
-            return q;
-    }
-    return nullptr;
-}
-
 bool iterative_matcher::match_at(const char* start) {
     m_size = 0;
     m_topBarrier = SIZE_MAX;
@@ -150,26 +95,6 @@ bool iterative_matcher::match_at(const char* start) {
 
     for (;;) {
         switch (n->kind) {
-        case op::literal:
-            if (!literal_at(as_lit(n), p, end))
-                goto fail;
-            p += as_lit(n).length;
-            n = n->next;
-            continue;
-        case op::one_byte:
-            if (p == end || !as_set(n).table->test(static_cast<unsigned char>(*p)))
-                goto fail;
-            ++p;
-            n = n->next;
-            continue;
-        case op::backref: {
-            const std::ptrdiff_t len = backref_at(as_ref(n), m_st, p);
-            if (len < 0)
-                goto fail;
-            p += len;
-            n = n->next;
-            continue;
-        }
         case op::group:
         case op::atomic: {
             const group_node& g = as_group(n);
@@ -255,19 +180,13 @@ bool iterative_matcher::match_at(const char* start) {
                 if (q == nullptr)
                     goto fail;
                 if (q != lo) {
-                    record& r = push(star_greedy);
-                    r.n = &s;
-                    r.a = lo;
-                    r.b = q;
+                    push_choice(star_greedy, &s, lo, q);
                 }
             } else {
                 const char* lo = star_skip(s, p, end, s.min);
                 if (lo == nullptr || (q = lazy_candidate(s, p, lo, end)) == nullptr)
                     goto fail;
-                record& r = push(star_lazy);
-                r.n = &s;
-                r.a = p;
-                r.b = q;
+                push_choice(star_lazy, &s, p, q);
             }
             p = q;
             n = s.next;
@@ -276,15 +195,12 @@ bool iterative_matcher::match_at(const char* start) {
         case op::star_ref: {
             const star_node& s = as_star(n);
             ref_range range;
-            if (!ref_bounds(s, p, range))
+            if (!ref_bounds(s, m_st, p, range))
                 goto fail;
             const char* q = s.greedy ? range.hi : range.lo;
-            if (!follow_ok(s, q, end) && (q = ref_next(s, range, q)) == nullptr)
+            if (!follow_ok(s, q, end) && (q = ref_next(s, end, range, q)) == nullptr)
                 goto fail;
-            record& r = push(ref_step);
-            r.n = &s;
-            r.a = p;
-            r.b = q;
+            push_choice(ref_step, &s, p, q);
             p = q;
             n = s.next;
             continue;
@@ -292,20 +208,14 @@ bool iterative_matcher::match_at(const char* start) {
         case op::repeat: {
             rep = &as_repeat(n);
             repeat_state& st = m_st.reps[rep->id];
-            record& u = push(undo_rep);
-            u.index = rep->id;
-            u.count = st.count;
-            u.a = st.start;
+            save_repeat(rep->id);
             st = repeat_state{0, nullptr};
             goto repeat_step;
         }
         case op::repeat_tail: {
             rep = &as_repeat(as_end(n).owner);
             repeat_state& st = m_st.reps[rep->id];
-            record& u = push(undo_rep);
-            u.index = rep->id;
-            u.count = st.count;
-            u.a = st.start;
+            save_repeat(rep->id);
             ++st.count;
             // An iteration that matched the empty string starts no other.
             if (p == st.start) {
@@ -375,7 +285,8 @@ bool iterative_matcher::match_at(const char* start) {
             continue;
         }
         default:
-            if (!anchor_holds(n->kind, m_st, p))
+            p = step_simple(n, m_st, p);
+            if (p == nullptr)
                 goto fail;
             n = n->next;
             continue;
@@ -388,22 +299,15 @@ bool iterative_matcher::match_at(const char* start) {
         const bool mayIterate = st.count < rep->max;
         if (st.count < rep->min || (rep->greedy && mayIterate)) {
             if (st.count >= rep->min) {
-                record& r = push(rep_next);
-                r.n = rep;
-                r.a = p;
+                push_choice(rep_next, rep, p, nullptr);
             }
-            record& u = push(undo_rep);
-            u.index = rep->id;
-            u.count = st.count;
-            u.a = st.start;
+            save_repeat(rep->id);
             st.start = p;
             n = rep->body;
             continue;
         }
         if (mayIterate) {
-            record& r = push(rep_body);
-            r.n = rep;
-            r.a = p;
+            push_choice(rep_body, rep, p, nullptr);
         }
         n = rep->next;
         continue;
@@ -464,8 +368,8 @@ bool iterative_matcher::match_at(const char* start) {
                 const star_node& s = as_star(r.n);
                 ref_range range;
                 const char* q = nullptr;
-                if (ref_bounds(s, r.a, range))
-                    q = ref_next(s, range, r.b);
+                if (ref_bounds(s, m_st, r.a, range))
+                    q = ref_next(s, end, range, r.b);
                 if (q == nullptr) {
                     --m_size;
                     continue;
@@ -485,10 +389,7 @@ bool iterative_matcher::match_at(const char* start) {
                 p = r.a;
                 --m_size;
                 repeat_state& st = m_st.reps[rp.id];
-                record& u = push(undo_rep);
-                u.index = rp.id;
-                u.count = st.count;
-                u.a = st.start;
+                save_repeat(rp.id);
                 st.start = p;
                 n = rp.body;
                 break;
@@ -502,6 +403,22 @@ bool iterative_matcher::match_at(const char* start) {
             break;
         }
     }
+}
+
+void iterative_matcher::push_choice(kind k, const node* n, const char* a, const char* b) {
+    record& r = push(k);
+    r.n = n;
+    r.a = a;
+    r.b = b;
+}
+
+// Records the counter of repetition `id` so that backtracking restores it.
+void iterative_matcher::save_repeat(std::uint32_t id) {
+    const repeat_state& st = m_st.reps[id];
+    record& u = push(undo_rep);
+    u.index = id;
+    u.count = st.count;
+    u.a = st.start;
 }
 
 // Pushes the choice of the alternatives of `g` after `first` (if any can

@@ -56,21 +56,15 @@ private:
         const char* b;
     };
 
-    struct ref_range {
-        const char* lo = nullptr;
-        const char* hi = nullptr;
-        std::size_t w = 0;
-    };
-
     record& push(kind k);
+    void push_choice(kind k, const node* n, const char* a, const char* b);
+    void save_repeat(std::uint32_t id);
     void pop_undo(const record& r);
     void cut();
     void unwind_barrier();
     bool resume_barrier(const node*& n, const char*& p);
     void push_alternatives(const group_node& g, std::uint32_t first, const char* p);
     bool enter_alternatives(const group_node& g, const node*& n, const char* p);
-    bool ref_bounds(const star_node& s, const char* base, ref_range& out) const;
-    const char* ref_next(const star_node& s, const ref_range& range, const char* q) const;
     void restore_recursion(std::size_t mark);
     void drop_recursion(std::size_t mark);
 

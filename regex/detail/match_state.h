@@ -119,6 +119,43 @@ inline std::ptrdiff_t backref_at(const backref_node& r, const match_state& st, c
     return len;
 }
 
+// A node that consumes without leaving a choice (literal, one byte,
+// back-reference) or a zero-width test; answers the position after it, or
+// null when it fails at `p`.
+inline const char* step_simple(const node* n, const match_state& st, const char* p) {
+    switch (n->kind) {
+    case op::literal:
+        return literal_at(as_lit(n), p, st.end) ? p + as_lit(n).length : nullptr;
+    case op::one_byte:
+        return p != st.end && as_set(n).table->test(static_cast<unsigned char>(*p)) ? p + 1
+                                                                                    : nullptr;
+    case op::backref: {
+        const std::ptrdiff_t len = backref_at(as_ref(n), st, p);
+        return len < 0 ? nullptr : p + len;
+    }
+    default:
+        return anchor_holds(n->kind, st, p) ? p : nullptr;
+    }
+}
+
+// The group an end node closes.
+inline const group_node& owner_group(const node* n) {
+    return *static_cast<const group_node*>(as_end(n).owner);
+}
+
+// Where a conditional goes on: its first branch, else its second (or the
+// empty one).
+inline const node* branch(const group_node& c, bool yes) {
+    if (yes)
+        return c.alts[0];
+    return c.alt_count > 1 ? c.alts[1] : c.end;
+}
+
+// The group's first bytes rule out a match at `p`.
+inline bool rejects(const group_node& g, const char* p, const char* end) {
+    return g.first != nullptr && (p == end || !g.first->test(static_cast<unsigned char>(*p)));
+}
+
 // The first alternative at or after `i` that can match at `p` (by its first
 // bytes), or g.alt_count.
 inline std::uint32_t viable_alt(const group_node& g, std::uint32_t i, const char* p,
@@ -243,6 +280,50 @@ inline std::ptrdiff_t ref_count(const star_node& s, const match_state& st, const
         ++n;
     }
     return static_cast<std::ptrdiff_t>(n);
+}
+
+struct ref_range {
+    const char* lo = nullptr;
+    const char* hi = nullptr;
+    std::size_t w = 0;
+};
+
+// The candidates of a repeated back-reference from `base`: lo, lo + w, ...,
+// hi. False when not even min copies follow.
+inline bool ref_bounds(const star_node& s, const match_state& st, const char* base,
+                       ref_range& out) {
+    std::ptrdiff_t avail = ref_count(s, st, base);
+    const bool matched = avail >= 0;
+    if (!matched)
+        avail = 0;
+    const auto min = static_cast<std::ptrdiff_t>(s.min);
+    if (avail < min)
+        return false;
+    out.w = matched ? ref_width(s, st) : 0;
+    const std::ptrdiff_t last = out.w == 0 ? min : avail;
+    out.lo = base + static_cast<std::size_t>(min) * out.w;
+    out.hi = base + static_cast<std::size_t>(last) * out.w;
+    return true;
+}
+
+// The candidate after `q` in the repetition's order, passing the follow
+// filter, or null.
+inline const char* ref_next(const star_node& s, const char* end, const ref_range& range,
+                            const char* q) {
+    while (range.w != 0) {
+        if (s.greedy) {
+            if (q == range.lo)
+                return nullptr;
+            q -= range.w;
+        } else {
+            if (q == range.hi)
+                return nullptr;
+            q += range.w;
+        }
+        if (follow_ok(s, q, end))
+            return q;
+    }
+    return nullptr;
 }
 
 } // namespace regex::detail

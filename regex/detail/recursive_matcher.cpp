@@ -4,25 +4,6 @@
 
 namespace regex::detail {
 
-namespace {
-
-inline const group_node& owner_group(const node* n) {
-    return *static_cast<const group_node*>(as_end(n).owner);
-}
-
-// Where a conditional goes on: its first branch, else its second (or nothing).
-inline const node* branch(const group_node& c, bool yes) {
-    if (yes)
-        return c.alts[0];
-    return c.alt_count > 1 ? c.alts[1] : c.end;
-}
-
-inline bool rejects(const group_node& g, const char* p, const char* end) {
-    return g.first != nullptr && (p == end || !g.first->test(static_cast<unsigned char>(*p)));
-}
-
-} // namespace
-
 recursive_matcher::recursive_matcher(match_state& st) : m_st(st), m_limit(stack_limit()) {}
 
 bool recursive_matcher::match_at(const char* p) {
@@ -39,26 +20,6 @@ bool recursive_matcher::match(const node* n, const char* p) {
     const char* const end = m_st.end;
     for (;;) {
         switch (n->kind) {
-        case op::literal:
-            if (!literal_at(as_lit(n), p, end))
-                return false;
-            p += as_lit(n).length;
-            n = n->next;
-            continue;
-        case op::one_byte:
-            if (p == end || !as_set(n).table->test(static_cast<unsigned char>(*p)))
-                return false;
-            ++p;
-            n = n->next;
-            continue;
-        case op::backref: {
-            const std::ptrdiff_t len = backref_at(as_ref(n), m_st, p);
-            if (len < 0)
-                return false;
-            p += len;
-            n = n->next;
-            continue;
-        }
         case op::group: {
             const group_node& g = as_group(n);
             if (g.capture < 0 && g.alt_count == 1) {
@@ -102,7 +63,8 @@ bool recursive_matcher::match(const node* n, const char* p) {
         case op::end_pattern:
             return end_of_pattern(p);
         default:
-            if (!anchor_holds(n->kind, m_st, p))
+            p = step_simple(n, m_st, p);
+            if (p == nullptr)
                 return false;
             n = n->next;
             continue;
@@ -160,21 +122,16 @@ bool recursive_matcher::match_star(const star_node& s, const char* p) {
 }
 
 bool recursive_matcher::match_star_ref(const star_node& s, const char* p) {
-    std::ptrdiff_t avail = ref_count(s, m_st, p);
-    const bool matched = avail >= 0;
-    if (!matched)
-        avail = 0;
-    const auto min = static_cast<std::ptrdiff_t>(s.min);
-    if (avail < min)
+    ref_range range;
+    if (!ref_bounds(s, m_st, p, range))
         return false;
-    const std::size_t w = matched ? ref_width(s, m_st) : 0;
-    const std::ptrdiff_t last = w == 0 ? min : avail;
-    for (std::ptrdiff_t k = 0; k <= last - min; ++k) {
-        const std::ptrdiff_t i = s.greedy ? last - k : min + k;
-        const char* q = p + static_cast<std::size_t>(i) * w;
-        if (follow_ok(s, q, m_st.end) && match(s.next, q))
+    const char* const end = m_st.end;
+    const char* q = s.greedy ? range.hi : range.lo;
+    if (!follow_ok(s, q, end))
+        q = ref_next(s, end, range, q);
+    for (; q != nullptr; q = ref_next(s, end, range, q))
+        if (match(s.next, q))
             return true;
-    }
     return false;
 }
 
