@@ -2,6 +2,7 @@
 
 #include "regex/bad_regexpr.h"
 #include "regex/detail/char_class.h"
+#include "regex/detail/stack_limit.h"
 
 #include <algorithm>
 #include <utility>
@@ -74,6 +75,8 @@ width width_pass::group(group_node* g) {
 }
 
 width width_pass::sequence(const node* n) {
+    if (stack_low())
+        throw_bad_allocation();
     width total{0, 0};
     for (; n != nullptr; n = n->next) {
         width w{0, 0};
@@ -168,6 +171,8 @@ bool first_bytes::walk_tail(const repeat_node& r, byte_table& out) {
 }
 
 bool first_bytes::walk(const node* n, byte_table& out) {
+    if (stack_low())
+        return true; // unknown
     for (;;) {
         if (m_budget == 0)
             return true;
@@ -248,6 +253,8 @@ void prepare_star(program& prog, star_node& s) {
 
 // Visits every node once to fill in first-byte and follow tables.
 void prepare_nodes(program& prog, node* n) {
+    if (stack_low())
+        throw_bad_allocation();
     for (; n != nullptr; n = n->next) {
         switch (n->kind) {
         case op::group:
@@ -340,7 +347,7 @@ void analyse_start(program& prog) {
             prog.try_later_starts = false;
             prog.flags &= ~static_cast<std::uint32_t>(rightmost);
         } else if (first->kind == op::star && !(prog.flags & rightmost) &&
-                   (prog.flags & single_line) && as_star(first).any &&
+                   (prog.flags & single_line) && as_star(first).dot && as_star(first).any &&
                    as_star(first).max == unbounded && as_star(first).min <= 1) {
             prog.try_later_starts = false;
         }

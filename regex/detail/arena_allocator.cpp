@@ -16,6 +16,10 @@ constexpr std::size_t max_request = static_cast<std::size_t>(PTRDIFF_MAX) / 2;
 
 } // namespace
 
+void throw_bad_allocation() {
+    throw arena_bad_alloc();
+}
+
 arena_allocator::~arena_allocator() {
     while (m_newest != nullptr) {
         block* previous = m_newest->previous;

@@ -11,6 +11,9 @@
 
 namespace regex::detail {
 
+// Throws std::bad_alloc with the text "bad allocation".
+[[noreturn]] void throw_bad_allocation();
+
 class arena_allocator {
 public:
     static constexpr std::size_t block_size = 352;

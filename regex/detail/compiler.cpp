@@ -5,6 +5,7 @@
 #include "regex/detail/char_class.h"
 #include "regex/detail/charset.h"
 #include "regex/detail/escapes.h"
+#include "regex/detail/stack_limit.h"
 
 #include <cstring>
 
@@ -137,6 +138,7 @@ node* compiler::make_repeat(program& prog, node* atom, std::size_t min, std::siz
         if (atom->kind == op::one_byte) {
             s->atom = as_set(atom).table;
             s->any = s->atom->count() == 256;
+            s->dot = as_set(atom).dot;
         } else {
             s->ref = static_cast<const backref_node*>(atom);
         }
@@ -247,6 +249,9 @@ bool compiler::read_quantifier(std::uint32_t flags, quantifier& q) {
 // ---- groups
 
 group_node* compiler::parse_group(op kind, int capture, std::uint32_t flags, bool isRoot) {
+    // Groups nested deeper than the thread's stack can hold: out of memory.
+    if (stack_low())
+        throw_bad_allocation();
     auto* g = m_prog.arena.make<group_node>();
     g->kind = kind;
     g->capture = capture;
@@ -295,6 +300,7 @@ group_node* compiler::parse_group(op kind, int capture, std::uint32_t flags, boo
             if (!(flags & single_line))
                 t.in['\n'] = 0;
             atom = make_set(t);
+            static_cast<set_node*>(atom)->dot = true;
             break;
         }
         case '[':

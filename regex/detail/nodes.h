@@ -58,6 +58,7 @@ struct lit_node : node {
 
 struct set_node : node {
     const byte_table* table = nullptr;
+    bool dot = false; // written as '.'
 };
 
 struct backref_node : node {
@@ -92,6 +93,7 @@ struct group_node : node {
 struct star_node : node {
     bool greedy = true;
     bool any = false; // the atom takes every byte
+    bool dot = false; // the atom was written as a dot
     std::size_t min = 0;
     std::size_t max = unbounded;
     const byte_table* atom = nullptr;  // one_byte atom

@@ -101,6 +101,25 @@ TEST(StackExhaustion, IterativeFindsWhatRecursiveCannotOnASmallStack) {
     EXPECT_EQ(automatic, std::to_string(subject.size()));
 }
 
+// The compiler recurses once per nesting level: a pattern nested deeper than
+// the stack holds is refused as memory exhaustion, one of moderate depth works.
+TEST(StackExhaustion, DeepNestingIsRefusedNotACrash) {
+    const std::string tooDeep = std::string(200000, '(') + "a" + std::string(200000, ')');
+    const std::string moderate = std::string(40, '(') + "a" + std::string(40, ')');
+    std::string refusal;
+    std::string found;
+    run_on_stack(small_stack, [&] {
+        try {
+            regex::compiled_pattern pattern(tooDeep);
+        } catch (const std::bad_alloc& e) {
+            refusal = e.what();
+        }
+        found = regex_test::run(moderate, regex::noflags, regex::mode_recursive, "xa");
+    });
+    EXPECT_EQ(refusal, "bad allocation");
+    EXPECT_EQ(found.substr(0, 3), "a@1");
+}
+
 // mode_auto recurses only where the depth is bounded by the pattern.
 TEST(StackExhaustion, RecursionSafetyOfPatterns) {
     const struct {
