@@ -87,10 +87,7 @@ CSystemTray::TrayProbe CSystemTray::s_probe;
 
 CSystemTray::CSystemTray() = default;
 
-CSystemTray::~CSystemTray() {
-    RemoveTrayIcon();
-    SetTrayIconForFlights(nullptr);
-}
+CSystemTray::~CSystemTray() { RemoveTrayIcon(); }
 
 bool CSystemTray::CreateTrayIcon(QWidget* pParent, unsigned nCallbackMessage, const QString& strTip,
                                  const QIcon& icon, unsigned nId, bool bHidden) {

@@ -1,18 +1,23 @@
 #include "app/CTallyvineApp.h"
 #include "app/CSingleInstance.h"
 #include "core/WindowMessages.h"
+#include "ui/CAboutDlg.h"
 #include "ui/CMessageBox.h"
 #include "ui/CStringTable.h"
 #include "ui/CSystemTray.h"
 #include "ui/CTallyvineDlg.h"
 #include "ui/CTrayAnimation.h"
 
+#include <QAbstractButton>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTranslator>
 
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -38,6 +43,35 @@ bool MakeStaleSocket(const QString& strPath) {
         ::bind(nSocket, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
     ::close(nSocket);
     return bBound && QFile::exists(strPath);
+}
+
+// Every text a window shows from its form: its title, labels, buttons and
+// group boxes.
+QStringList FormTexts(const QWidget& window) {
+    QStringList texts{window.windowTitle()};
+    for (const QLabel* pLabel : window.findChildren<QLabel*>()) {
+        texts << pLabel->text();
+    }
+    for (const QAbstractButton* pButton : window.findChildren<QAbstractButton*>()) {
+        texts << pButton->text();
+    }
+    for (const QGroupBox* pBox : window.findChildren<QGroupBox*>()) {
+        texts << pBox->title();
+    }
+    texts.removeAll(QString());
+    return texts;
+}
+
+// The texts of context that pack has no translation for.
+QStringList Untranslated(const QTranslator& pack, const char* pszContext,
+                         const QStringList& texts) {
+    QStringList missing;
+    for (const QString& strText : texts) {
+        if (pack.translate(pszContext, strText.toUtf8().constData()).isEmpty()) {
+            missing << strText;
+        }
+    }
+    return missing;
 }
 
 bool CanConnect(const QString& strName) {
@@ -69,10 +103,13 @@ private slots:
     void liveSocketNeverDisplaced();
 
     // The language pack.
+    void packFolders();
     void packChosenByLocale_data();
     void packChosenByLocale();
     void packTranslatesTexts_data();
     void packTranslatesTexts();
+
+    void packIsComplete();
 
     void networkFailureEnds();
 
@@ -177,6 +214,15 @@ void CTallyvineAppTest::liveSocketNeverDisplaced() {
     QVERIFY(CanConnect(strName));
 }
 
+void CTallyvineAppTest::packFolders() {
+    // Beside the program, then the data folder as seen from an installed
+    // program (bin/ and share/ side by side, under any prefix).
+    const QDir program(QCoreApplication::applicationDirPath());
+    QCOMPARE(CTallyvineApp::LanguagePackFolders(),
+             (QStringList{program.path(), QDir::cleanPath(program.filePath(QStringLiteral(
+                                              "../share/tallyvine/translations")))}));
+}
+
 void CTallyvineAppTest::packChosenByLocale_data() {
     QTest::addColumn<QString>("strLocale");
     QTest::addColumn<bool>("bBesideProgram");
@@ -241,6 +287,27 @@ void CTallyvineAppTest::packTranslatesTexts() {
     }
     // The pack goes with the application object.
     QCOMPARE(CStringTable::Load(IDS_EXIT_CONFIRM), QStringLiteral("Exit?"));
+}
+
+void CTallyvineAppTest::packIsComplete() {
+    QTranslator pack;
+    QVERIFY(pack.load(QStringLiteral(TALLYVINE_PACK_DIR "/TallyvineRes_zh_CN.qm")));
+
+    QStringList table;
+    for (int nId = 0; nId < 0x10000; ++nId) {
+        if (const char* pszText = CStringTable::SourceText(nId)) {
+            table << QString::fromUtf8(pszText);
+        }
+    }
+    QVERIFY(!table.isEmpty());
+    QCOMPARE(Untranslated(pack, "CStringTable", table), QStringList());
+
+    CTallyvineDlg dlg;
+    QCOMPARE(Untranslated(pack, "CTallyvineDlg", FormTexts(dlg)), QStringList());
+    CAboutDlg about;
+    QCOMPARE(Untranslated(pack, "CAboutDlg", FormTexts(about)), QStringList());
+    QCOMPARE(Untranslated(pack, "CSystemTray", {QStringLiteral("&About"), QStringLiteral("E&xit")}),
+             QStringList());
 }
 
 void CTallyvineAppTest::networkFailureEnds() {
