@@ -258,7 +258,6 @@ bool iterative_matcher::match_at(const char* start) {
             b.n = n;
             b.a = p;
             b.b = m_st.rec_start;
-            b.count = m_savedCaps.size();
             b.index = static_cast<std::uint32_t>(m_topBarrier);
             m_topBarrier = m_size - 1;
             m_savedCaps.insert(m_savedCaps.end(), m_st.caps, m_st.caps + groups);
@@ -277,7 +276,7 @@ bool iterative_matcher::match_at(const char* start) {
             }
             // The nested match of (?R) is complete: its groups do not outlive it.
             const record b = m_data[m_topBarrier];
-            restore_recursion(b.count);
+            restore_recursion();
             m_st.rec_start = b.b;
             --m_st.rec_level;
             cut();
@@ -298,10 +297,11 @@ bool iterative_matcher::match_at(const char* start) {
         repeat_state& st = m_st.reps[rep->id];
         const bool mayIterate = st.count < rep->max;
         if (st.count < rep->min || (rep->greedy && mayIterate)) {
-            if (st.count >= rep->min) {
+            // The counter was saved by whoever came here (the repetition's
+            // entry, its tail): backtracking past that record restores it,
+            // and what follows the repetition does not read it.
+            if (st.count >= rep->min)
                 push_choice(rep_next, rep, p, nullptr);
-            }
-            save_repeat(rep->id);
             st.start = p;
             n = rep->body;
             continue;
@@ -388,9 +388,7 @@ bool iterative_matcher::match_at(const char* start) {
                 const repeat_node& rp = as_repeat(r.n);
                 p = r.a;
                 --m_size;
-                repeat_state& st = m_st.reps[rp.id];
-                save_repeat(rp.id);
-                st.start = p;
+                m_st.reps[rp.id].start = p;
                 n = rp.body;
                 break;
             }
@@ -452,7 +450,7 @@ bool iterative_matcher::resume_barrier(const node*& n, const char*& p) {
     if (owner->kind == op::recurse) {
         m_st.rec_start = b.b;
         --m_st.rec_level;
-        drop_recursion(b.count);
+        drop_recursion();
         m_topBarrier = b.index;
         --m_size;
         return false;
@@ -485,22 +483,22 @@ bool iterative_matcher::resume_barrier(const node*& n, const char*& p) {
     return holds;
 }
 
-void iterative_matcher::restore_recursion(std::size_t mark) {
+void iterative_matcher::restore_recursion() {
     const std::size_t groups = m_st.prog->capture_groups;
     const std::size_t reps = m_st.prog->repeat_count;
-    std::copy_n(m_savedCaps.begin() + static_cast<std::ptrdiff_t>(mark), groups, m_st.caps);
-    std::copy_n(m_savedPend.begin() + static_cast<std::ptrdiff_t>(mark), groups, m_st.pend);
-    const std::size_t repMark = mark / (groups == 0 ? 1 : groups) * reps;
-    std::copy_n(m_savedReps.begin() + static_cast<std::ptrdiff_t>(repMark), reps, m_st.reps);
-    drop_recursion(mark);
+    std::copy(m_savedCaps.end() - static_cast<std::ptrdiff_t>(groups), m_savedCaps.end(),
+              m_st.caps);
+    std::copy(m_savedPend.end() - static_cast<std::ptrdiff_t>(groups), m_savedPend.end(),
+              m_st.pend);
+    std::copy(m_savedReps.end() - static_cast<std::ptrdiff_t>(reps), m_savedReps.end(), m_st.reps);
+    drop_recursion();
 }
 
-void iterative_matcher::drop_recursion(std::size_t mark) {
+void iterative_matcher::drop_recursion() {
     const std::size_t groups = m_st.prog->capture_groups;
-    const std::size_t reps = m_st.prog->repeat_count;
-    m_savedCaps.resize(mark);
-    m_savedPend.resize(mark);
-    m_savedReps.resize(mark / (groups == 0 ? 1 : groups) * reps);
+    m_savedCaps.resize(m_savedCaps.size() - groups);
+    m_savedPend.resize(m_savedPend.size() - groups);
+    m_savedReps.resize(m_savedReps.size() - m_st.prog->repeat_count);
 }
 
 } // namespace regex::detail

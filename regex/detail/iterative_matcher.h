@@ -45,13 +45,15 @@ private:
         rep_next,    // n: group repetition; a: position to go on after it
         rep_body,    // n: group repetition; a: position to start another iteration
         barrier,     // n: atomic group, assertion or (?R); a: position; b: look-behind
-                     // start or outer (?R) start; index: enclosing barrier; count: save mark
+                     // start or outer (?R) start; index: enclosing barrier
     };
     struct record {
         kind k;
         std::uint32_t index;
-        const node* n;
-        std::size_t count;
+        union {
+            const node* n;     // choice points and barriers
+            std::size_t count; // undo records
+        };
         const char* a;
         const char* b;
     };
@@ -65,8 +67,9 @@ private:
     bool resume_barrier(const node*& n, const char*& p);
     void push_alternatives(const group_node& g, std::uint32_t first, const char* p);
     bool enter_alternatives(const group_node& g, const node*& n, const char* p);
-    void restore_recursion(std::size_t mark);
-    void drop_recursion(std::size_t mark);
+    // The groups and counters saved at the innermost (?R): put back, dropped.
+    void restore_recursion();
+    void drop_recursion();
 
     match_state& m_st;
     static constexpr std::size_t inline_records = 1024 / sizeof(record);
