@@ -243,7 +243,7 @@ std::string domain_list(std::size_t lines) {
     list.reserve(lines * 21);
     for (std::size_t i = 0; i < lines; ++i) {
         // Lists gathered from logs name hosts more often than bare domains.
-        if (random.below(5) != 0)
+        if (random.below(20) >= 3)
             list.append(word(random)).append(".");
         list += domain_name(random);
         const std::size_t end = random.below(100);

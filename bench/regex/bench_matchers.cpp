@@ -128,6 +128,20 @@ std::size_t run_engine(const workload& work, regex::match_mode mode) {
     return entries;
 }
 
+std::size_t compile_engine(const std::string& pattern) {
+    return regex::compiled_pattern(pattern, caller_flags, regex::mode_recursive).group_count();
+}
+
+std::size_t compile_pcre2(const std::string& pattern, bool jit) {
+    return pcre2_matcher(pattern, jit).entries();
+}
+
+std::size_t compile_std_regex(const std::string& pattern) {
+    return std::regex(ecmascript_pattern(pattern), std::regex::ECMAScript | std::regex::icase)
+               .mark_count() +
+           1;
+}
+
 std::size_t run_pcre2(const workload& work, bool jit) {
     const pcre2_matcher matcher(work.pattern, jit);
     if (work.names.empty())

@@ -30,6 +30,10 @@ public:
 };
 
 std::size_t run_engine(const workload& work, regex::match_mode mode);
+// Compiling alone, for the short replies where it weighs.
+std::size_t compile_engine(const std::string& pattern);
+std::size_t compile_pcre2(const std::string& pattern, bool jit);
+std::size_t compile_std_regex(const std::string& pattern);
 std::size_t run_pcre2(const workload& work, bool jit);
 std::size_t run_std_regex(const workload& work);
 

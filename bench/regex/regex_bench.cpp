@@ -212,6 +212,28 @@ void print_targets(const std::vector<row>& rows) {
     std::printf("\n%d target(s) missed\n", missed);
 }
 
+void print_compile_table() {
+    struct named {
+        const char* name;
+        std::string pattern;
+    };
+    const named patterns[] = {{"google site", google_site_pattern()},
+                              {"baidu", baidu_pattern()},
+                              {"alexa", alexa_pattern()},
+                              {"import line", line_pattern()},
+                              {"entry", entry_pattern()}};
+    std::printf("\n%-30s %12s %12s %12s %12s\n", "compile only (us)", "engine", "PCRE2 interp",
+                "PCRE2 JIT", "std::regex");
+    for (const named& p : patterns) {
+        const timing engine = measure([&] { return compile_engine(p.pattern); });
+        const timing interpreter = measure([&] { return compile_pcre2(p.pattern, false); });
+        const timing jit = measure([&] { return compile_pcre2(p.pattern, true); });
+        const timing standard = measure([&] { return compile_std_regex(p.pattern); });
+        std::printf("%-30s %12.2f %12.2f %12.2f %12.2f\n", p.name, *engine.seconds * 1e6,
+                    *interpreter.seconds * 1e6, *jit.seconds * 1e6, *standard.seconds * 1e6);
+    }
+}
+
 std::vector<workload> workloads() {
     std::vector<workload> out;
     const std::string google = google_site_pattern();
@@ -232,11 +254,14 @@ std::vector<workload> workloads() {
 int main() {
     std::vector<row> rows;
     for (const workload& work : workloads()) {
-        std::fprintf(stderr, "  %s: %zu bytes\n", work.name.c_str(),
-                     work.names.empty() ? work.text.size() : work.names.size());
+        if (work.names.empty())
+            std::fprintf(stderr, "  %s: %zu bytes\n", work.name.c_str(), work.text.size());
+        else
+            std::fprintf(stderr, "  %s: %zu names\n", work.name.c_str(), work.names.size());
         rows.push_back(run_workload(work, work.name == "hostile page 2 MiB" ? 30 : 60));
     }
     print_table(rows);
+    print_compile_table();
     print_targets(rows);
     return 0;
 }
