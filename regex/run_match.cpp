@@ -24,9 +24,9 @@ const char* next_start(const program& prog, const char* p, const char* last) {
         const void* hit = std::memchr(p, prog.first_single, static_cast<std::size_t>(last - p) + 1);
         return static_cast<const char*>(hit);
     }
-    const auto& in = prog.first_bytes->in;
+    const byte_table& in = *prog.first_bytes;
     for (; p <= last; ++p)
-        if (in[static_cast<unsigned char>(*p)])
+        if (in.test(static_cast<unsigned char>(*p)))
             return p;
     return nullptr;
 }

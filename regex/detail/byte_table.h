@@ -1,37 +1,41 @@
-// A set of bytes as a 256-entry table: one load per membership test, which is
-// what the scanning loops of the matcher want.
+// A set of bytes as 256 bits: cheap to build, copy and combine while a
+// pattern compiles, one shift and mask per membership test while it matches.
 #pragma once
 
-#include <array>
+#include <bit>
 #include <cstdint>
 
 namespace regex::detail {
 
 struct byte_table {
-    std::array<std::uint8_t, 256> in{};
+    std::uint64_t bits[4] = {0, 0, 0, 0};
 
-    bool test(unsigned char c) const { return in[c] != 0; }
-    void set(unsigned char c) { in[c] = 1; }
-    void set_all() { in.fill(1); }
+    bool test(unsigned char c) const { return (bits[c >> 6] >> (c & 63)) & 1; }
+    void set(unsigned char c) { bits[c >> 6] |= std::uint64_t{1} << (c & 63); }
+    void reset(unsigned char c) { bits[c >> 6] &= ~(std::uint64_t{1} << (c & 63)); }
+    void set_all() {
+        for (auto& w : bits)
+            w = ~std::uint64_t{0};
+    }
     void add(const byte_table& other) {
-        for (unsigned c = 0; c < 256; ++c)
-            in[c] |= other.in[c];
+        for (int i = 0; i < 4; ++i)
+            bits[i] |= other.bits[i];
     }
     void invert() {
-        for (auto& v : in)
-            v ^= 1;
+        for (auto& w : bits)
+            w = ~w;
     }
     int count() const {
         int n = 0;
-        for (auto v : in)
-            n += v;
+        for (auto w : bits)
+            n += std::popcount(w);
         return n;
     }
     // The lowest member (meaningful when count() > 0).
     unsigned char first_member() const {
-        for (unsigned c = 0; c < 256; ++c)
-            if (in[c])
-                return static_cast<unsigned char>(c);
+        for (int i = 0; i < 4; ++i)
+            if (bits[i] != 0)
+                return static_cast<unsigned char>(i * 64 + std::countr_zero(bits[i]));
         return 0;
     }
 };

@@ -175,27 +175,23 @@ void charset::add_range(unsigned char first, unsigned char last, bool icase) {
         add_byte(static_cast<unsigned char>(c), icase);
 }
 
-bool charset::raw_member(unsigned char c, const byte_table& table) const {
-    if (table.test(c))
-        return true;
-    for (auto mask : m_negatedMasks)
-        if (!has_class(c, mask))
-            return true;
-    for (const byte_table* nested : m_nested)
-        if (nested->test(c))
-            return true;
-    return false;
-}
-
 byte_table charset::close() const {
-    byte_table table = m_table;
-    for (unsigned c = 0; c < 256; ++c)
-        if (has_class(static_cast<unsigned char>(c), m_pendingMask))
-            table.set(static_cast<unsigned char>(c));
-    byte_table result;
-    for (unsigned c = 0; c < 256; ++c)
-        if (raw_member(static_cast<unsigned char>(c), table) != m_negated)
-            result.set(static_cast<unsigned char>(c));
+    // Members: the bytes entered, the named classes, every byte outside a
+    // negated class, the members of the nested sets; then the set's own
+    // negation.
+    byte_table result = m_table;
+    for (unsigned c = 0; c < 256 && (m_pendingMask != 0 || !m_negatedMasks.empty()); ++c) {
+        const auto b = static_cast<unsigned char>(c);
+        if (has_class(b, m_pendingMask))
+            result.set(b);
+        for (auto mask : m_negatedMasks)
+            if (!has_class(b, mask))
+                result.set(b);
+    }
+    for (const byte_table* nested : m_nested)
+        result.add(*nested);
+    if (m_negated)
+        result.invert();
     return result;
 }
 

@@ -41,8 +41,6 @@ public:
     byte_table close() const;
 
 private:
-    bool raw_member(unsigned char c, const byte_table& table) const;
-
     bool m_negated;
     byte_table m_table;
     std::uint16_t m_pendingMask = 0;

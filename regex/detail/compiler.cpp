@@ -298,7 +298,7 @@ group_node* compiler::parse_group(op kind, int capture, std::uint32_t flags, boo
             byte_table t;
             t.set_all();
             if (!(flags & single_line))
-                t.in['\n'] = 0;
+                t.reset('\n');
             atom = make_set(t);
             static_cast<set_node*>(atom)->dot = true;
             break;

@@ -196,8 +196,8 @@ inline const char* star_extent(const star_node& s, const char* p, const char* en
     const char* stop = p + std::min(room, s.max);
     if (s.any)
         return stop;
-    const auto& in = s.atom->in;
-    while (p < stop && in[static_cast<unsigned char>(*p)])
+    const byte_table& in = *s.atom;
+    while (p < stop && in.test(static_cast<unsigned char>(*p)))
         ++p;
     return p;
 }
@@ -217,9 +217,9 @@ inline const char* greedy_candidate(const star_node& s, const char* lo, const ch
         const void* hit = memrchr(lo, s.follow_single, static_cast<std::size_t>(q - lo) + 1);
         return static_cast<const char*>(hit);
     }
-    const auto& in = s.follow->in;
+    const byte_table& in = *s.follow;
     for (;;) {
-        if (in[static_cast<unsigned char>(*q)])
+        if (in.test(static_cast<unsigned char>(*q)))
             return q;
         if (q == lo)
             return nullptr;
@@ -241,8 +241,8 @@ inline const char* lazy_candidate(const star_node& s, const char* base, const ch
                       : nullptr;
         q = hit ? static_cast<const char*>(hit) : limit;
     } else {
-        const auto& stop = s.lazy_stop->in;
-        while (q < limit && !stop[static_cast<unsigned char>(*q)])
+        const byte_table& stop = *s.lazy_stop;
+        while (q < limit && !stop.test(static_cast<unsigned char>(*q)))
             ++q;
     }
     return follow_ok(s, q, end) ? q : nullptr;
