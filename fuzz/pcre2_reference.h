@@ -93,35 +93,6 @@ inline std::string printable(std::string_view bytes) {
     return out;
 }
 
-// True when the engine stops a global search early by design: a pattern of one
-// alternative that begins with .* or .+ (or their lazy forms) under
-// single_line is tried at the first start of each search only, so after an
-// empty match it ends where PCRE2 goes on to find later empty matches.
-inline bool global_stops_after_empty(std::string_view pattern, std::uint32_t flags) {
-    if (!(flags & regex::single_line) || (flags & regex::rightmost))
-        return false;
-    if (pattern.size() < 2 || pattern[0] != '.' || (pattern[1] != '*' && pattern[1] != '+'))
-        return false;
-    int depth = 0;
-    bool inSet = false;
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        const char c = pattern[i];
-        if (c == '\\')
-            ++i;
-        else if (inSet)
-            inSet = c != ']';
-        else if (c == '[')
-            inSet = true;
-        else if (c == '(')
-            ++depth;
-        else if (c == ')')
-            --depth;
-        else if (c == '|' && depth == 0)
-            return false;
-    }
-    return true;
-}
-
 class pcre2_reference {
 public:
     // Throws std::invalid_argument with PCRE2's message when PCRE2 rejects

@@ -3,7 +3,8 @@
 // both matchers; the first match and its groups, and the whole global result
 // list, must equal PCRE2's.
 //
-// Left out on purpose, because the engine means something else by them:
+// Left out, where the engine means something else by the text, where PCRE2
+// strays, and one open fault:
 //  - \a \f \n \r \t without normalize (the engine reads the letter), \v (a
 //    letter outside brackets, 0x0B inside), \x without two hex digits, and
 //    inside brackets \x before a further hex digit (the engine takes them all);
@@ -26,10 +27,8 @@
 //    that a pattern can only match at line starts;
 //  - [:upper:] and [:lower:] under ignore_case (the engine does not fold
 //    classes, PCRE2 does);
-//  - rightmost under global, and the global loop of a pattern that begins
-//    with .* or .+ under single_line: the engine tries only the first start
-//    of every search there, so after an empty match it stops where PCRE2
-//    goes on to later empty matches.
+//  - rightmost under global, for now: the engine finds an empty match again
+//    and again when every start to its right fails.
 #include "fuzz/pcre2_reference.h"
 #include "regex/regex.h"
 
@@ -154,10 +153,6 @@ void check(const std::string& pattern, std::uint32_t flags, const std::vector<st
     }
 }
 
-bool global_comparable(const std::string& pattern, std::uint32_t flags) {
-    return !(flags & regex::rightmost) && !regex_check::global_stops_after_empty(pattern, flags);
-}
-
 // Every subject under the flag words of the row, each without and with
 // global; the row's own flags also searched from the right and in the other
 // two global layouts.
@@ -166,17 +161,15 @@ void check_row(const corpus_row& row) {
     const std::vector<std::uint32_t> words = flag_words(row);
     for (std::uint32_t flags : words) {
         check(row.pattern, flags, texts);
-        if (!(flags & regex::global) && global_comparable(row.pattern, flags))
+        if (!(flags & (regex::global | regex::rightmost)))
             check(row.pattern, flags | regex::global | regex::all_backrefs, texts);
     }
     const std::uint32_t own = words.front();
     if (own & regex::global)
         return;
     check(row.pattern, own | regex::rightmost, texts);
-    if (global_comparable(row.pattern, own)) {
-        check(row.pattern, own | regex::global | regex::first_backrefs, texts);
-        check(row.pattern, own | regex::global, texts);
-    }
+    check(row.pattern, own | regex::global | regex::first_backrefs, texts);
+    check(row.pattern, own | regex::global, texts);
 }
 
 class Pcre2Differential : public testing::TestWithParam<corpus_row> {};
