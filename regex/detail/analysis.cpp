@@ -2,6 +2,7 @@
 
 #include "regex/bad_regexpr.h"
 #include "regex/detail/char_class.h"
+#include "regex/detail/compiler.h"
 #include "regex/detail/stack_limit.h"
 
 #include <algorithm>
@@ -231,11 +232,10 @@ const byte_table* keep_first(program& prog, const node* from, int* single) {
     first_bytes finder(prog);
     if (finder.walk(from, t))
         return nullptr;
-    const int count = t.count();
-    if (count == 256)
+    if (t.all())
         return nullptr;
     if (single != nullptr)
-        *single = count == 1 ? t.first_member() : -1;
+        *single = t.single();
     return prog.arena.make<byte_table>(t);
 }
 
@@ -246,9 +246,10 @@ void prepare_star(program& prog, star_node& s) {
     byte_table stop = *s.atom;
     stop.invert();
     stop.add(*s.follow);
-    const int count = stop.count();
-    s.lazy_stop_single = count == 1 ? stop.first_member() : -1;
+    s.lazy_stop_single = stop.single();
     s.lazy_stop = prog.arena.make<byte_table>(stop);
+    if (!s.greedy && s.lazy_stop_single < 0)
+        s.lazy_stop_map = compiler::byte_map(prog, stop);
 }
 
 // Visits every node once to fill in first-byte and follow tables.
@@ -307,15 +308,19 @@ std::vector<start_scanner::unit> literal_prefix(const node* n) {
         }
         if (n->kind != op::one_byte)
             break;
-        const byte_table& t = *as_set(n).table;
-        const int count = t.count();
-        const unsigned char c = t.first_member();
-        if (count == 1)
-            units.push_back({c, false});
-        else if (count == 2 && other_case(c) != c && t.test(other_case(c)))
-            units.push_back({to_lower(c), true});
-        else
+        byte_table t = *as_set(n).table;
+        if (t.none())
             break;
+        const unsigned char c = t.first_member();
+        if (t.single() >= 0) {
+            units.push_back({c, false});
+            continue;
+        }
+        // Two members that are one letter in both cases.
+        t.reset(c);
+        if (other_case(c) == c || t.single() != other_case(c))
+            break;
+        units.push_back({to_lower(c), true});
     }
     return units;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <new>
 #include <type_traits>
 #include <utility>
@@ -40,8 +41,7 @@ public:
         static_assert(std::is_trivially_destructible_v<T>, "arena objects are never destroyed");
         static_assert(alignof(T) <= alignment);
         T* p = static_cast<T*>(allocate(sizeof(T) * (n == 0 ? 1 : n)));
-        for (std::size_t i = 0; i < n; ++i)
-            new (p + i) T();
+        std::uninitialized_value_construct_n(p, n);
         return p;
     }
 

@@ -31,6 +31,21 @@ struct byte_table {
             n += std::popcount(w);
         return n;
     }
+    bool all() const { return (bits[0] & bits[1] & bits[2] & bits[3]) == ~std::uint64_t{0}; }
+    bool none() const { return (bits[0] | bits[1] | bits[2] | bits[3]) == 0; }
+    // The only member, or -1 when there are none or several.
+    int single() const {
+        int found = -1;
+        for (int i = 0; i < 4; ++i) {
+            const std::uint64_t w = bits[i];
+            if (w == 0)
+                continue;
+            if (found >= 0 || (w & (w - 1)) != 0)
+                return -1;
+            found = i * 64 + std::countr_zero(w);
+        }
+        return found;
+    }
     // The lowest member (meaningful when count() > 0).
     unsigned char first_member() const {
         for (int i = 0; i < 4; ++i)

@@ -196,8 +196,8 @@ inline const char* star_extent(const star_node& s, const char* p, const char* en
     const char* stop = p + std::min(room, s.max);
     if (s.any)
         return stop;
-    const byte_table& in = *s.atom;
-    while (p < stop && in.test(static_cast<unsigned char>(*p)))
+    const std::uint8_t* in = s.atom_map;
+    while (p < stop && in[static_cast<unsigned char>(*p)])
         ++p;
     return p;
 }
@@ -241,8 +241,8 @@ inline const char* lazy_candidate(const star_node& s, const char* base, const ch
                       : nullptr;
         q = hit ? static_cast<const char*>(hit) : limit;
     } else {
-        const byte_table& stop = *s.lazy_stop;
-        while (q < limit && !stop.test(static_cast<unsigned char>(*q)))
+        const std::uint8_t* stop = s.lazy_stop_map;
+        while (q < limit && !stop[static_cast<unsigned char>(*q)])
             ++q;
     }
     return follow_ok(s, q, end) ? q : nullptr;

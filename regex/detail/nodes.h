@@ -96,14 +96,16 @@ struct star_node : node {
     bool dot = false; // the atom was written as a dot
     std::size_t min = 0;
     std::size_t max = unbounded;
-    const byte_table* atom = nullptr;  // one_byte atom
-    const backref_node* ref = nullptr; // star_ref atom
+    const byte_table* atom = nullptr;       // one_byte atom
+    const std::uint8_t* atom_map = nullptr; // the same, one byte per member: the scanning loops
+    const backref_node* ref = nullptr;      // star_ref atom
     // Bytes that can begin what follows the repetition, when it cannot match
     // empty (null otherwise): positions before other bytes are not tried.
     const byte_table* follow = nullptr;
     int follow_single = -1; // the only member of `follow`, if one
     // Lazy scan: stop at a follow byte or at a byte the atom refuses.
     const byte_table* lazy_stop = nullptr;
+    const std::uint8_t* lazy_stop_map = nullptr;
     int lazy_stop_single = -1;
 };
 

@@ -35,9 +35,10 @@ private:
     const char* find_by_anchor(const char* from, const char* limit) const;
 
     std::size_t m_length = 0;
-    std::array<unsigned char, 255> m_bytes{};
-    std::array<bool, 255> m_icase{};
-    std::array<std::uint8_t, 256> m_skip{};
+    // Only the first m_length entries of these mean anything.
+    std::array<unsigned char, 255> m_bytes;
+    std::array<unsigned char, 255> m_icase;
+    std::array<std::uint8_t, 256> m_skip;
     bool m_anyIcase = false;
     int m_anchor = -1; // index of the byte searched with memchr, or -1
 };
