@@ -134,7 +134,8 @@ width width_pass::sequence(const node* n) {
 }
 
 // The bytes that can begin a match from a node on; "nullable" when a match
-// may consume nothing (or when the walk cannot tell).
+// may consume nothing or begin with a byte the walk cannot know (after a
+// back-reference or a recursion): the bytes found are then no filter.
 class first_bytes {
 public:
     explicit first_bytes(const program& prog) : m_active(prog.repeat_count, 0) {}
@@ -201,9 +202,12 @@ bool first_bytes::walk(const node* n, byte_table& out) {
         case op::cond_assert:
             return walk_group(as_group(n), out);
         case op::repeat: {
+            // "Nullable" also stands for "unknown" (a back-reference inside):
+            // the body's answer counts even when it may be skipped.
             const repeat_node& r = as_repeat(n);
-            const bool nullable = walk(r.body, out);
-            return r.min == 0 ? walk(r.next, out) : nullable;
+            const bool body = walk(r.body, out);
+            const bool rest = r.min == 0 && walk(r.next, out);
+            return body || rest;
         }
         case op::group_end:
             n = as_end(n).owner->next;

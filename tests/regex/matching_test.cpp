@@ -200,6 +200,14 @@ const match_row match_rows[] = {
     {"<POPULARITY URL=", sys, "<popularity url=", "<popularity url=@0"},
     {"[0-9a-zA-Z]+", sys, "aZ9", "aZ9@0"},
     {"abc", regex::ignore_case, "xAbC", "AbC@1"},
+    // Former bugs: what follows an atomic group filtered the repetitions
+    // inside it; a repetition whose body starts with a back-reference passed
+    // its unknown first bytes off as known.
+    {"(?>a*)a", regex::noflags, "aa", "none"},
+    {"(?>a*)\\.", regex::noflags, "aa.", "aa.@0"},
+    {"(|)(?:\\1??a)?\\.", regex::noflags, "a.", "a.@0 | @0"},
+    {"()^|(^|)(\\2??\\w\\b|A*|)??\\.{1}?(?i)", 0x186, "bAB\xe9\naa.B1a.",
+     "@0 | @0 | - | - | @5 | @5 | - | - | a.@6 | - | @6 | a@6 | a.@10 | - | @10 | a@10"},
 };
 
 class Matching : public testing::TestWithParam<std::tuple<match_row, regex::match_mode>> {};
