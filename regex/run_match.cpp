@@ -50,6 +50,8 @@ template <class Matcher> bool attempt(Matcher& m, match_state& st, const char* s
                 return false;
         }
     }
+    if (!later) // only the first candidate, whatever its first byte
+        return m.match_at(start);
     const char* p = start;
     for (;;) {
         if (!prog.scanner.empty())
@@ -61,8 +63,6 @@ template <class Matcher> bool attempt(Matcher& m, match_state& st, const char* s
         if (m.match_at(p))
             return true;
         st.prev_empty = false;
-        if (!later)
-            return false;
         ++p;
     }
 }
