@@ -9,8 +9,8 @@ CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent) {
     InitResources();
     m_pUi = std::make_unique<Ui::CAboutDlg>();
     m_pUi->setupUi(this);
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setWindowIcon(QIcon(QStringLiteral(":/images/tallyvine.png")));
 
     CHyperLink* pLink = m_pUi->m_linkSite;

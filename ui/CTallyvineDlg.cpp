@@ -64,8 +64,10 @@ CTallyvineDlg::CTallyvineDlg(const CServiceHosts& hosts, QWidget* pParent)
     InitResources();
     m_pUi = std::make_unique<Ui::CTallyvineDlg>();
     m_pUi->setupUi(this);
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    // Caption, window menu, minimise and close boxes; no maximise box.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
     setWindowIcon(QIcon(QStringLiteral(":/images/tallyvine.png")));
 
     CHyperLink* pLink = m_pUi->m_linkSite;
@@ -90,6 +92,11 @@ CTallyvineDlg::CTallyvineDlg(const CServiceHosts& hosts, QWidget* pParent)
     ConnectCommands();
     CreateTray();
     m_pUi->m_editDomain->setFocus();
+}
+
+CServiceHosts CTallyvineDlg::DefaultHosts() {
+    const QByteArray strHost = qgetenv("TALLYVINE_SERVICE_HOST");
+    return strHost.isEmpty() ? CServiceHosts::Real() : CServiceHosts::AllOn(strHost.toStdString());
 }
 
 CTallyvineDlg::~CTallyvineDlg() {

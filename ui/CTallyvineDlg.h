@@ -30,8 +30,12 @@ class CTallyvineDlg : public QDialog {
 
 public:
     // hosts: where the services are; tests point them at a local server.
-    explicit CTallyvineDlg(const CServiceHosts& hosts = CServiceHosts::Real(),
-                           QWidget* pParent = nullptr);
+    explicit CTallyvineDlg(const CServiceHosts& hosts = DefaultHosts(), QWidget* pParent = nullptr);
+
+    // The real services, or, as a testing aid, every service on the host
+    // named by the environment variable TALLYVINE_SERVICE_HOST (HOST:PORT),
+    // as the batch scanner does.
+    static CServiceHosts DefaultHosts();
     ~CTallyvineDlg() override;
 
     // Asks "Exit?"; true when the user answers Yes.
