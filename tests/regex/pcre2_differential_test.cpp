@@ -42,6 +42,7 @@
 
 namespace {
 
+using namespace std::string_literals;
 using regex_check::call_result;
 using regex_check::engine_call;
 using regex_check::pcre2_reference;
@@ -370,12 +371,22 @@ INSTANTIATE_TEST_SUITE_P(
             caller_flags}),
     row_name);
 
-// Cases the fuzz target found. An empty first alternative of an independent
-// group must leave the optional byte before it free to give itself back.
+// Cases the fuzz target found: the first bytes a repeated group may begin
+// with, when its body begins with a back-reference or a group that can match
+// the empty string; an empty first alternative of an independent group.
 INSTANTIATE_TEST_SUITE_P(
     FuzzFindings, Pcre2Differential,
-    testing::Values(corpus_row{
-        "-?(?>|_)\\S", {"c", std::string(1, '\0'), "\n", "-", "\r", "_"}, regex::noflags}),
+    testing::Values(
+        corpus_row{"()(?:\\1a)?B", {"a", "B", "x"}},
+        corpus_row{"(||).{2,}?(\\b\\b^$|\\1?a{1}?|)*?\\W", {"abaa\0"s}, 3 | fixed_flags},
+        corpus_row{"(?-i)|.(?-i:(?:(?-ms:(b|a|){0,}\\1*?.{2}?)??\\S\\1{0,}?){0,1})",
+                   {"\0-1\raaaB-.\xe9\n"s},
+                   331 | fixed_flags},
+        corpus_row{"(?-m)(((|\\w+?\\S|)\\3(?-ms:\\D{2,2}\\D\\D{2,2}?|)*||){0,1}?.()){1,}|^^",
+                   {"\n\xb8"
+                    "a_\n-_ 1\ra_"},
+                   387 | fixed_flags},
+        corpus_row{"-?(?>|_)\\S", {"c", "\0"s, "\n", "-", "\r", "_"}}),
     row_name);
 
 } // namespace
