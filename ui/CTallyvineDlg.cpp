@@ -259,7 +259,9 @@ void CTallyvineDlg::OnExit() {
 void CTallyvineDlg::EndProgram() {
     hide();
     // Ends the scan at once, so the program can end within a second even
-    // while a request is in flight.
+    // while a request is in flight. The list lets go of the records first:
+    // they die with the controller.
+    ScoreList()->Model()->RemoveAllRows();
     m_pQueryManager.reset();
     m_poster.Discard();
     done(QDialog::Accepted);

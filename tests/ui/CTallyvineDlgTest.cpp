@@ -480,6 +480,7 @@ private slots:
     }
 
     void closeAsksFirst() {
+        AddScanned({QStringLiteral("a.example")});
         CMessageBox::QueueAnswer(QMessageBox::No);
         QVERIFY(!m_pDlg->close());
         QVERIFY(m_pDlg->isVisible());
@@ -489,6 +490,9 @@ private slots:
         QVERIFY(m_pDlg->close());
         QVERIFY(!m_pDlg->isVisible());
         QCOMPARE(m_pDlg->result(), int(QDialog::Accepted));
+        // The records are gone with the controller; the list holds none.
+        QCOMPARE(m_pDlg->QueryManager(), nullptr);
+        QVERIFY(List().Model()->Rows().empty());
     }
 
     void trayExitAsksFirst() {
