@@ -46,6 +46,8 @@ const char* start_scanner::find(const char* from, const char* last, const char* 
         const void* hit = std::memchr(from, m_bytes[0], static_cast<std::size_t>(limit - from) + 1);
         return static_cast<const char*>(hit);
     }
+    if (m_length >= 2)
+        return find_by_ends(from, limit);
     if (m_anchor >= 0)
         return find_by_anchor(from, limit);
     const auto* s = reinterpret_cast<const unsigned char*>(from);
@@ -59,6 +61,58 @@ const char* start_scanner::find(const char* from, const char* last, const char* 
             return reinterpret_cast<const char*>(s);
         s += m_skip[c];
     }
+    return nullptr;
+}
+
+namespace {
+
+using bytes16 = unsigned char __attribute__((vector_size(16)));
+
+bytes16 load16(const char* p) {
+    bytes16 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+bytes16 splat(unsigned char c) {
+    bytes16 v;
+    for (int i = 0; i < 16; ++i)
+        v[i] = c;
+    return v;
+}
+
+bool any(bytes16 v) {
+    std::uint64_t halves[2];
+    std::memcpy(halves, &v, sizeof halves);
+    return (halves[0] | halves[1]) != 0;
+}
+
+} // namespace
+
+const char* start_scanner::find_by_ends(const char* from, const char* limit) const {
+    const std::size_t back = m_length - 1;
+    const unsigned char f = m_bytes[0];
+    const unsigned char l = m_bytes[back];
+    const bytes16 first1 = splat(f);
+    const bytes16 first2 = splat(m_icase[0] ? other_case(f) : f);
+    const bytes16 last1 = splat(l);
+    const bytes16 last2 = splat(m_icase[back] ? other_case(l) : l);
+    const char* s = from;
+    // Sixteen candidate places at a time while all their bytes are there.
+    for (; limit - s >= 15; s += 16) {
+        const bytes16 a = load16(s);
+        const bytes16 b = load16(s + back);
+        const bytes16 hits =
+            (bytes16)(((a == first1) | (a == first2)) & ((b == last1) | (b == last2)));
+        if (!any(hits))
+            continue;
+        for (int i = 0; i < 16; ++i)
+            if (hits[i] && equal_at(reinterpret_cast<const unsigned char*>(s + i)))
+                return s + i;
+    }
+    for (; s <= limit; ++s)
+        if (equal_at(reinterpret_cast<const unsigned char*>(s)))
+            return s;
     return nullptr;
 }
 

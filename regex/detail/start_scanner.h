@@ -1,8 +1,10 @@
 // The start scanner: jumps to the next place where a pattern's literal prefix
-// occurs, so that the matcher is only tried where a match can begin. When the
-// prefix holds a caseless punctuation byte (rare in text, "<" of a tag) the
-// scanner looks for that byte with memchr and checks the prefix around it;
-// otherwise it skips with Horspool's table.
+// occurs, so that the matcher is only tried where a match can begin. A prefix
+// of two bytes or more is searched sixteen places at a time: the places whose
+// byte equals the prefix's first byte and whose byte m - 1 further on equals
+// its last byte are checked in full (rarely more than the one that matches).
+// A one-byte prefix is a memchr; Horspool's skip table serves as the portable
+// fallback for the tail of the subject.
 #pragma once
 
 #include <array>
@@ -33,6 +35,7 @@ public:
 private:
     bool equal_at(const unsigned char* s) const;
     const char* find_by_anchor(const char* from, const char* limit) const;
+    const char* find_by_ends(const char* from, const char* limit) const;
 
     std::size_t m_length = 0;
     // Only the first m_length entries of these mean anything.

@@ -225,3 +225,54 @@ INSTANTIATE_TEST_SUITE_P(Rows, Matching,
                                                           regex::mode_auto)));
 
 } // namespace
+
+namespace {
+
+// The start scanner finds a literal prefix wherever it stands: every offset
+// of subjects long and short, either case, one byte or many, shared by all
+// alternatives or not.
+class PrefixScan : public testing::TestWithParam<regex::match_mode> {};
+
+TEST_P(PrefixScan, FindsThePrefixAtEveryOffset) {
+    const struct {
+        std::string pattern;
+        std::uint32_t flags;
+        std::string found; // as it stands in the subject
+    } rows[] = {
+        {"q", regex::noflags, "q"},
+        {"Q", regex::ignore_case, "q"},
+        {"qz", regex::noflags, "qz"},
+        {"<div id=x>", regex::ignore_case, "<DiV iD=X>"},
+        {"\xb0\xd9\xb6\xc8\xd2\xbb", regex::ignore_case, "\xb0\xd9\xb6\xc8\xd2\xbb"},
+        {"ab+c", regex::noflags, "abbc"},
+        {"<b>x|<b>y", regex::noflags, "<b>y"},
+        {std::string(300, 'k') + "!", regex::noflags, std::string(300, 'k') + "!"},
+    };
+    for (const auto& row : rows) {
+        const regex::compiled_pattern pattern(row.pattern, row.flags, GetParam());
+        regex::match_backrefs results;
+        for (std::size_t length :
+             {std::size_t{0}, std::size_t{15}, std::size_t{17}, std::size_t{40}}) {
+            for (std::size_t at = 0; at <= length; ++at) {
+                // Filler of near misses: the prefix's first byte and last byte
+                // at the wrong distances.
+                std::string subject;
+                for (std::size_t i = 0; subject.size() < length; ++i)
+                    subject += i % 3 ? row.found.front() : row.found.back();
+                subject.resize(length);
+                subject.insert(at, row.found);
+                SCOPED_TRACE(regex_test::printable(row.pattern) + " in " +
+                             regex_test::printable(subject));
+                const regex::backref_tag& whole = pattern.match(subject, results);
+                ASSERT_TRUE(whole.matched);
+                const auto expected = subject.find(row.found);
+                EXPECT_EQ(static_cast<std::size_t>(whole.first - subject.data()), expected);
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(BothMatchers, PrefixScan, testing::ValuesIn(regex_test::both_modes),
+                         [](const auto& info) { return regex_test::mode_name(info.param); });
+
+} // namespace
