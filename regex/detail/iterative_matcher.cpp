@@ -197,8 +197,8 @@ bool iterative_matcher::match_at(const char* start) {
             ref_range range;
             if (!ref_bounds(s, m_st, p, range))
                 goto fail;
-            const char* q = s.greedy ? range.hi : range.lo;
-            if (!follow_ok(s, q, end) && (q = ref_next(s, end, range, q)) == nullptr)
+            const char* q = ref_first(s, end, range);
+            if (q == nullptr)
                 goto fail;
             push_choice(ref_step, &s, p, q);
             p = q;

@@ -326,4 +326,10 @@ inline const char* ref_next(const star_node& s, const char* end, const ref_range
     return nullptr;
 }
 
+// The first candidate of a repeated back-reference, or null.
+inline const char* ref_first(const star_node& s, const char* end, const ref_range& range) {
+    const char* q = s.greedy ? range.hi : range.lo;
+    return follow_ok(s, q, end) ? q : ref_next(s, end, range, q);
+}
+
 } // namespace regex::detail

@@ -126,10 +126,7 @@ bool recursive_matcher::match_star_ref(const star_node& s, const char* p) {
     if (!ref_bounds(s, m_st, p, range))
         return false;
     const char* const end = m_st.end;
-    const char* q = s.greedy ? range.hi : range.lo;
-    if (!follow_ok(s, q, end))
-        q = ref_next(s, end, range, q);
-    for (; q != nullptr; q = ref_next(s, end, range, q))
+    for (const char* q = ref_first(s, end, range); q != nullptr; q = ref_next(s, end, range, q))
         if (match(s.next, q))
             return true;
     return false;
