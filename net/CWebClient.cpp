@@ -7,8 +7,9 @@
 
 namespace {
 
-// The vendor's web-site host; the user agent names it.
-constexpr char kVendorHost[] = "www.tallyvine.com";
+// The vendor's web-site host (the same as the window's site link); the
+// user agent names it.
+constexpr char kVendorHost[] = "www.orbelle.example";
 
 // How long the client waits on the sockets before it looks at the cancel
 // flag and the stall clock again.

@@ -293,7 +293,7 @@ TEST_F(WebClientTest, RequestGoesDirectWithUserAgent) {
     const char* pszBody = client.Fetch(Url("/agent").c_str());
     for (const char* pszName : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"})
         unsetenv(pszName);
-    EXPECT_EQ(bodyOf(pszBody, client.GetBodyLength()), "www.tallyvine.com client");
+    EXPECT_EQ(bodyOf(pszBody, client.GetBodyLength()), "www.orbelle.example client");
 }
 
 TEST_F(WebClientTest, UrlOfAnyLengthIsFetched) {
