@@ -22,9 +22,13 @@ std::uintptr_t compute_limit() {
     if (!known) // assume a modest stack below the current frame
         return here > (512u << 10) ? here - (512u << 10) : 0;
     const auto low = reinterpret_cast<std::uintptr_t>(base);
-    // Keep a quarter of the stack, at most 128 KiB, for everything that is not
-    // matcher recursion (unwinding, callers above us, sanitizer frames).
-    const std::uintptr_t reserve = std::min<std::uintptr_t>(size / 4, 128u << 10);
+    if (here <= low)
+        return here;
+    // Keep a quarter of what is left below us, at most 128 KiB, for what is
+    // not recursion (unwinding, the calls the matcher makes). What is left is
+    // measured from here: some runtimes (the thread sanitizer's) report a
+    // region larger than the stack the thread really has.
+    const std::uintptr_t reserve = std::min<std::uintptr_t>((here - low) / 4, 128u << 10);
     return low + reserve;
 }
 

@@ -6,6 +6,8 @@
 
 #include <stdexcept>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -86,6 +88,23 @@ TEST(RegexApi, BadPatternIsAnInvalidArgument) {
     } catch (const std::invalid_argument& e) {
         EXPECT_STREQ(e.what(), "Can't do {n, m} with n > m");
     }
+}
+
+// The shared class sets and the per-thread stack bound are built on first use
+// from whichever threads get there first.
+TEST(RegexApi, PatternsCompileAndMatchOnManyThreadsAtOnce) {
+    std::vector<std::thread> threads;
+    std::vector<std::string> found(8);
+    for (std::size_t t = 0; t < found.size(); ++t)
+        threads.emplace_back([t, &found] {
+            const regex::compiled_pattern pattern("\\d+\\s\\w+[[:alpha:]]\\b\\S\\W\\D", 0x8B);
+            regex::match_backrefs results;
+            found[t] = pattern.match("x 12 ab_c. q", results).text();
+        });
+    for (auto& thread : threads)
+        thread.join();
+    for (const auto& text : found)
+        EXPECT_EQ(text, "12 ab_c. q");
 }
 
 } // namespace
