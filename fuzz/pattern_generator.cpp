@@ -12,9 +12,11 @@ constexpr int max_depth = 4;
 constexpr int max_items = 24;
 
 // Literal bytes: letters in both cases, a blank, punctuation, GBK-like high
-// bytes; no digits, which could extend a back-reference's number.
-constexpr std::array<std::string_view, 14> literals{"a", "b", "A",    "B",    "c",   " ",   "-",
-                                                    "_", ",", "\xb8", "\xe9", "\\.", "\\{", "\\\\"};
+// bytes, hex and octal escapes; no digits, which could extend a
+// back-reference's number or an escape's.
+constexpr std::array<std::string_view, 18> literals{
+    "a",    "b",    "A",   "B",   "c",    " ",     "-",     "_",   ",",
+    "\xb8", "\xe9", "\\.", "\\{", "\\\\", "\\x41", "\\x2D", "\\0", "\\012"};
 constexpr std::array<std::string_view, 3> control_escapes{"\\n", "\\r", "\\t"};
 constexpr std::array<std::string_view, 6> class_escapes{"\\d", "\\D", "\\w", "\\W", "\\s", "\\S"};
 constexpr std::array<std::string_view, 7> assertions{"^", "$", "\\A", "\\Z", "\\z", "\\b", "\\B"};
