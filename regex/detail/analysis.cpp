@@ -245,6 +245,19 @@ const byte_table* keep_first(program& prog, const node* from, int* single) {
 
 void prepare_star(program& prog, star_node& s) {
     s.follow = keep_first(prog, s.next, &s.follow_single);
+    if (s.follow != nullptr && s.next->kind == op::literal) {
+        const lit_node& lit = as_lit(s.next);
+        s.follow_lit = &lit;
+        if (lit.length >= 2) {
+            const std::size_t back = lit.length - 1;
+            s.follow_by_ends = true;
+            s.follow_ends.first[0] = lit.bytes[0];
+            s.follow_ends.first[1] = lit.icase ? other_case(lit.bytes[0]) : lit.bytes[0];
+            s.follow_ends.last[0] = lit.bytes[back];
+            s.follow_ends.last[1] = lit.icase ? other_case(lit.bytes[back]) : lit.bytes[back];
+            s.follow_ends.distance = back;
+        }
+    }
     if (s.kind != op::star || s.follow == nullptr)
         return;
     byte_table stop = *s.atom;

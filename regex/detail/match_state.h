@@ -202,10 +202,10 @@ inline const char* star_extent(const star_node& s, const char* p, const char* en
     return p;
 }
 
-// Greedy: the highest position in [lo, q] after which the rest can begin,
-// or null.
-inline const char* greedy_candidate(const star_node& s, const char* lo, const char* q,
-                                    const char* end) {
+// Greedy: the highest position in [lo, q] whose byte can begin the rest, or
+// null.
+inline const char* greedy_byte_candidate(const star_node& s, const char* lo, const char* q,
+                                         const char* end) {
     if (s.follow == nullptr)
         return q;
     if (q == end) {
@@ -227,10 +227,68 @@ inline const char* greedy_candidate(const star_node& s, const char* lo, const ch
     }
 }
 
+// Greedy, when the rest begins with a literal: the highest position in
+// [lo, q] where the literal stands, or null.
+inline const char* greedy_literal_candidate(const star_node& s, const char* lo, const char* q,
+                                            const char* end) {
+    const std::size_t length = s.follow_lit->length;
+    if (static_cast<std::size_t>(end - lo) < length)
+        return nullptr;
+    const char* high = std::min(q, end - length);
+    while (high >= lo) {
+        const char* c = pair_backward(s.follow_ends, lo, high);
+        if (c == nullptr)
+            return nullptr;
+        if (literal_at(*s.follow_lit, c, end))
+            return c;
+        if (c == lo)
+            return nullptr;
+        high = c - 1;
+    }
+    return nullptr;
+}
+
+// Lazy, when the atom takes every byte and the rest begins with a literal:
+// the lowest position at or after `q` (at most max atoms after `base`) where
+// the literal stands, or null.
+inline const char* lazy_literal_candidate(const star_node& s, const char* base, const char* q,
+                                          const char* end) {
+    const std::size_t length = s.follow_lit->length;
+    if (static_cast<std::size_t>(end - q) < length)
+        return nullptr;
+    const std::size_t room = static_cast<std::size_t>(end - base);
+    const char* top = std::min(base + std::min(room, s.max), end - length);
+    while (q <= top) {
+        const char* c = pair_forward(s.follow_ends, q, top);
+        if (c == nullptr)
+            return nullptr;
+        if (literal_at(*s.follow_lit, c, end))
+            return c;
+        q = c + 1;
+    }
+    return nullptr;
+}
+
+// Greedy: the highest position in [lo, q] after which the rest can begin,
+// or null.
+inline const char* greedy_candidate(const star_node& s, const char* lo, const char* q,
+                                    const char* end) {
+    if (s.follow_by_ends)
+        return greedy_literal_candidate(s, lo, q, end);
+    for (;;) {
+        const char* c = greedy_byte_candidate(s, lo, q, end);
+        if (c == nullptr || s.follow_lit == nullptr || literal_at(*s.follow_lit, c, end))
+            return c;
+        if (c == lo)
+            return nullptr;
+        q = c - 1;
+    }
+}
+
 // Lazy: the lowest position at or after `q` (all bytes before it taken by the
-// atom, at most max atoms after `base`) after which the rest can begin, or null.
-inline const char* lazy_candidate(const star_node& s, const char* base, const char* q,
-                                  const char* end) {
+// atom, at most max atoms after `base`) whose byte can begin the rest, or null.
+inline const char* lazy_byte_candidate(const star_node& s, const char* base, const char* q,
+                                       const char* end) {
     const std::size_t room = static_cast<std::size_t>(end - base);
     const char* limit = base + std::min(room, s.max);
     if (s.follow == nullptr)
@@ -246,6 +304,24 @@ inline const char* lazy_candidate(const star_node& s, const char* base, const ch
             ++q;
     }
     return follow_ok(s, q, end) ? q : nullptr;
+}
+
+// Lazy: the lowest position at or after `q` after which the rest can begin,
+// or null.
+inline const char* lazy_candidate(const star_node& s, const char* base, const char* q,
+                                  const char* end) {
+    if (s.follow_by_ends && s.any)
+        return lazy_literal_candidate(s, base, q, end);
+    for (;;) {
+        const char* c = lazy_byte_candidate(s, base, q, end);
+        if (c == nullptr || s.follow_lit == nullptr || literal_at(*s.follow_lit, c, end))
+            return c;
+        // Not the rest's place: one more atom, if the atom takes this byte.
+        if (c == end || static_cast<std::size_t>(c - base) >= s.max ||
+            !s.atom->test(static_cast<unsigned char>(*c)))
+            return nullptr;
+        q = c + 1;
+    }
 }
 
 // Lazy: the next candidate after `q`, one more atom taken, or null.

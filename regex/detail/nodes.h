@@ -11,6 +11,7 @@
 #pragma once
 
 #include "regex/detail/byte_table.h"
+#include "regex/detail/pair_scan.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -103,6 +104,11 @@ struct star_node : node {
     // empty (null otherwise): positions before other bytes are not tried.
     const byte_table* follow = nullptr;
     int follow_single = -1; // the only member of `follow`, if one
+    // What follows when it begins with a literal: candidates are checked
+    // against it in the scanning loop rather than by a full attempt.
+    const lit_node* follow_lit = nullptr;
+    bool follow_by_ends = false; // follow_lit is long enough to search by its two ends
+    end_pair follow_ends;
     // Lazy scan: stop at a follow byte or at a byte the atom refuses.
     const byte_table* lazy_stop = nullptr;
     const std::uint8_t* lazy_stop_map = nullptr;

@@ -1,6 +1,7 @@
 #include "regex/detail/start_scanner.h"
 
 #include "regex/detail/char_class.h"
+#include "regex/detail/pair_scan.h"
 
 #include <algorithm>
 #include <cstring>
@@ -64,55 +65,21 @@ const char* start_scanner::find(const char* from, const char* last, const char* 
     return nullptr;
 }
 
-namespace {
-
-using bytes16 = unsigned char __attribute__((vector_size(16)));
-
-bytes16 load16(const char* p) {
-    bytes16 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-bytes16 splat(unsigned char c) {
-    bytes16 v;
-    for (int i = 0; i < 16; ++i)
-        v[i] = c;
-    return v;
-}
-
-bool any(bytes16 v) {
-    std::uint64_t halves[2];
-    std::memcpy(halves, &v, sizeof halves);
-    return (halves[0] | halves[1]) != 0;
-}
-
-} // namespace
-
 const char* start_scanner::find_by_ends(const char* from, const char* limit) const {
+    end_pair ends;
     const std::size_t back = m_length - 1;
-    const unsigned char f = m_bytes[0];
-    const unsigned char l = m_bytes[back];
-    const bytes16 first1 = splat(f);
-    const bytes16 first2 = splat(m_icase[0] ? other_case(f) : f);
-    const bytes16 last1 = splat(l);
-    const bytes16 last2 = splat(m_icase[back] ? other_case(l) : l);
-    const char* s = from;
-    // Sixteen candidate places at a time while all their bytes are there.
-    for (; limit - s >= 15; s += 16) {
-        const bytes16 a = load16(s);
-        const bytes16 b = load16(s + back);
-        const bytes16 hits =
-            (bytes16)(((a == first1) | (a == first2)) & ((b == last1) | (b == last2)));
-        if (!any(hits))
-            continue;
-        for (int i = 0; i < 16; ++i)
-            if (hits[i] && equal_at(reinterpret_cast<const unsigned char*>(s + i)))
-                return s + i;
-    }
-    for (; s <= limit; ++s)
+    ends.first[0] = m_bytes[0];
+    ends.first[1] = m_icase[0] ? other_case(m_bytes[0]) : m_bytes[0];
+    ends.last[0] = m_bytes[back];
+    ends.last[1] = m_icase[back] ? other_case(m_bytes[back]) : m_bytes[back];
+    ends.distance = back;
+    for (const char* s = from; s <= limit; ++s) {
+        s = pair_forward(ends, s, limit);
+        if (s == nullptr)
+            return nullptr;
         if (equal_at(reinterpret_cast<const unsigned char*>(s)))
             return s;
+    }
     return nullptr;
 }
 

@@ -276,3 +276,47 @@ INSTANTIATE_TEST_SUITE_P(BothMatchers, PrefixScan, testing::ValuesIn(regex_test:
                          [](const auto& info) { return regex_test::mode_name(info.param); });
 
 } // namespace
+
+namespace {
+
+// A repetition followed by a literal scans for the literal's two ends:
+// greedy takes its last place, lazy its first, at every offset and in either
+// letter case.
+class FollowScan : public testing::TestWithParam<regex::match_mode> {};
+
+TEST_P(FollowScan, GreedyTakesTheLastPlaceLazyTheFirst) {
+    const struct {
+        std::string literal; // as the pattern writes it
+        std::uint32_t flags;
+        std::string inText; // as the subject holds it
+    } rows[] = {
+        {"bc", regex::single_line, "bc"},
+        {"</DIV><p>", regex::single_line | regex::ignore_case, "</div><P>"},
+        {"\xb8\xf6", regex::single_line | regex::ignore_case, "\xb8\xf6"},
+    };
+    for (const auto& row : rows) {
+        const regex::compiled_pattern greedy("@.*" + row.literal, row.flags, GetParam());
+        const regex::compiled_pattern lazy("@.*?" + row.literal, row.flags, GetParam());
+        regex::match_backrefs results;
+        for (std::size_t length : {std::size_t{3}, std::size_t{20}, std::size_t{70}}) {
+            for (std::size_t first = 0; first <= length; first += 3) {
+                // Near misses all around: the literal's ends at other distances.
+                std::string subject = "@";
+                while (subject.size() < length)
+                    subject += subject.size() % 2 ? row.inText.back() : row.inText.front();
+                subject.insert(1 + first / 2, row.inText);
+                subject.insert(1 + first, row.inText);
+                SCOPED_TRACE(regex_test::printable(subject));
+                const auto lastEnd = subject.rfind(row.inText) + row.inText.size();
+                const auto firstEnd = subject.find(row.inText) + row.inText.size();
+                EXPECT_EQ(greedy.match(subject, results).length(), lastEnd);
+                EXPECT_EQ(lazy.match(subject, results).length(), firstEnd);
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(BothMatchers, FollowScan, testing::ValuesIn(regex_test::both_modes),
+                         [](const auto& info) { return regex_test::mode_name(info.param); });
+
+} // namespace
