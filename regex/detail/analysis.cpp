@@ -249,13 +249,9 @@ void prepare_star(program& prog, star_node& s) {
         const lit_node& lit = as_lit(s.next);
         s.follow_lit = &lit;
         if (lit.length >= 2) {
-            const std::size_t back = lit.length - 1;
             s.follow_by_ends = true;
-            s.follow_ends.first[0] = lit.bytes[0];
-            s.follow_ends.first[1] = lit.icase ? other_case(lit.bytes[0]) : lit.bytes[0];
-            s.follow_ends.last[0] = lit.bytes[back];
-            s.follow_ends.last[1] = lit.icase ? other_case(lit.bytes[back]) : lit.bytes[back];
-            s.follow_ends.distance = back;
+            s.follow_ends =
+                end_pair::of(lit.bytes, lit.length, [&lit](std::size_t) { return lit.icase; });
         }
     }
     if (s.kind != op::star || s.follow == nullptr)

@@ -66,13 +66,8 @@ const char* start_scanner::find(const char* from, const char* last, const char* 
 }
 
 const char* start_scanner::find_by_ends(const char* from, const char* limit) const {
-    end_pair ends;
-    const std::size_t back = m_length - 1;
-    ends.first[0] = m_bytes[0];
-    ends.first[1] = m_icase[0] ? other_case(m_bytes[0]) : m_bytes[0];
-    ends.last[0] = m_bytes[back];
-    ends.last[1] = m_icase[back] ? other_case(m_bytes[back]) : m_bytes[back];
-    ends.distance = back;
+    const end_pair ends =
+        end_pair::of(m_bytes.data(), m_length, [this](std::size_t i) { return m_icase[i] != 0; });
     for (const char* s = from; s <= limit; ++s) {
         s = pair_forward(ends, s, limit);
         if (s == nullptr)
