@@ -14,10 +14,6 @@ start_scanner::start_scanner(const std::vector<unit>& prefix)
         m_bytes[i] = prefix[i].byte;
         m_icase[i] = prefix[i].icase && other_case(prefix[i].byte) != prefix[i].byte;
         m_anyIcase = m_anyIcase || m_icase[i];
-        const unsigned char c = m_bytes[i];
-        const bool punctuation = has_class(c, cls_punct) && other_case(c) == c;
-        if (m_anchor < 0 && punctuation)
-            m_anchor = static_cast<int>(i);
     }
     m_skip.fill(static_cast<std::uint8_t>(m_length));
     for (std::size_t i = 0; i + 1 < m_length; ++i) {
@@ -49,8 +45,6 @@ const char* start_scanner::find(const char* from, const char* last, const char* 
     }
     if (m_length >= 2)
         return find_by_ends(from, limit);
-    if (m_anchor >= 0)
-        return find_by_anchor(from, limit);
     const auto* s = reinterpret_cast<const unsigned char*>(from);
     const auto* stop = reinterpret_cast<const unsigned char*>(limit);
     const unsigned char lastByte = m_bytes[m_length - 1];
@@ -74,22 +68,6 @@ const char* start_scanner::find_by_ends(const char* from, const char* limit) con
             return nullptr;
         if (equal_at(reinterpret_cast<const unsigned char*>(s)))
             return s;
-    }
-    return nullptr;
-}
-
-const char* start_scanner::find_by_anchor(const char* from, const char* limit) const {
-    const auto anchor = static_cast<std::size_t>(m_anchor);
-    const char* s = from + anchor;
-    const char* last = limit + anchor;
-    while (s <= last) {
-        const void* hit = std::memchr(s, m_bytes[anchor], static_cast<std::size_t>(last - s) + 1);
-        if (hit == nullptr)
-            return nullptr;
-        const char* candidate = static_cast<const char*>(hit) - anchor;
-        if (equal_at(reinterpret_cast<const unsigned char*>(candidate)))
-            return candidate;
-        s = static_cast<const char*>(hit) + 1;
     }
     return nullptr;
 }

@@ -1,10 +1,8 @@
 // The start scanner: jumps to the next place where a pattern's literal prefix
 // occurs, so that the matcher is only tried where a match can begin. A prefix
-// of two bytes or more is searched sixteen places at a time: the places whose
-// byte equals the prefix's first byte and whose byte m - 1 further on equals
-// its last byte are checked in full (rarely more than the one that matches).
-// A one-byte prefix is a memchr; Horspool's skip table serves as the portable
-// fallback for the tail of the subject.
+// of two bytes or more is searched sixteen places at a time by its first,
+// middle and last bytes (pair_scan.h) and checked in full where they match; a
+// one-byte prefix is a memchr, or Horspool's skip over the byte's two cases.
 #pragma once
 
 #include <array>
@@ -34,7 +32,6 @@ public:
 
 private:
     bool equal_at(const unsigned char* s) const;
-    const char* find_by_anchor(const char* from, const char* limit) const;
     const char* find_by_ends(const char* from, const char* limit) const;
 
     std::size_t m_length = 0;
@@ -43,7 +40,6 @@ private:
     std::array<unsigned char, 255> m_icase;
     std::array<std::uint8_t, 256> m_skip;
     bool m_anyIcase = false;
-    int m_anchor = -1; // index of the byte searched with memchr, or -1
 };
 
 } // namespace regex::detail
