@@ -51,7 +51,7 @@ std::uint32_t generated_flags(FuzzedDataProvider& input) {
                           (regex::ignore_case | regex::multiline | regex::single_line);
     if (input.ConsumeBool())
         flags |= regex::normalize;
-    switch (input.ConsumeIntegralInRange(0, 4)) {
+    switch (input.ConsumeIntegralInRange(0, 5)) {
     case 0:
         return flags | regex::global | regex::all_backrefs;
     case 1:
@@ -60,6 +60,8 @@ std::uint32_t generated_flags(FuzzedDataProvider& input) {
         return flags | regex::global;
     case 3:
         return flags | regex::rightmost;
+    case 4:
+        return flags | regex::rightmost | regex::global | regex::all_backrefs;
     default:
         return flags;
     }
@@ -114,10 +116,7 @@ void check_generated(FuzzedDataProvider& input) {
 }
 
 void check_raw(FuzzedDataProvider& input) {
-    std::uint32_t flags = input.ConsumeIntegral<std::uint16_t>() & 0x3df;
-    // A rightmost global search is left to the generated cases.
-    if (flags & regex::global)
-        flags &= ~regex::rightmost;
+    const std::uint32_t flags = input.ConsumeIntegral<std::uint16_t>() & 0x3df;
     const std::string pattern = input.ConsumeRandomLengthString(max_raw_pattern);
     const std::string subject = input.ConsumeBytesAsString(max_raw_subject);
     call_result first;

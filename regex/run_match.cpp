@@ -42,10 +42,12 @@ template <class Matcher> bool attempt(Matcher& m, match_state& st, const char* s
     const char* last = st.end - prog.min_length;
     const bool later = prog.try_later_starts;
     if (prog.flags & rightmost) {
+        // A match tried right of the search start cannot end there, so the
+        // previous empty match keeps its guard until the start itself is
+        // tried; clearing it earlier would find that empty match forever.
         for (const char* p = last;; --p) {
             if (m.match_at(p))
                 return true;
-            st.prev_empty = false;
             if (p == start || !later)
                 return false;
         }

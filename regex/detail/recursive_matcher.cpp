@@ -183,8 +183,10 @@ std::size_t recursive_matcher::save_groups(std::uint32_t low, std::uint32_t high
     return mark;
 }
 
+// Newest first: a group saved again by a nested construct that succeeded
+// must end with the value it had at the mark, not the nested one's.
 void recursive_matcher::restore_groups(std::size_t mark) {
-    for (std::size_t i = mark; i < m_saved.size(); ++i) {
+    for (std::size_t i = m_saved.size(); i-- > mark;) {
         m_st.caps[m_saved[i].number] = m_saved[i].tag;
         m_st.pend[m_saved[i].number] = m_saved[i].pending;
     }

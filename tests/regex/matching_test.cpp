@@ -55,6 +55,11 @@ const match_row match_rows[] = {
     {"a*", all, "baa", "@0 | aa@1 | @3"},
     {"\\b", all, "ab cd", "@0 | @2 | @3 | @5"},
     {"", all, "", "@0"},
+    // ... also searched from the right, where the starts right of an empty
+    // match all fail before its place is tried again.
+    {"(?=b)", all | regex::rightmost, "ba", "@0"},
+    {"x*", all | regex::rightmost, "ab", "@2"},
+    {"a*", firsts | regex::rightmost, "baa", "@3"},
     // Anchors.
     {"^a", all, "aaa", "a@0"},
     {"\\Aa", all, "aaa", "a@0"},
@@ -146,6 +151,10 @@ const match_row match_rows[] = {
     {"a(?!b)", regex::noflags, "ab ac", "a@3"},
     {"(?=(a))", regex::noflags, "a", "@0 | a@0"},
     {"(?!(a))b", regex::noflags, "b", "b@0 | -"},
+    // A failed negative look-ahead leaves no group set, even one set by an
+    // independent group repeated inside it.
+    {"(?!(?>.(..))*.)", regex::noflags, "aaaaaaaa", "@8 | -"},
+    {"(?!(?>(a))*b)", regex::noflags, "aab", "@3 | -"},
     {"(?<=a)b", regex::noflags, "cb ab", "b@4"},
     {"(?<!a)b", regex::noflags, "ab cb", "b@4"},
     {"(?<=ab|c)d", regex::noflags, "xd abd", "d@5"},

@@ -26,9 +26,7 @@
 //  - groups repeated {0} times, which PCRE2 still counts when it decides
 //    that a pattern can only match at line starts;
 //  - [:upper:] and [:lower:] under ignore_case (the engine does not fold
-//    classes, PCRE2 does);
-//  - rightmost under global, for now: the engine finds an empty match again
-//    and again when every start to its right fails.
+//    classes, PCRE2 does).
 #include "fuzz/pcre2_reference.h"
 #include "regex/regex.h"
 
@@ -169,6 +167,7 @@ void check_row(const corpus_row& row) {
     if (own & regex::global)
         return;
     check(row.pattern, own | regex::rightmost, texts);
+    check(row.pattern, own | regex::rightmost | regex::global | regex::all_backrefs, texts);
     check(row.pattern, own | regex::global | regex::first_backrefs, texts);
     check(row.pattern, own | regex::global, texts);
 }
