@@ -47,65 +47,73 @@ inline bytes16 load16(const char* p) {
     return v;
 }
 
-inline bytes16 splat(unsigned char c) {
-    bytes16 v;
+// One bit per place: bit i set when place i of the sixteen matched.
+inline unsigned mask16(bytes16 v) {
+#if defined(__SSE2__)
+    using chars16 = char __attribute__((vector_size(16)));
+    return static_cast<unsigned>(__builtin_ia32_pmovmskb128((chars16)v));
+#else
+    unsigned bits = 0;
     for (int i = 0; i < 16; ++i)
-        v[i] = c;
-    return v;
+        bits |= (v[i] & 1u) << i;
+    return bits;
+#endif
 }
 
-// The places among the sixteen at `s` where both ends match, as a vector of
-// 0xFF and 0 bytes.
-inline bytes16 hits16(const end_pair& e, const char* s) {
-    const bytes16 a = load16(s);
-    const bytes16 m = load16(s + e.middle_at);
-    const bytes16 b = load16(s + e.distance);
-    return (bytes16)(((a == splat(e.first[0])) | (a == splat(e.first[1]))) &
-                     ((m == splat(e.middle[0])) | (m == splat(e.middle[1]))) &
-                     ((b == splat(e.last[0])) | (b == splat(e.last[1]))));
-}
+// The six bytes broadcast once per search, so the loops hold them in
+// registers rather than building them again for every block.
+class end_vectors {
+public:
+    explicit end_vectors(const end_pair& e)
+        : m_e(e), m_first0(bytes16{} + e.first[0]), m_first1(bytes16{} + e.first[1]),
+          m_middle0(bytes16{} + e.middle[0]), m_middle1(bytes16{} + e.middle[1]),
+          m_last0(bytes16{} + e.last[0]), m_last1(bytes16{} + e.last[1]) {}
 
-inline bool any(bytes16 v) {
-    std::uint64_t halves[2];
-    std::memcpy(halves, &v, sizeof halves);
-    return (halves[0] | halves[1]) != 0;
-}
+    // The places among the sixteen at `s` where the three bytes match.
+    unsigned hits(const char* s) const {
+        const bytes16 a = load16(s);
+        const bytes16 m = load16(s + m_e.middle_at);
+        const bytes16 b = load16(s + m_e.distance);
+        return mask16((bytes16)(((a == m_first0) | (a == m_first1)) &
+                                ((m == m_middle0) | (m == m_middle1)) &
+                                ((b == m_last0) | (b == m_last1))));
+    }
 
-inline bool ends_at(const end_pair& e, const char* s) {
-    const auto a = static_cast<unsigned char>(s[0]);
-    const auto m = static_cast<unsigned char>(s[e.middle_at]);
-    const auto b = static_cast<unsigned char>(s[e.distance]);
-    return (a == e.first[0] || a == e.first[1]) && (m == e.middle[0] || m == e.middle[1]) &&
-           (b == e.last[0] || b == e.last[1]);
-}
+    bool at(const char* s) const {
+        const auto a = static_cast<unsigned char>(s[0]);
+        const auto m = static_cast<unsigned char>(s[m_e.middle_at]);
+        const auto b = static_cast<unsigned char>(s[m_e.distance]);
+        return (a == m_e.first[0] || a == m_e.first[1]) &&
+               (m == m_e.middle[0] || m == m_e.middle[1]) && (b == m_e.last[0] || b == m_e.last[1]);
+    }
+
+private:
+    const end_pair& m_e;
+    bytes16 m_first0, m_first1, m_middle0, m_middle1, m_last0, m_last1;
+};
 
 } // namespace pair_scan_detail
 
-// The first place in [from, last] where both ends match, or null. The bytes
-// up to last + distance must be readable.
+// The first place in [from, last] where the three bytes match, or null. The
+// bytes up to last + distance must be readable.
 inline const char* pair_forward(const end_pair& e, const char* from, const char* last) {
-    using namespace pair_scan_detail;
+    const pair_scan_detail::end_vectors v(e);
     const char* s = from;
-    for (; s <= last && last - s >= 15; s += 16) { // s never passes last + 1
-        const bytes16 hits = hits16(e, s);
-        if (!any(hits))
-            continue;
-        for (int i = 0; i < 16; ++i)
-            if (hits[i])
-                return s + i;
-    }
+    for (; s <= last && last - s >= 15; s += 16) // s never passes last + 1
+        if (const unsigned hits = v.hits(s))
+            return s + __builtin_ctz(hits);
     for (; s <= last; ++s)
-        if (ends_at(e, s))
+        if (v.at(s))
             return s;
     return nullptr;
 }
 
-// The last place in [first, high] where both ends match, or null. The bytes
-// up to high + distance must be readable.
+// The last place in [first, high] where the three bytes match, or null. The
+// bytes up to high + distance must be readable.
 inline const char* pair_backward(const end_pair& e, const char* first, const char* high) {
-    using namespace pair_scan_detail;
     if (high < first)
         return nullptr;
+    const pair_scan_detail::end_vectors v(e);
     auto n = static_cast<std::size_t>(high - first) + 1; // places left: first .. first + n - 1
     // Sixty-four places a turn while they are clean, with the lines two
     // kilobytes further down asked for early: descending streams are followed
@@ -114,22 +122,17 @@ inline const char* pair_backward(const end_pair& e, const char* first, const cha
         const char* block = first + (n - 64);
         if (n >= 64 + 2048)
             __builtin_prefetch(block - 2048);
-        if (any(hits16(e, block) | hits16(e, block + 16) | hits16(e, block + 32) |
-                hits16(e, block + 48)))
+        if (v.hits(block) | v.hits(block + 16) | v.hits(block + 32) | v.hits(block + 48))
             break;
     }
     for (; n >= 16; n -= 16) {
         const char* block = first + (n - 16);
-        const bytes16 hits = hits16(e, block);
-        if (!any(hits))
-            continue;
-        for (int i = 15; i >= 0; --i)
-            if (hits[i])
-                return block + i;
+        if (const unsigned hits = v.hits(block))
+            return block + (31 - __builtin_clz(hits));
     }
     while (n > 0) {
         --n;
-        if (ends_at(e, first + n))
+        if (v.at(first + n))
             return first + n;
     }
     return nullptr;
