@@ -1,0 +1,91 @@
+#pragma once
+
+#include "core/CDomainRecord.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+// The scan controller's domain index: owns every record, in the byte order of
+// the domain texts compared as unsigned values (a text that is a prefix of a
+// longer one first).
+//
+// The entries sit in sorted chunks of a few hundred. Each entry holds the
+// first eight bytes of its domain as a big-endian number beside the record
+// pointer, so a look-up compares integers within a few cache lines and reads
+// a record's text only when two numbers tie. A small array of every chunk's
+// first entry leads to the right chunk; a full chunk splits in two.
+//
+// Records keep their addresses until Clear. Positions in the index do not
+// survive an insert, so a walk goes from record to record: After(domain)
+// finds the next entry again each step.
+//
+// Not thread-safe: the owner serialises every call.
+class CDomainIndex {
+public:
+    static constexpr std::size_t kChunkCapacity = 256;
+
+    // nChunkCapacity, the most entries a chunk holds before it splits, is
+    // kept within 2 and kChunkCapacity; small values only serve tests.
+    explicit CDomainIndex(std::size_t nChunkCapacity = kChunkCapacity);
+    ~CDomainIndex();
+
+    CDomainIndex(const CDomainIndex&) = delete;
+    CDomainIndex& operator=(const CDomainIndex&) = delete;
+
+    // Creates and indexes the record of a new domain; null, with nothing
+    // changed, when the domain is indexed already.
+    CDomainRecord* Insert(std::string_view strDomain);
+    CDomainRecord* Find(std::string_view strDomain) const;
+    // The record of the smallest domain; null when the index is empty.
+    CDomainRecord* First() const;
+    // The record of the smallest domain above strDomain, which need not be
+    // indexed itself; null when there is none.
+    CDomainRecord* After(std::string_view strDomain) const;
+    std::size_t GetCount() const { return m_nCount; }
+    // Deletes every record, in index order, and empties the index.
+    void Clear();
+
+private:
+    struct SKey {
+        std::uint64_t nPrefix;
+        std::string_view strText;
+    };
+    struct SEntry {
+        std::uint64_t nPrefix;
+        CDomainRecord* pRecord;
+    };
+    // Prefixes and records apart, so a search reads only the prefixes.
+    struct SChunk {
+        std::size_t nCount = 0;
+        std::array<std::uint64_t, kChunkCapacity> arrPrefix;
+        std::array<CDomainRecord*, kChunkCapacity> arrRecord;
+    };
+    // Where a key is or would go: the slot of the first entry not below it,
+    // which may be one past the chunk's last entry.
+    struct SPosition {
+        std::size_t nChunk;
+        std::size_t nSlot;
+        bool bFound;
+    };
+
+    static SKey MakeKey(std::string_view strText);
+    static bool KeyBelow(const SKey& key, const SEntry& entry);
+
+    std::size_t ChunkFor(const SKey& key) const;
+    SPosition Locate(const SKey& key) const;
+    std::size_t LowerSlot(const SChunk& chunk, const SKey& key) const;
+    CDomainRecord* RecordAt(std::size_t nChunk, std::size_t nSlot) const;
+    void InsertAt(SPosition position, const SEntry& entry);
+    void MakeRoom(SPosition& position);
+    void AddChunk(std::size_t nAt, std::unique_ptr<SChunk> pChunk);
+
+    const std::size_t m_nChunkCapacity;
+    std::size_t m_nCount = 0;
+    std::vector<std::unique_ptr<SChunk>> m_arrChunks;
+    // The first entry of each chunk, for choosing a chunk.
+    std::vector<SEntry> m_arrBounds;
+};

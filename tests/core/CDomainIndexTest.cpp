@@ -1,0 +1,142 @@
+#include "core/CDomainIndex.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+using namespace std::string_view_literals;
+
+// Random names from a small alphabet, so that many repeat, many are shorter
+// than eight bytes and many are prefixes of others; half of them may start
+// with a shared text of eight or more bytes, whose prefixes all tie.
+class CNameSource {
+public:
+    CNameSource(std::string_view strAlphabet, std::size_t nMaxLength, std::string_view strShared,
+                unsigned nSeed)
+        : m_strAlphabet(strAlphabet), m_nMaxLength(nMaxLength), m_strShared(strShared),
+          m_random(nSeed) {}
+
+    std::string Next() {
+        std::string strName = m_random() % 2 == 0 ? std::string(m_strShared) : std::string();
+        const std::size_t nLength = 1 + m_random() % m_nMaxLength;
+        for (std::size_t i = 0; i < nLength; ++i) {
+            strName += m_strAlphabet[m_random() % m_strAlphabet.size()];
+        }
+        return strName;
+    }
+
+private:
+    std::string_view m_strAlphabet;
+    std::size_t m_nMaxLength;
+    std::string_view m_strShared;
+    std::mt19937 m_random;
+};
+
+std::vector<std::string> WalkAll(const CDomainIndex& index) {
+    std::vector<std::string> names;
+    for (const CDomainRecord* p = index.First(); p != nullptr; p = index.After(p->GetDomain())) {
+        names.push_back(p->GetDomain());
+    }
+    return names;
+}
+
+struct SIndexCase {
+    const char* szName;
+    std::size_t nChunkCapacity;
+    std::string_view strAlphabet;
+    std::size_t nMaxLength;
+    std::string_view strShared;
+    std::size_t nInserts;
+};
+
+const SIndexCase kIndexCases[] = {
+    {"tiny chunks, short names", 2, "ab.", 6, "", 300},
+    {"ties on the first eight bytes across chunk bounds", 3, "ab", 5, "www.example", 400},
+    // Zero bytes make "ab" and "ab\0" share the padded prefix; high bytes
+    // must sort above ASCII.
+    {"zero and high bytes", 4, "a\0\xE4"sv, 10, "", 400},
+    {"full-size chunks", CDomainIndex::kChunkCapacity, "abcdefghij.-", 14, "www.", 6000},
+};
+
+TEST(CDomainIndexTest, AgreesWithAnOrderedSet) {
+    for (const SIndexCase& test : kIndexCases) {
+        SCOPED_TRACE(test.szName);
+        CDomainIndex index(test.nChunkCapacity);
+        std::set<std::string> reference;
+        std::map<std::string, const CDomainRecord*> records;
+        CNameSource names(test.strAlphabet, test.nMaxLength, test.strShared, 1);
+        for (std::size_t i = 0; i < test.nInserts; ++i) {
+            const std::string strName = names.Next();
+            const CDomainRecord* pRecord = index.Insert(strName);
+            ASSERT_EQ(pRecord != nullptr, reference.insert(strName).second) << strName;
+            if (pRecord != nullptr) {
+                EXPECT_EQ(pRecord->GetDomain(), strName);
+                records[strName] = pRecord;
+            }
+        }
+        EXPECT_EQ(index.GetCount(), reference.size());
+        EXPECT_EQ(WalkAll(index), std::vector<std::string>(reference.begin(), reference.end()));
+        // Records keep their addresses through every split.
+        for (const auto& [strName, pRecord] : records) {
+            EXPECT_EQ(index.Find(strName), pRecord) << strName;
+        }
+        // Names that may or may not be indexed: look-up and the next entry.
+        CNameSource probes(test.strAlphabet, test.nMaxLength, test.strShared, 2);
+        for (std::size_t i = 0; i < test.nInserts; ++i) {
+            const std::string strProbe = probes.Next();
+            const auto itAbove = reference.upper_bound(strProbe);
+            const CDomainRecord* pAfter = index.After(strProbe);
+            EXPECT_EQ(pAfter == nullptr ? "(end)" : pAfter->GetDomain(),
+                      itAbove == reference.end() ? "(end)" : *itAbove)
+                << strProbe;
+            EXPECT_EQ(index.Find(strProbe) != nullptr, reference.count(strProbe) == 1) << strProbe;
+        }
+    }
+}
+
+// A walk from record to record sees every entry that was there when it
+// started, and of those added on the way exactly the ones ahead of it.
+TEST(CDomainIndexTest, AWalkSeesTheEntriesAddedAheadOfIt) {
+    CDomainIndex index(3);
+    std::set<std::string> expected;
+    CNameSource names("abc", 6, "www.example", 3);
+    for (int i = 0; i < 200; ++i) {
+        const std::string strName = names.Next();
+        index.Insert(strName);
+        expected.insert(strName);
+    }
+    std::vector<std::string> visited;
+    for (const CDomainRecord* p = index.First(); p != nullptr; p = index.After(p->GetDomain())) {
+        visited.push_back(p->GetDomain());
+        for (int i = 0; i < 2; ++i) {
+            const std::string strName = names.Next();
+            if (index.Insert(strName) != nullptr && strName > p->GetDomain()) {
+                expected.insert(strName);
+            }
+        }
+    }
+    EXPECT_EQ(visited, std::vector<std::string>(expected.begin(), expected.end()));
+}
+
+TEST(CDomainIndexTest, ClearDeletesEveryRecordAndTheIndexStartsAfresh) {
+    CDomainIndex index(2);
+    for (const char* szName : {"c.com", "a.com", "b.com", "d.com", "e.com"}) {
+        index.Insert(szName);
+    }
+    index.Clear();
+    EXPECT_EQ(index.GetCount(), 0u);
+    EXPECT_EQ(index.First(), nullptr);
+    EXPECT_EQ(index.Find("a.com"), nullptr);
+    EXPECT_EQ(index.After(""), nullptr);
+    ASSERT_NE(index.Insert("a.com"), nullptr);
+    EXPECT_EQ(WalkAll(index), std::vector<std::string>{"a.com"});
+}
+
+} // namespace
