@@ -42,11 +42,10 @@ bool CQueryManager::AddDomain(const std::string& strDomain) {
     CDomainRecord* pRecord = nullptr;
     {
         std::lock_guard<std::mutex> lock(m_indexLock);
-        if (m_mapDomains.find(strDomain) != m_mapDomains.end()) {
-            return false;
-        }
-        pRecord = new CDomainRecord(strDomain);
-        m_mapDomains.emplace(pRecord->GetDomain(), pRecord);
+        pRecord = m_mapDomains.Insert(strDomain);
+    }
+    if (pRecord == nullptr) {
+        return false;
     }
     StartThread();
     Post(WM_DOMAIN_ADDED, pRecord);
@@ -65,10 +64,7 @@ void CQueryManager::RemoveAll() {
 
 void CQueryManager::DeleteRecords() {
     std::lock_guard<std::mutex> lock(m_indexLock);
-    for (auto& entry : m_mapDomains) {
-        delete entry.second;
-    }
-    m_mapDomains.clear();
+    m_mapDomains.Clear();
 }
 
 int CQueryManager::StartThread() {
@@ -118,46 +114,45 @@ CQueryManager::Flag CQueryManager::*CQueryManager::FlagOf(EMetric metric) {
 
 std::size_t CQueryManager::GetCount() const {
     std::lock_guard<std::mutex> lock(m_indexLock);
-    return m_mapDomains.size();
+    return m_mapDomains.GetCount();
 }
 
 CDomainRecord* CQueryManager::Find(const std::string& strDomain) const {
     std::lock_guard<std::mutex> lock(m_indexLock);
-    auto it = m_mapDomains.find(strDomain);
-    return it == m_mapDomains.end() ? nullptr : it->second;
+    return m_mapDomains.Find(strDomain);
 }
 
 void CQueryManager::ForEachRecord(const std::function<void(CDomainRecord&)>& fn) const {
-    DomainIndex::const_iterator it;
-    for (bool bMore = FirstEntry(it); bMore; bMore = NextEntry(it)) {
-        fn(*it->second);
+    for (CDomainRecord* pRecord = FirstRecord(); pRecord != nullptr;
+         pRecord = NextRecord(*pRecord)) {
+        fn(*pRecord);
     }
 }
 
-// Iterators stay valid while entries are added; entries are never removed
-// while a worker is alive, so the walk needs the lock only per step.
-bool CQueryManager::FirstEntry(DomainIndex::const_iterator& it) const {
+CDomainRecord* CQueryManager::FirstRecord() const {
     std::lock_guard<std::mutex> lock(m_indexLock);
-    it = m_mapDomains.begin();
-    return it != m_mapDomains.end();
+    return m_mapDomains.First();
 }
 
-bool CQueryManager::NextEntry(DomainIndex::const_iterator& it) const {
+// A walk holds on to the last record it visited, not to a place in the index,
+// which moves under inserts: the record and its domain text stay while a
+// worker lives, so the next entry is found again from that text. Entries
+// added meanwhile behind it wait for the next pass; those ahead come in this
+// one.
+CDomainRecord* CQueryManager::NextRecord(const CDomainRecord& record) const {
     std::lock_guard<std::mutex> lock(m_indexLock);
-    ++it;
-    return it != m_mapDomains.end();
+    return m_mapDomains.After(record.GetDomain());
 }
 
 int CQueryManager::QueryLoop() {
     while (IsRunning()) {
-        DomainIndex::const_iterator it;
-        for (bool bMore = FirstEntry(it); bMore; bMore = NextEntry(it)) {
+        for (CDomainRecord* pRecord = FirstRecord(); pRecord != nullptr;
+             pRecord = NextRecord(*pRecord)) {
             if (!IsRunning()) {
                 break;
             }
-            CDomainRecord& record = *it->second;
-            if (!record.IsScanned()) {
-                ScanRecord(record);
+            if (!pRecord->IsScanned()) {
+                ScanRecord(*pRecord);
             }
             Pause(1, false);
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/CDomainIndex.h"
 #include "core/CDomainRecord.h"
 #include "core/WindowMessages.h"
 #include "queries/CServiceHosts.h"
@@ -8,11 +9,9 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <string_view>
 
 class CMetricQuery;
 class CQueryThread;
@@ -65,8 +64,6 @@ public:
 
 private:
     using Flag = std::atomic<std::int32_t>;
-    // Keys view the record's own domain text, which never changes.
-    using DomainIndex = std::map<std::string_view, CDomainRecord*>;
 
     struct SScanStep {
         EMetric metric;
@@ -77,8 +74,8 @@ private:
 
     static Flag CQueryManager::*FlagOf(EMetric metric);
 
-    bool FirstEntry(DomainIndex::const_iterator& it) const;
-    bool NextEntry(DomainIndex::const_iterator& it) const;
+    CDomainRecord* FirstRecord() const;
+    CDomainRecord* NextRecord(const CDomainRecord& record) const;
     void ScanRecord(CDomainRecord& record);
     void RunQueries(CDomainRecord& record, const std::string& strDomain);
     // Sleeps, ending early when the controller is destroyed (or, when
@@ -102,7 +99,7 @@ private:
     std::atomic<std::int32_t> m_nInterval{1000};
 
     mutable std::mutex m_indexLock;
-    DomainIndex m_mapDomains;
+    CDomainIndex m_mapDomains;
     std::unique_ptr<CQueryThread> m_pThread;
 
     const MessagePoster m_pfnPost;

@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <algorithm>
 #include <atomic>
+#include <numeric>
+#include <random>
 #include <thread>
 
 namespace {
@@ -14,6 +17,14 @@ namespace {
 using namespace std::chrono_literals;
 using Service = ServiceTestBed::Service;
 using Clock = std::chrono::steady_clock;
+
+// Built by appending: GCC 12 warns wrongly on chained + with to_string.
+std::string NumberedDomain(const char* szStem, int n) {
+    std::string strDomain(szStem);
+    strDomain += std::to_string(n);
+    strDomain += ".com";
+    return strDomain;
+}
 
 class QueryWorkerTest : public testing::Test {
 protected:
@@ -95,6 +106,36 @@ TEST_F(QueryWorkerTest, WaitingRowsAreScannedInIndexOrderAndNewRowsInTheSamePass
               (std::vector<std::string>{"m.com", "p.com", "x.com", "d.com"}));
 }
 
+// Many more rows than the worker's first, all sharing their first eight
+// bytes with it, arrive while it is held on that row: the walk goes on from
+// the held row to those after it, and takes the ones before it next pass.
+TEST_F(QueryWorkerTest, AWalkGoesOnFromItsRowWhileManyRowsArrive) {
+    Tick({EMetric::PR});
+    m_bed.SetSilent(Service::PageRank, true);
+    const std::string strHeld = "www.example-200.com";
+    m_pManager->AddDomain(strHeld);
+    ASSERT_TRUE(m_bed.WaitForRequests(1, 5s));
+    std::vector<int> numbers(400);
+    std::iota(numbers.begin(), numbers.end(), 0);
+    std::shuffle(numbers.begin(), numbers.end(), std::mt19937(1));
+    std::vector<std::string> ahead;
+    std::vector<std::string> behind;
+    for (int n : numbers) {
+        const std::string strDomain = NumberedDomain("www.example-", n);
+        if (m_pManager->AddDomain(strDomain)) {
+            (strDomain > strHeld ? ahead : behind).push_back(strDomain);
+        }
+    }
+    m_bed.SetSilent(Service::PageRank, false);
+    std::sort(ahead.begin(), ahead.end());
+    std::sort(behind.begin(), behind.end());
+    std::vector<std::string> expected{strHeld};
+    expected.insert(expected.end(), ahead.begin(), ahead.end());
+    expected.insert(expected.end(), behind.begin(), behind.end());
+    ASSERT_TRUE(m_log.WaitFor(WM_QUERY_END, expected.size(), 60s));
+    EXPECT_EQ(m_log.Domains(WM_QUERY_END), expected);
+}
+
 TEST_F(QueryWorkerTest, StopCompletesTheCurrentRowAndBeginsNoOther) {
     Tick({EMetric::PR});
     m_bed.SetDelay(Service::PageRank, 300ms);
@@ -165,7 +206,7 @@ TEST_F(QueryWorkerTest, DestructionCancelsAHangingRequestWithinASecond) {
 TEST_F(QueryWorkerTest, ReadersNeverRaceTheWorkersWrites) {
     Tick({EMetric::PR});
     for (int i = 0; i < 20; ++i) {
-        m_pManager->AddDomain("d" + std::to_string(i) + ".com");
+        m_pManager->AddDomain(NumberedDomain("d", i));
     }
     // The window's reads: texts, numbers and rescans while the worker writes.
     std::atomic<bool> bDone{false};
