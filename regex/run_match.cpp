@@ -4,6 +4,7 @@
 #include "regex/compiled_pattern.h"
 
 #include "regex/detail/iterative_matcher.h"
+#include "regex/detail/linear_matcher.h"
 #include "regex/detail/match_state.h"
 #include "regex/detail/program.h"
 #include "regex/detail/recursive_matcher.h"
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 namespace regex {
 
@@ -35,7 +37,10 @@ const char* next_start(const program& prog, const char* p, const char* last) {
 // its results then in st.caps.
 template <class Matcher> bool attempt(Matcher& m, match_state& st, const char* start) {
     const program& prog = *st.prog;
-    std::fill(st.caps, st.caps + prog.capture_groups, null_backref);
+    // The linear matcher leaves the entries as they were when it fails and
+    // sets them all when it succeeds: they were cleared once for the call.
+    if constexpr (!std::is_same_v<Matcher, linear_matcher>)
+        std::fill(st.caps, st.caps + prog.capture_groups, null_backref);
     st.search_start = start;
     if (static_cast<std::size_t>(st.end - start) < prog.min_length)
         return false;
@@ -70,6 +75,8 @@ template <class Matcher> bool attempt(Matcher& m, match_state& st, const char* s
 }
 
 template <class Matcher> bool guarded_attempt(Matcher& m, match_state& st, const char* start) {
+    if constexpr (std::is_same_v<Matcher, linear_matcher>)
+        return attempt(m, st, start); // it neither recurses nor allocates
     try {
         const bool ok = attempt(m, st, start);
         m.release();
@@ -85,14 +92,30 @@ template <class Matcher> bool guarded_attempt(Matcher& m, match_state& st, const
     }
 }
 
-void record(const program& prog, const match_state& st, std::vector<backref_tag>& out) {
+[[gnu::always_inline]] inline void record(const program& prog, const match_state& st,
+                                          std::vector<backref_tag>& out) {
     if (prog.flags & first_backrefs) {
         out.push_back(st.caps[0]);
     } else if (prog.flags & all_backrefs) {
-        out.insert(out.end(), st.caps, st.caps + prog.capture_groups);
+        for (std::size_t i = 0; i < prog.capture_groups; ++i) // a few entries: no memmove call
+            out.push_back(st.caps[i]);
     } else {
         out.assign(st.caps, st.caps + prog.capture_groups);
     }
+}
+
+// Once the matches have covered a sixty-fourth of the subject, room for as
+// many entries as the rest will likely bring: a long list of matches is then
+// not copied again and again as it grows. Room never written costs nothing.
+void reserve_ahead(std::vector<backref_tag>& out, const match_state& st, const char* reached) {
+    const auto covered = static_cast<double>(reached - st.begin);
+    if (covered <= 0 || !(st.prog->flags & (first_backrefs | all_backrefs)))
+        return;
+    const auto whole = static_cast<double>(st.end - st.begin);
+    const auto expected =
+        static_cast<std::size_t>(static_cast<double>(out.size()) * whole / covered * 1.125) + 16;
+    if (expected > out.capacity())
+        out.reserve(expected);
 }
 
 template <class Matcher> bool run(Matcher& m, match_state& st, match_backrefs& results) {
@@ -105,10 +128,16 @@ template <class Matcher> bool run(Matcher& m, match_state& st, match_backrefs& r
         return st.caps[0].matched;
     }
     const char* start = st.begin;
+    const char* sampled = st.begin + (st.end - st.begin) / 64;
+    bool reserved = st.end - st.begin < (1 << 16); // short subjects: nothing worth it
     while (guarded_attempt(m, st, start)) {
         record(prog, st, out);
         st.prev_empty = st.caps[0].first == st.caps[0].second;
         start = st.caps[0].second;
+        if (!reserved && start >= sampled) {
+            reserve_ahead(out, st, start);
+            reserved = true;
+        }
     }
     return !out.empty();
 }
@@ -120,11 +149,34 @@ template <class Matcher> [[gnu::noinline]] bool run_with(match_state& st, match_
     return run(m, st, results);
 }
 
+// A pattern the linear matcher takes needs no pending starts and no
+// repetition counters, and its few groups fit in the frame.
+bool run_linear(const program& prog, match_backrefs& results, const char* begin, const char* end) {
+    // Not constructed: only the entries of the pattern are used.
+    union entries {
+        entries() {}
+        backref_tag tags[linear_plan::max_groups];
+    } caps;
+    match_state st;
+    st.prog = &prog;
+    st.begin = begin;
+    st.end = end;
+    st.caps = caps.tags;
+    std::fill(st.caps, st.caps + prog.capture_groups, null_backref);
+    results.set_subject_begin(begin);
+    linear_matcher m(st);
+    return run(m, st, results);
+}
+
 } // namespace
 
 bool run_match(const compiled_pattern& pattern, match_backrefs& results, const char* begin,
                const char* end) {
     const program& prog = pattern.program();
+    // The iterative matcher is kept for every pattern that asks for it, so
+    // the two stay comparable on the patterns the linear one takes.
+    if (!prog.linear.empty() && prog.mode != mode_iterative)
+        return run_linear(prog, results, begin, end);
     small_array<backref_tag, 8> caps(prog.capture_groups);
     small_array<const char*, 8> pend(prog.capture_groups);
     small_array<repeat_state, 4> reps(prog.repeat_count);

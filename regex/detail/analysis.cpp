@@ -1,5 +1,7 @@
 #include "regex/detail/analysis.h"
 
+#include "regex/detail/linear_matcher.h"
+
 #include "regex/bad_regexpr.h"
 #include "regex/detail/char_class.h"
 #include "regex/detail/compiler.h"
@@ -388,6 +390,7 @@ void analyse(program& prog) {
     prog.max_length = whole.second;
     prepare_nodes(prog, prog.root);
     analyse_start(prog);
+    prog.linear = plan_linear(prog);
 }
 
 } // namespace regex::detail

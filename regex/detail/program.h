@@ -4,6 +4,7 @@
 #pragma once
 
 #include "regex/detail/arena_allocator.h"
+#include "regex/detail/linear_step.h"
 #include "regex/detail/nodes.h"
 #include "regex/detail/start_scanner.h"
 #include "regex/pattern_flags.h"
@@ -37,6 +38,7 @@ public:
     const byte_table* first_bytes = nullptr; // bytes every match begins with, when known
     int first_single = -1;                   // the only member of first_bytes, if one
     start_scanner scanner;                   // empty when there is no literal prefix
+    linear_plan linear;                      // the moves, when no match needs backtracking
 };
 
 } // namespace regex::detail

@@ -76,6 +76,20 @@ const match_row match_rows[] = {
     {"\\bfoo\\b", regex::noflags, "a foo b", "foo@2"},
     {"\\bfoo\\b", regex::noflags, "afoo", "none"},
     {"\\Boo", regex::noflags, "foo", "oo@1"},
+    // Repetitions whose count the next byte decides, run without
+    // backtracking: lazy or greedy, bounded, at the end, before $.
+    {"a+?", all, "aaa", "a@0 | a@1 | a@2"},
+    {"a+", all, "aaa", "aaa@0"},
+    {"[a-z]{0,2}1", regex::noflags, "abc1", "bc1@1"},
+    {"([a-z]{2,3})([0-9]+?)x", all, "abcd12x ab1x",
+     "bcd12x@1 | bcd@1 | 12@4 | ab1x@8 | ab@8 | 1@10"},
+    {"([a-z]+?)$", regex::noflags, "abc\n", "abc@0 | abc@0"},
+    {"(a)()(b)", regex::noflags, "ab", "ab@0 | a@0 | @1 | b@1"},
+    {"\\bAB[0-9]\\b", regex::ignore_case, "xab1 ab2", "ab2@5"},
+    {"^[a-z]+", all | regex::multiline, "ab\ncd", "ab@0 | cd@3"},
+    {"a+", regex::rightmost, "aab", "a@1"},
+    {"a{2}b", regex::noflags, "ab aab", "aab@3"},
+    {"[^x]*$", regex::noflags, "ab\n", "ab\n@0"},
     // Alternatives in order, backtracking into them, independent groups.
     {"(a|ab)c", regex::noflags, "abc", "abc@0 | ab@0"},
     {"(?>a|ab)c", regex::noflags, "abc", "none"},

@@ -2,6 +2,7 @@
 // (flags 0x8B), on subjects shaped like the real ones: result pages of a few
 // hundred kilobytes (the Baidu one and parts of the Google ones in GBK), the
 // traffic service's reply, an imported list with mixed line ends, typed names.
+#include "regex/detail/program.h"
 #include "regex_test_support.h"
 
 #include <gtest/gtest.h>
@@ -81,6 +82,14 @@ std::string count_of(const std::string& pattern, const std::string& body, regex:
         if (!results.group(i).text().empty())
             return results.group(i).text();
     return "";
+}
+
+// The list and entry patterns are decided byte by byte; matching them
+// must never fall back to backtracking.
+TEST(SystemPatternTexts, LineAndEntryRunWithoutBacktracking) {
+    for (const std::string& pattern : {line, entry})
+        EXPECT_FALSE(regex::compiled_pattern(pattern, sys).program().linear.empty()) << pattern;
+    EXPECT_TRUE(regex::compiled_pattern(google_site, sys).program().linear.empty());
 }
 
 TEST(SystemPatternTexts, HaveTheirDesignedLengths) {

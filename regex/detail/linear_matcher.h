@@ -1,0 +1,109 @@
+// The linear matcher: for patterns whose every choice is decided by the next
+// byte, a plain sequence of steps run once from left to right, with no
+// backtracking state at all. A pattern qualifies when it is one alternative
+// of literals, single-byte sets, anchors and plain groups, and every
+// repetition of a single-byte atom either has a fixed count, or is followed
+// by something that must begin with a byte the atom refuses, or ends the
+// pattern. Such a repetition takes the same count whatever the backtracking
+// order, so greedy and lazy forms are run as one scan. The import line and
+// entry patterns are of this kind, as are many short patterns.
+#pragma once
+
+#include "regex/detail/linear_step.h"
+#include "regex/detail/match_state.h"
+#include "regex/detail/pair_scan.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace regex::detail {
+
+// The moves of a pattern that qualifies; an empty plan for any other.
+linear_plan plan_linear(program& prog);
+
+class linear_matcher {
+public:
+    explicit linear_matcher(match_state& st) : m_st(st), m_plan(st.prog->linear) {}
+
+    // Runs the moves at `p`; on success the group results are in st.caps,
+    // on failure they are left as they were.
+    bool match_at(const char* p);
+    void release() {}
+
+private:
+    const char* span(const linear_step& s, const char* p) const;
+    const char* move(const linear_step& s, const char* p) const;
+
+    match_state& m_st;
+    const linear_plan& m_plan;
+};
+
+namespace linear_detail {
+
+// The first of the two bytes at or after `p`, or `end`.
+inline const char* find_either(const char* p, const char* end, unsigned char a, unsigned char b) {
+    using namespace pair_scan_detail;
+    const bytes16 va = bytes16{} + a;
+    const bytes16 vb = bytes16{} + b;
+    for (; end - p >= 16; p += 16) {
+        const bytes16 v = load16(p);
+        if (const unsigned hits = mask16((bytes16)((v == va) | (v == vb))))
+            return p + __builtin_ctz(hits);
+    }
+    while (p < end && *p != static_cast<char>(a) && *p != static_cast<char>(b))
+        ++p;
+    return p;
+}
+
+} // namespace linear_detail
+
+// Where the run of a span's bytes from `p` stops (at most max bytes).
+inline const char* linear_matcher::span(const linear_step& s, const char* p) const {
+    const std::size_t room = static_cast<std::size_t>(m_st.end - p);
+    const char* stop = p + std::min(room, s.fewest ? s.min : s.max);
+    if (s.any)
+        return stop;
+    if (s.stops == 1) {
+        const void* hit = std::memchr(p, s.stop[0], static_cast<std::size_t>(stop - p));
+        return hit != nullptr ? static_cast<const char*>(hit) : stop;
+    }
+    if (s.stops == 2)
+        return linear_detail::find_either(p, stop, s.stop[0], s.stop[1]);
+    while (p < stop && s.map[static_cast<unsigned char>(*p)])
+        ++p;
+    return p;
+}
+
+// Where one move from `p` ends, or null when it fails.
+inline const char* linear_matcher::move(const linear_step& s, const char* p) const {
+    switch (s.what) {
+    case linear_step::kind::span: {
+        const char* q = span(s, p);
+        return static_cast<std::size_t>(q - p) < s.min ? nullptr : q;
+    }
+    case linear_step::kind::literal:
+        return literal_at(*s.lit, p, m_st.end) ? p + s.lit->length : nullptr;
+    case linear_step::kind::anchor:
+        return anchor_holds(s.anchor, m_st, p) ? p : nullptr;
+    }
+    return nullptr;
+}
+
+[[gnu::always_inline]] inline bool linear_matcher::match_at(const char* p) {
+    const std::size_t n = m_plan.moves.size();
+    const char* at[linear_plan::max_moves + 1];
+    for (std::size_t i = 0; i < n; ++i) {
+        at[i] = p;
+        p = move(m_plan.moves[i], p);
+        if (p == nullptr)
+            return false;
+    }
+    at[n] = p;
+    for (const linear_group& g : m_plan.groups)
+        m_st.caps[g.number] = backref_tag{at[g.from], at[g.to], true};
+    return true;
+}
+
+} // namespace regex::detail

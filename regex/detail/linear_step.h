@@ -1,0 +1,46 @@
+// A pattern as the linear matcher (linear_matcher.h) runs it: the moves that
+// consume bytes or test a position, and where every group begins and ends
+// among them.
+#pragma once
+
+#include "regex/detail/nodes.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace regex::detail {
+
+struct linear_step {
+    enum class kind : std::uint8_t { span, literal, anchor };
+    kind what = kind::span;
+    // span: between min and max bytes of `map`; the fewest when `fewest`,
+    // else as many as there are.
+    bool fewest = false;
+    bool any = false; // the map takes every byte
+    int stops = 0;    // the bytes the map refuses, when at most two
+    unsigned char stop[2] = {0, 0};
+    op anchor = op::subject_begin; // anchor
+    std::size_t min = 0;
+    std::size_t max = 0;
+    const std::uint8_t* map = nullptr;
+    const lit_node* lit = nullptr; // literal
+};
+
+// Capturing group `number` spans from the place before move `from` to the
+// place before move `to` (the end when `to` is the number of moves).
+struct linear_group {
+    std::uint32_t number = 0;
+    std::uint32_t from = 0;
+    std::uint32_t to = 0;
+};
+
+struct linear_plan {
+    static constexpr std::size_t max_moves = 32;
+    static constexpr std::size_t max_groups = 16; // capturing groups and group 0
+    std::vector<linear_step> moves;
+    std::vector<linear_group> groups;
+    bool empty() const { return moves.empty(); }
+};
+
+} // namespace regex::detail
