@@ -113,9 +113,9 @@ std::string ecmascript_pattern(const std::string& pattern) {
 
 } // namespace
 
-std::size_t run_engine(const workload& work, regex::match_mode mode) {
+static std::size_t run_engine_into(const workload& work, regex::match_mode mode,
+                                   regex::match_backrefs& results) {
     const regex::compiled_pattern pattern(work.pattern, caller_flags, mode);
-    regex::match_backrefs results;
     if (work.names.empty()) {
         regex::run_match(pattern, results, work.text.data(), work.text.data() + work.text.size());
         return results.group_count();
@@ -126,6 +126,15 @@ std::size_t run_engine(const workload& work, regex::match_mode mode) {
             entries += results.group_count();
     }
     return entries;
+}
+
+std::size_t run_engine(const workload& work, regex::match_mode mode) {
+    if (work.fresh_results) {
+        regex::match_backrefs results;
+        return run_engine_into(work, mode, results);
+    }
+    static regex::match_backrefs kept;
+    return run_engine_into(work, mode, kept);
 }
 
 std::size_t compile_engine(const std::string& pattern) {

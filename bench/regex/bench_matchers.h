@@ -21,6 +21,10 @@ struct workload {
     // list), or many subjects matched one at a time (typed names).
     std::string text;
     std::vector<std::string> names;
+    // The engine's result list made anew for every run, as by a caller that
+    // matches once; else one list is kept from run to run, as by a caller
+    // that matches again and again (the other matchers keep nothing).
+    bool fresh_results = false;
 };
 
 // A matcher that could not finish a workload (a PCRE2 limit or error).
