@@ -5,18 +5,13 @@
 
 namespace {
 
-constexpr std::size_t kPrefixBytes = 8;
-
-// The first eight bytes as a big-endian number, short texts padded with zero
-// bytes: comparing two such numbers orders the texts as their bytes do, and
-// equal numbers leave the order to the full texts.
-std::uint64_t PrefixOf(std::string_view strText) {
-    const std::size_t nBytes = std::min(strText.size(), kPrefixBytes);
-    std::uint64_t nPrefix = 0;
-    for (std::size_t i = 0; i < nBytes; ++i) {
-        nPrefix |= std::uint64_t{static_cast<unsigned char>(strText[i])} << (56 - 8 * i);
+// Eight bytes from nFrom on as a big-endian number, padded with zero bytes.
+std::uint64_t BigEndianAt(std::string_view strText, std::size_t nFrom) {
+    std::uint64_t nValue = 0;
+    for (std::size_t i = 0; i < 8 && nFrom + i < strText.size(); ++i) {
+        nValue |= std::uint64_t{static_cast<unsigned char>(strText[nFrom + i])} << (56 - 8 * i);
     }
-    return nPrefix;
+    return nValue;
 }
 
 std::string_view DomainOf(const CDomainRecord* pRecord) {
@@ -49,7 +44,7 @@ CDomainRecord* CDomainIndex::Insert(std::string_view strDomain) {
         }
     }
     auto pRecord = std::make_unique<CDomainRecord>(std::string(strDomain));
-    InsertAt(position, {key.nPrefix, pRecord.get()});
+    InsertAt(position, {key.prefix, pRecord.get()});
     return pRecord.release();
 }
 
@@ -84,13 +79,19 @@ void CDomainIndex::Clear() {
     m_nCount = 0;
 }
 
+// Comparing two prefixes orders the texts as their bytes do; equal prefixes
+// leave the order to the full texts.
+CDomainIndex::SPrefix CDomainIndex::PrefixOf(std::string_view strText) {
+    return {BigEndianAt(strText, 0), BigEndianAt(strText, 8)};
+}
+
 CDomainIndex::SKey CDomainIndex::MakeKey(std::string_view strText) {
     return {PrefixOf(strText), strText};
 }
 
 bool CDomainIndex::KeyBelow(const SKey& key, const SEntry& entry) {
-    if (key.nPrefix != entry.nPrefix) {
-        return key.nPrefix < entry.nPrefix;
+    if (key.prefix != entry.prefix) {
+        return key.prefix < entry.prefix;
     }
     return key.strText < DomainOf(entry.pRecord);
 }
@@ -107,21 +108,21 @@ CDomainIndex::SPosition CDomainIndex::Locate(const SKey& key) const {
     const std::size_t nChunk = ChunkFor(key);
     const SChunk& chunk = *m_arrChunks[nChunk];
     const std::size_t nSlot = LowerSlot(chunk, key);
-    const bool bFound = nSlot < chunk.nCount && chunk.arrPrefix[nSlot] == key.nPrefix &&
+    const bool bFound = nSlot < chunk.nCount && chunk.arrPrefix[nSlot] == key.prefix &&
                         DomainOf(chunk.arrRecord[nSlot]) == key.strText;
     return {nChunk, nSlot, bFound};
 }
 
 std::size_t CDomainIndex::LowerSlot(const SChunk& chunk, const SKey& key) const {
-    const std::uint64_t* pBegin = chunk.arrPrefix.data();
-    const std::uint64_t* pEnd = pBegin + chunk.nCount;
-    const std::uint64_t* pLow = std::lower_bound(pBegin, pEnd, key.nPrefix);
+    const SPrefix* pBegin = chunk.arrPrefix.data();
+    const SPrefix* pEnd = pBegin + chunk.nCount;
+    const SPrefix* pLow = std::lower_bound(pBegin, pEnd, key.prefix);
     const auto nLow = static_cast<std::size_t>(pLow - pBegin);
-    if (pLow == pEnd || *pLow != key.nPrefix) {
+    if (pLow == pEnd || *pLow != key.prefix) {
         return nLow;
     }
     // Entries sharing the key's prefix: their texts decide.
-    const auto nHigh = static_cast<std::size_t>(std::upper_bound(pLow, pEnd, key.nPrefix) - pBegin);
+    const auto nHigh = static_cast<std::size_t>(std::upper_bound(pLow, pEnd, key.prefix) - pBegin);
     CDomainRecord* const* pRecords = chunk.arrRecord.data();
     const auto pAt = std::partition_point(pRecords + nLow, pRecords + nHigh,
                                           [&](const auto* p) { return DomainOf(p) < key.strText; });
@@ -148,7 +149,7 @@ void CDomainIndex::InsertAt(SPosition position, const SEntry& entry) {
                        chunk.arrPrefix.begin() + chunk.nCount + 1);
     std::copy_backward(chunk.arrRecord.begin() + nSlot, chunk.arrRecord.begin() + chunk.nCount,
                        chunk.arrRecord.begin() + chunk.nCount + 1);
-    chunk.arrPrefix[nSlot] = entry.nPrefix;
+    chunk.arrPrefix[nSlot] = entry.prefix;
     chunk.arrRecord[nSlot] = entry.pRecord;
     ++chunk.nCount;
     if (nSlot == 0) {

@@ -3,6 +3,7 @@
 #include "core/CDomainRecord.h"
 
 #include <array>
+#include <compare>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -14,10 +15,12 @@
 // longer one first).
 //
 // The entries sit in sorted chunks of a few hundred. Each entry holds the
-// first eight bytes of its domain as a big-endian number beside the record
-// pointer, so a look-up compares integers within a few cache lines and reads
-// a record's text only when two numbers tie. A small array of every chunk's
-// first entry leads to the right chunk; a full chunk splits in two.
+// first sixteen bytes of its domain as two big-endian numbers beside the
+// record pointer, so a look-up compares integers within a few cache lines and
+// reads a record's text only when the numbers tie. Sixteen bytes, not eight:
+// lists often share a stem ("www.", "site" and a number) long enough to tie
+// most eight-byte prefixes. A small array of every chunk's first entry leads
+// to the right chunk; a full chunk splits in two.
 //
 // Records keep their addresses until Clear. Positions in the index do not
 // survive an insert, so a walk goes from record to record: After(domain)
@@ -50,18 +53,24 @@ public:
     void Clear();
 
 private:
+    // Bytes 0 to 7 and 8 to 15, short texts padded with zero bytes.
+    struct SPrefix {
+        std::uint64_t nHigh;
+        std::uint64_t nLow;
+        auto operator<=>(const SPrefix&) const = default;
+    };
     struct SKey {
-        std::uint64_t nPrefix;
+        SPrefix prefix;
         std::string_view strText;
     };
     struct SEntry {
-        std::uint64_t nPrefix;
+        SPrefix prefix;
         CDomainRecord* pRecord;
     };
     // Prefixes and records apart, so a search reads only the prefixes.
     struct SChunk {
         std::size_t nCount = 0;
-        std::array<std::uint64_t, kChunkCapacity> arrPrefix;
+        std::array<SPrefix, kChunkCapacity> arrPrefix;
         std::array<CDomainRecord*, kChunkCapacity> arrRecord;
     };
     // Where a key is or would go: the slot of the first entry not below it,
@@ -72,6 +81,7 @@ private:
         bool bFound;
     };
 
+    static SPrefix PrefixOf(std::string_view strText);
     static SKey MakeKey(std::string_view strText);
     static bool KeyBelow(const SKey& key, const SEntry& entry);
 

@@ -15,7 +15,8 @@ using namespace std::string_view_literals;
 
 // Random names from a small alphabet, so that many repeat, many are shorter
 // than eight bytes and many are prefixes of others; half of them may start
-// with a shared text of eight or more bytes, whose prefixes all tie.
+// with a shared text of sixteen or more bytes, where the index's inline key
+// prefixes tie.
 class CNameSource {
 public:
     CNameSource(std::string_view strAlphabet, std::size_t nMaxLength, std::string_view strShared,
@@ -58,7 +59,7 @@ struct SIndexCase {
 
 const SIndexCase kIndexCases[] = {
     {"tiny chunks, short names", 2, "ab.", 6, "", 300},
-    {"ties on the first eight bytes across chunk bounds", 3, "ab", 5, "www.example", 400},
+    {"ties on the first sixteen bytes across chunk bounds", 3, "ab", 5, "www.a-shared-stem-", 400},
     // Zero bytes make "ab" and "ab\0" share the padded prefix; high bytes
     // must sort above ASCII.
     {"zero and high bytes", 4, "a\0\xE4"sv, 10, "", 400},
@@ -106,7 +107,7 @@ TEST(CDomainIndexTest, AgreesWithAnOrderedSet) {
 TEST(CDomainIndexTest, AWalkSeesTheEntriesAddedAheadOfIt) {
     CDomainIndex index(3);
     std::set<std::string> expected;
-    CNameSource names("abc", 6, "www.example", 3);
+    CNameSource names("abc", 6, "www.a-shared-stem-", 3);
     for (int i = 0; i < 200; ++i) {
         const std::string strName = names.Next();
         index.Insert(strName);

@@ -106,13 +106,14 @@ TEST_F(QueryWorkerTest, WaitingRowsAreScannedInIndexOrderAndNewRowsInTheSamePass
               (std::vector<std::string>{"m.com", "p.com", "x.com", "d.com"}));
 }
 
-// Many more rows than the worker's first, all sharing their first eight
+// Many more rows than the worker's first, all sharing their first sixteen
 // bytes with it, arrive while it is held on that row: the walk goes on from
 // the held row to those after it, and takes the ones before it next pass.
 TEST_F(QueryWorkerTest, AWalkGoesOnFromItsRowWhileManyRowsArrive) {
+    constexpr const char* kStem = "www.a-shared-stem-";
     Tick({EMetric::PR});
     m_bed.SetSilent(Service::PageRank, true);
-    const std::string strHeld = "www.example-200.com";
+    const std::string strHeld = NumberedDomain(kStem, 200);
     m_pManager->AddDomain(strHeld);
     ASSERT_TRUE(m_bed.WaitForRequests(1, 5s));
     std::vector<int> numbers(400);
@@ -121,7 +122,7 @@ TEST_F(QueryWorkerTest, AWalkGoesOnFromItsRowWhileManyRowsArrive) {
     std::vector<std::string> ahead;
     std::vector<std::string> behind;
     for (int n : numbers) {
-        const std::string strDomain = NumberedDomain("www.example-", n);
+        const std::string strDomain = NumberedDomain(kStem, n);
         if (m_pManager->AddDomain(strDomain)) {
             (strDomain > strHeld ? ahead : behind).push_back(strDomain);
         }
