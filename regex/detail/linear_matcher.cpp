@@ -45,20 +45,24 @@ bool decided(const star_node& s, bool& fewest) {
            ends_pattern(anchor->next);
 }
 
-linear_step span_of(program& prog, const byte_table& table, std::size_t min, std::size_t max) {
+linear_step span_of(program& prog, const byte_table& table, std::size_t min, std::size_t take) {
     linear_step step;
-    step.what = linear_step::kind::span;
-    step.map = compiler::byte_map(prog, table);
     step.min = min;
-    step.max = max;
-    step.any = table.all();
+    step.take = take;
     byte_table refused = table;
     refused.invert();
-    step.stops = refused.count();
-    for (int i = 0; i < step.stops && i < 2; ++i) {
+    const int stops = refused.count();
+    for (int i = 0; i < stops && i < 2; ++i) {
         step.stop[i] = refused.first_member();
         refused.reset(step.stop[i]);
     }
+    using kind = linear_step::kind;
+    step.what = stops == 0   ? kind::span_any
+                : stops == 1 ? kind::span_stop1
+                : stops == 2 ? kind::span_stop2
+                             : kind::span_map;
+    if (step.what == kind::span_map)
+        step.map = compiler::byte_map(prog, table);
     return step;
 }
 
@@ -139,9 +143,7 @@ bool planner::star(const star_node& s) {
     bool fewest = false;
     if (s.kind != op::star || !decided(s, fewest))
         return false;
-    linear_step step = span_of(m_prog, *s.atom, s.min, s.max);
-    step.fewest = fewest;
-    add(step);
+    add(span_of(m_prog, *s.atom, s.min, fewest ? s.min : s.max));
     return true;
 }
 

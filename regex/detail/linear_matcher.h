@@ -33,7 +33,6 @@ public:
     void release() {}
 
 private:
-    const char* span(const linear_step& s, const char* p) const;
     const char* move(const linear_step& s, const char* p) const;
 
     match_state& m_st;
@@ -59,36 +58,33 @@ inline const char* find_either(const char* p, const char* end, unsigned char a, 
 
 } // namespace linear_detail
 
-// Where the run of a span's bytes from `p` stops (at most max bytes).
-inline const char* linear_matcher::span(const linear_step& s, const char* p) const {
-    const std::size_t room = static_cast<std::size_t>(m_st.end - p);
-    const char* stop = p + std::min(room, s.fewest ? s.min : s.max);
-    if (s.any)
-        return stop;
-    if (s.stops == 1) {
-        const void* hit = std::memchr(p, s.stop[0], static_cast<std::size_t>(stop - p));
-        return hit != nullptr ? static_cast<const char*>(hit) : stop;
-    }
-    if (s.stops == 2)
-        return linear_detail::find_either(p, stop, s.stop[0], s.stop[1]);
-    while (p < stop && s.map[static_cast<unsigned char>(*p)])
-        ++p;
-    return p;
-}
-
 // Where one move from `p` ends, or null when it fails.
 inline const char* linear_matcher::move(const linear_step& s, const char* p) const {
-    switch (s.what) {
-    case linear_step::kind::span: {
-        const char* q = span(s, p);
-        return static_cast<std::size_t>(q - p) < s.min ? nullptr : q;
-    }
-    case linear_step::kind::literal:
-        return literal_at(*s.lit, p, m_st.end) ? p + s.lit->length : nullptr;
-    case linear_step::kind::anchor:
+    using kind = linear_step::kind;
+    if (s.what == kind::anchor)
         return anchor_holds(s.anchor, m_st, p) ? p : nullptr;
+    if (s.what == kind::literal)
+        return literal_at(*s.lit, p, m_st.end) ? p + s.lit->length : nullptr;
+    const std::size_t room = static_cast<std::size_t>(m_st.end - p);
+    const char* stop = p + std::min(room, s.take);
+    const char* q = stop;
+    switch (s.what) {
+    case kind::span_stop1:
+        if (const void* hit = std::memchr(p, s.stop[0], static_cast<std::size_t>(stop - p)))
+            q = static_cast<const char*>(hit);
+        break;
+    case kind::span_stop2:
+        q = linear_detail::find_either(p, stop, s.stop[0], s.stop[1]);
+        break;
+    case kind::span_map:
+        q = p;
+        while (q < stop && s.map[static_cast<unsigned char>(*q)])
+            ++q;
+        break;
+    default:
+        break;
     }
-    return nullptr;
+    return static_cast<std::size_t>(q - p) < s.min ? nullptr : q;
 }
 
 [[gnu::always_inline]] inline bool linear_matcher::match_at(const char* p) {

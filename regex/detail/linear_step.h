@@ -12,19 +12,23 @@
 namespace regex::detail {
 
 struct linear_step {
-    enum class kind : std::uint8_t { span, literal, anchor };
-    kind what = kind::span;
-    // span: between min and max bytes of `map`; the fewest when `fewest`,
-    // else as many as there are.
-    bool fewest = false;
-    bool any = false; // the map takes every byte
-    int stops = 0;    // the bytes the map refuses, when at most two
+    // A span takes between min and take bytes, stopping early at a byte the
+    // set refuses; how it finds that byte is part of its kind.
+    enum class kind : std::uint8_t {
+        span_any,   // every byte
+        span_stop1, // all but stop[0]: memchr
+        span_stop2, // all but stop[0] and stop[1]: sixteen at a time
+        span_map,   // any other set: one lookup a byte
+        literal,
+        anchor,
+    };
+    kind what = kind::span_map;
     unsigned char stop[2] = {0, 0};
     op anchor = op::subject_begin; // anchor
     std::size_t min = 0;
-    std::size_t max = 0;
-    const std::uint8_t* map = nullptr;
-    const lit_node* lit = nullptr; // literal
+    std::size_t take = 0;              // max, or min when the fewest are wanted
+    const std::uint8_t* map = nullptr; // span_map
+    const lit_node* lit = nullptr;     // literal
 };
 
 // Capturing group `number` spans from the place before move `from` to the
