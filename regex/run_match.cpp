@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <type_traits>
 
 namespace regex {
@@ -106,7 +107,8 @@ template <class Matcher> bool guarded_attempt(Matcher& m, match_state& st, const
 
 // Once the matches have covered a sixty-fourth of the subject, room for as
 // many entries as the rest will likely bring: a long list of matches is then
-// not copied again and again as it grows. Room never written costs nothing.
+// not copied again and again as it grows. Room never written costs nothing
+// but address space.
 void reserve_ahead(std::vector<backref_tag>& out, const match_state& st, const char* reached) {
     const auto covered = static_cast<double>(reached - st.begin);
     if (covered <= 0 || !(st.prog->flags & (first_backrefs | all_backrefs)))
@@ -114,8 +116,13 @@ void reserve_ahead(std::vector<backref_tag>& out, const match_state& st, const c
     const auto whole = static_cast<double>(st.end - st.begin);
     const auto expected =
         static_cast<std::size_t>(static_cast<double>(out.size()) * whole / covered * 1.125) + 16;
-    if (expected > out.capacity())
+    if (expected <= out.capacity())
+        return;
+    try {
         out.reserve(expected);
+    } catch (const std::exception&) {
+        // Only a guess: when the room cannot be had, the list grows as needed.
+    }
 }
 
 template <class Matcher> bool run(Matcher& m, match_state& st, match_backrefs& results) {
