@@ -156,6 +156,32 @@ template <class Matcher> [[gnu::noinline]] bool run_with(match_state& st, match_
     return run(m, st, results);
 }
 
+// A match that can only start at the subject begin is tried there alone:
+// under global the next search starts past it, where none can start. The
+// one match's entries are the whole list, so they are built in place.
+bool run_once(const program& prog, match_backrefs& results, const char* begin, const char* end) {
+    std::vector<backref_tag>& out = results.entries();
+    out.assign(prog.capture_groups, null_backref);
+    results.set_subject_begin(begin);
+    match_state st;
+    st.prog = &prog;
+    st.begin = begin;
+    st.end = end;
+    st.search_start = begin;
+    st.caps = out.data();
+    linear_matcher m(st);
+    // The anchor that begins the pattern holds at the begin.
+    const bool found =
+        static_cast<std::size_t>(end - begin) >= prog.min_length && m.match_from(1, begin);
+    if (!(prog.flags & global))
+        return found;
+    if (!found)
+        out.clear();
+    else if (prog.flags & first_backrefs)
+        out.resize(1);
+    return found;
+}
+
 // A pattern the linear matcher takes needs no pending starts and no
 // repetition counters, and its few groups fit in the frame.
 bool run_linear(const program& prog, match_backrefs& results, const char* begin, const char* end) {
@@ -169,9 +195,9 @@ bool run_linear(const program& prog, match_backrefs& results, const char* begin,
     st.begin = begin;
     st.end = end;
     st.caps = caps.tags;
-    std::fill(st.caps, st.caps + prog.capture_groups, null_backref);
     results.set_subject_begin(begin);
     linear_matcher m(st);
+    std::fill(st.caps, st.caps + prog.capture_groups, null_backref);
     return run(m, st, results);
 }
 
@@ -183,7 +209,8 @@ bool run_match(const compiled_pattern& pattern, match_backrefs& results, const c
     // The iterative matcher is kept for every pattern that asks for it, so
     // the two stay comparable on the patterns the linear one takes.
     if (!prog.linear.empty() && prog.mode != mode_iterative)
-        return run_linear(prog, results, begin, end);
+        return prog.linear.anchored ? run_once(prog, results, begin, end)
+                                    : run_linear(prog, results, begin, end);
     small_array<backref_tag, 8> caps(prog.capture_groups);
     small_array<const char*, 8> pend(prog.capture_groups);
     small_array<repeat_state, 4> reps(prog.repeat_count);

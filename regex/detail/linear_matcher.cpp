@@ -157,6 +157,9 @@ linear_plan plan_linear(program& prog) {
     if (prog.capture_groups > linear_plan::max_groups || !planned.sequence(prog.root, 0) ||
         planned.plan.moves.size() > linear_plan::max_moves)
         return {};
+    const linear_step& first = planned.plan.moves.front();
+    planned.plan.anchored =
+        first.what == linear_step::kind::anchor && first.anchor == op::subject_begin;
     return std::move(planned.plan);
 }
 

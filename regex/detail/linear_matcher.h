@@ -30,6 +30,7 @@ public:
     // Runs the moves at `p`; on success the group results are in st.caps,
     // on failure they are left as they were.
     bool match_at(const char* p);
+    bool match_from(std::size_t first, const char* p);
     void release() {}
 
 private:
@@ -61,14 +62,14 @@ inline const char* find_either(const char* p, const char* end, unsigned char a, 
 // Where one move from `p` ends, or null when it fails.
 inline const char* linear_matcher::move(const linear_step& s, const char* p) const {
     using kind = linear_step::kind;
-    if (s.what == kind::anchor)
-        return anchor_holds(s.anchor, m_st, p) ? p : nullptr;
-    if (s.what == kind::literal)
-        return literal_at(*s.lit, p, m_st.end) ? p + s.lit->length : nullptr;
-    const std::size_t room = static_cast<std::size_t>(m_st.end - p);
-    const char* stop = p + std::min(room, s.take);
+    const char* stop = p + std::min(static_cast<std::size_t>(m_st.end - p), s.take);
     const char* q = stop;
     switch (s.what) {
+    case kind::span_map:
+        q = p;
+        while (q < stop && s.map[static_cast<unsigned char>(*q)])
+            ++q;
+        break;
     case kind::span_stop1:
         if (const void* hit = std::memchr(p, s.stop[0], static_cast<std::size_t>(stop - p)))
             q = static_cast<const char*>(hit);
@@ -76,21 +77,28 @@ inline const char* linear_matcher::move(const linear_step& s, const char* p) con
     case kind::span_stop2:
         q = linear_detail::find_either(p, stop, s.stop[0], s.stop[1]);
         break;
-    case kind::span_map:
-        q = p;
-        while (q < stop && s.map[static_cast<unsigned char>(*q)])
-            ++q;
+    case kind::span_any:
         break;
-    default:
-        break;
+    case kind::literal:
+        return literal_at(*s.lit, p, m_st.end) ? p + s.lit->length : nullptr;
+    case kind::anchor:
+        return anchor_holds(s.anchor, m_st, p) ? p : nullptr;
     }
     return static_cast<std::size_t>(q - p) < s.min ? nullptr : q;
 }
 
 [[gnu::always_inline]] inline bool linear_matcher::match_at(const char* p) {
+    return match_from(0, p);
+}
+
+// Moves `first` on from `p`; the moves before it are known to hold there,
+// taking no bytes.
+[[gnu::always_inline]] inline bool linear_matcher::match_from(std::size_t first, const char* p) {
     const std::size_t n = m_plan.moves.size();
     const char* at[linear_plan::max_moves + 1];
-    for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t i = 0; i < first; ++i)
+        at[i] = p;
+    for (std::size_t i = first; i < n; ++i) {
         at[i] = p;
         p = move(m_plan.moves[i], p);
         if (p == nullptr)

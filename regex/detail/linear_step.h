@@ -44,6 +44,9 @@ struct linear_plan {
     static constexpr std::size_t max_groups = 16; // capturing groups and group 0
     std::vector<linear_step> moves;
     std::vector<linear_group> groups;
+    // The first move tests for the subject begin: with every match non-empty,
+    // the one place a match can start, however the search is run.
+    bool anchored = false;
     bool empty() const { return moves.empty(); }
 };
 

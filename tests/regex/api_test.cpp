@@ -53,6 +53,11 @@ TEST(RegexApi, ResultsAreOverwrittenByTheNextCall) {
     EXPECT_FALSE(regex::run_match(other, results, "abc"));
     ASSERT_EQ(results.group_count(), 1u); // without global: one unmatched entry
     EXPECT_FALSE(results.group(0).matched);
+    const regex::compiled_pattern anchored("^(a)(b)");
+    EXPECT_TRUE(regex::run_match(anchored, results, "ab"));
+    EXPECT_FALSE(regex::run_match(anchored, results, "xab"));
+    ASSERT_EQ(results.group_count(), 3u); // every group, unmatched
+    EXPECT_FALSE(results.group(0).matched || results.group(1).matched || results.group(2).matched);
 }
 
 TEST(RegexApi, SubjectsByRangeViewOrTerminatingZero) {

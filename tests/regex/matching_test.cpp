@@ -89,6 +89,12 @@ const match_row match_rows[] = {
     {"^[a-z]+", all | regex::multiline, "ab\ncd", "ab@0 | cd@3"},
     {"a+", regex::rightmost, "aab", "a@1"},
     {"a{2}b", regex::noflags, "ab aab", "aab@3"},
+    // ... and anchored at the subject begin: one try there, whatever the flags.
+    {"^(a+)", all, "aab", "aa@0 | aa@0"},
+    {"^(a+)", firsts, "aab", "aa@0"},
+    {"^(a+)", regex::global, "aab", "aa@0 | aa@0"},
+    {"^(a+)", all, "baa", "none"},
+    {"\\A(b)", regex::rightmost | regex::multiline, "ba", "b@0 | b@0"},
     {"[^x]*$", regex::noflags, "ab\n", "ab\n@0"},
     // Alternatives in order, backtracking into them, independent groups.
     {"(a|ab)c", regex::noflags, "abc", "abc@0 | ab@0"},
