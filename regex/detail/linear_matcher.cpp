@@ -45,7 +45,9 @@ bool decided(const star_node& s, bool& fewest) {
            ends_pattern(anchor->next);
 }
 
-linear_step span_of(program& prog, const byte_table& table, std::size_t min, std::size_t take) {
+// `map` is the table's byte map when one was built already.
+linear_step span_of(program& prog, const byte_table& table, const std::uint8_t* map,
+                    std::size_t min, std::size_t take) {
     linear_step step;
     step.min = min;
     step.take = take;
@@ -62,7 +64,7 @@ linear_step span_of(program& prog, const byte_table& table, std::size_t min, std
                 : stops == 2 ? kind::span_stop2
                              : kind::span_map;
     if (step.what == kind::span_map)
-        step.map = compiler::byte_map(prog, table);
+        step.map = map != nullptr ? map : compiler::byte_map(prog, table);
     return step;
 }
 
@@ -95,7 +97,7 @@ bool planner::sequence(const node* n, int depth) {
             break;
         }
         case op::one_byte:
-            add(span_of(m_prog, *as_set(n).table, 1, 1));
+            add(span_of(m_prog, *as_set(n).table, nullptr, 1, 1));
             break;
         case op::star:
             if (!star(as_star(n)))
@@ -143,7 +145,7 @@ bool planner::star(const star_node& s) {
     bool fewest = false;
     if (s.kind != op::star || !decided(s, fewest))
         return false;
-    add(span_of(m_prog, *s.atom, s.min, fewest ? s.min : s.max));
+    add(span_of(m_prog, *s.atom, s.atom_map, s.min, fewest ? s.min : s.max));
     return true;
 }
 

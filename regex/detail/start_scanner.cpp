@@ -1,7 +1,6 @@
 #include "regex/detail/start_scanner.h"
 
 #include "regex/detail/char_class.h"
-#include "regex/detail/pair_scan.h"
 
 #include <algorithm>
 #include <cstring>
@@ -22,6 +21,9 @@ start_scanner::start_scanner(const std::vector<unit>& prefix)
         if (m_icase[i])
             m_skip[other_case(m_bytes[i])] = distance;
     }
+    if (m_length >= 2)
+        m_ends = end_pair::of(m_bytes.data(), m_length,
+                              [this](std::size_t i) { return m_icase[i] != 0; });
 }
 
 bool start_scanner::equal_at(const unsigned char* s) const {
@@ -60,10 +62,8 @@ const char* start_scanner::find(const char* from, const char* last, const char* 
 }
 
 const char* start_scanner::find_by_ends(const char* from, const char* limit) const {
-    const end_pair ends =
-        end_pair::of(m_bytes.data(), m_length, [this](std::size_t i) { return m_icase[i] != 0; });
     for (const char* s = from; s <= limit; ++s) {
-        s = pair_forward(ends, s, limit);
+        s = pair_forward(m_ends, s, limit);
         if (s == nullptr)
             return nullptr;
         if (equal_at(reinterpret_cast<const unsigned char*>(s)))

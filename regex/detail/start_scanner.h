@@ -5,6 +5,8 @@
 // one-byte prefix is a memchr, or Horspool's skip over the byte's two cases.
 #pragma once
 
+#include "regex/detail/pair_scan.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -40,6 +42,7 @@ private:
     std::array<unsigned char, 255> m_icase;
     std::array<std::uint8_t, 256> m_skip;
     bool m_anyIcase = false;
+    end_pair m_ends; // the bytes a prefix of two or more is searched by
 };
 
 } // namespace regex::detail
