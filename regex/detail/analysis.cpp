@@ -262,7 +262,6 @@ void prepare_star(program& prog, star_node& s) {
     stop.invert();
     stop.add(*s.follow);
     s.lazy_stop_single = stop.single();
-    s.lazy_stop = prog.arena.make<byte_table>(stop);
     if (!s.greedy && s.lazy_stop_single < 0)
         s.lazy_stop_map = compiler::byte_map(prog, stop);
 }

@@ -109,8 +109,8 @@ struct star_node : node {
     const lit_node* follow_lit = nullptr;
     bool follow_by_ends = false; // follow_lit is long enough to search by its two ends
     end_pair follow_ends;
-    // Lazy scan: stop at a follow byte or at a byte the atom refuses.
-    const byte_table* lazy_stop = nullptr;
+    // Lazy scan: stop at a follow byte or at a byte the atom refuses (the
+    // only such byte, or a map of them).
     const std::uint8_t* lazy_stop_map = nullptr;
     int lazy_stop_single = -1;
 };
