@@ -5,19 +5,7 @@
 
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <unistd.h>
-
-namespace {
-
-// Every request goes to one local server when the tests ask for it.
-CServiceHosts ServiceHosts() {
-    const char* pszHost = std::getenv("TALLYVINE_SERVICE_HOST");
-    return pszHost != nullptr && *pszHost != '\0' ? CServiceHosts::AllOn(pszHost)
-                                                  : CServiceHosts::Real();
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     CScanOptions options;
@@ -33,6 +21,6 @@ int main(int argc, char** argv) {
     // A closed output pipe is a write error to report, not a reason to die.
     std::signal(SIGPIPE, SIG_IGN);
     const bool bProgress = !options.bQuiet && isatty(STDERR_FILENO) == 1;
-    CBatchScanner scanner(options, ServiceHosts(), stderr, bProgress);
+    CBatchScanner scanner(options, CServiceHosts::FromEnvironment(), stderr, bProgress);
     return scanner.Run();
 }

@@ -13,4 +13,7 @@ struct CServiceHosts {
     static CServiceHosts Real();
     // Every service on one host, as a local test server offers them.
     static CServiceHosts AllOn(const std::string& strHost);
+    // The real hosts, or, as a testing aid, every service on the host named
+    // by the environment variable TALLYVINE_SERVICE_HOST (HOST:PORT).
+    static CServiceHosts FromEnvironment();
 };

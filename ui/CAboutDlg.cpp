@@ -13,10 +13,8 @@ CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent) {
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setWindowIcon(QIcon(QStringLiteral(":/images/tallyvine.png")));
 
-    CHyperLink* pLink = m_pUi->m_linkSite;
-    pLink->SetURL(QString::fromLatin1(VendorInfo::kSiteUrl));
-    pLink->SetToolTip(true);
-    pLink->SetToolTipText(QString::fromLatin1(VendorInfo::kSiteHost));
+    m_pUi->m_linkSite->PointTo(QString::fromLatin1(VendorInfo::kSiteUrl),
+                               QString::fromLatin1(VendorInfo::kSiteHost));
 }
 
 CAboutDlg::~CAboutDlg() = default;

@@ -20,6 +20,12 @@ public:
     void SetToolTip(bool bToolTip) { m_bToolTip = bToolTip; }
     // Sets the tooltip when allowed by SetToolTip, else does nothing.
     void SetToolTipText(const QString& strText);
+    // Opens strURL and shows strTip as the tooltip.
+    void PointTo(const QString& strURL, const QString& strTip) {
+        SetURL(strURL);
+        SetToolTip(true);
+        SetToolTipText(strTip);
+    }
 
     bool IsVisited() const { return m_bVisited; }
     bool IsOverControl() const { return m_bOverControl; }

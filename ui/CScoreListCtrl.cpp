@@ -86,7 +86,7 @@ void CScoreListCtrl::SortByColumn(int nColumn) {
     m_pModel->SetItemCount(0);
     ::SortByColumn(Rows(), nColumn);
     SetSortMark(nColumn);
-    m_pModel->SetItemCount(static_cast<int>(Rows().size()));
+    Refresh();
 }
 
 void CScoreListCtrl::SetSortMark(int nColumn) {

@@ -120,20 +120,6 @@ void CScoreListModel::RedrawAll() {
     }
 }
 
-void CScoreListModel::RedrawRecord(const CDomainRecord& record) {
-    const std::string& strDomain = record.GetDomain();
-    for (std::size_t i = 0; i < m_arrRows.size(); ++i) {
-        const CDomainRecord* pRow = m_arrRows[i];
-        if (pRow == &record || (pRow && pRow->GetDomain() == strDomain)) {
-            const int nRow = static_cast<int>(i);
-            if (nRow < m_nItemCount) {
-                emit dataChanged(index(nRow, 0), index(nRow, kColumnCount - 1), {Qt::DisplayRole});
-            }
-            return;
-        }
-    }
-}
-
 void CScoreListModel::BeginDeferCount() {
     ++m_nDeferDepth;
 }

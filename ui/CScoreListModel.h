@@ -40,9 +40,6 @@ public:
     int ItemCount() const { return m_nItemCount; }
     // Tells the view that the list has nCount rows and redraws it.
     void SetItemCount(int nCount);
-    // Redraws the first row whose domain is the record's; nothing when the
-    // record has no row yet.
-    void RedrawRecord(const CDomainRecord& record);
 
     // While a deferral is open, SetItemCount only remembers the last count;
     // it is applied when the outermost deferral closes. Lets a batch of a

@@ -68,19 +68,9 @@ CTallyvineDlg::CTallyvineDlg(const CServiceHosts& hosts, QWidget* pParent)
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setWindowIcon(QIcon(QStringLiteral(":/images/tallyvine.png")));
-
-    CHyperLink* pLink = m_pUi->m_linkSite;
-    pLink->SetURL(QString::fromLatin1(VendorInfo::kSiteUrl));
-    pLink->SetToolTip(true);
-    pLink->SetToolTipText(QString::fromLatin1(VendorInfo::kSiteHost));
-
-    for (const SMetricBox& box : s_metricBoxes) {
-        const bool bDefault = box.metric == EMetric::PR || box.metric == EMetric::Alexa ||
-                              box.metric == EMetric::GSite || box.metric == EMetric::BSite;
-        (m_pUi.get()->*box.pBox)->setChecked(bDefault);
-    }
-    m_pUi->m_checkPR->setEnabled(false);
+    // The icon, the ticked boxes and the fixed PR box come from the form.
+    m_pUi->m_linkSite->PointTo(QString::fromLatin1(VendorInfo::kSiteUrl),
+                               QString::fromLatin1(VendorInfo::kSiteHost));
 
     // The Donate button is its image and nothing else.
     QPushButton* pDonate = m_pUi->m_btnDonate;
@@ -92,11 +82,6 @@ CTallyvineDlg::CTallyvineDlg(const CServiceHosts& hosts, QWidget* pParent)
     ConnectCommands();
     CreateTray();
     m_pUi->m_editDomain->setFocus();
-}
-
-CServiceHosts CTallyvineDlg::DefaultHosts() {
-    const QByteArray strHost = qgetenv("TALLYVINE_SERVICE_HOST");
-    return strHost.isEmpty() ? CServiceHosts::Real() : CServiceHosts::AllOn(strHost.toStdString());
 }
 
 CTallyvineDlg::~CTallyvineDlg() {
@@ -324,7 +309,7 @@ void CTallyvineDlg::OnDomainAdded(CDomainRecord* pRecord) {
         return;
     }
     ScoreList()->Model()->AppendRecord(pRecord);
-    SyncItemCount();
+    ScoreList()->Refresh();
 }
 
 void CTallyvineDlg::OnQueryBegin(CDomainRecord* pRecord) {
@@ -333,21 +318,15 @@ void CTallyvineDlg::OnQueryBegin(CDomainRecord* pRecord) {
     }
     const QString strDomain = QString::fromLatin1(pRecord->GetDomain());
     m_pUi->m_staticStatus->setText(CStringTable::Format(IDS_QUERYING, strDomain));
-    ScoreList()->Model()->RedrawRecord(*pRecord);
-    SyncItemCount();
+    // Setting the item count redraws every row, the record's among them.
+    ScoreList()->Refresh();
 }
 
 void CTallyvineDlg::OnQueryEnd(CDomainRecord* pRecord) {
     m_pUi->m_staticStatus->setText(CStringTable::Load(IDS_READY));
     if (pRecord) {
-        ScoreList()->Model()->RedrawRecord(*pRecord);
-        SyncItemCount();
+        ScoreList()->Refresh();
     }
-}
-
-void CTallyvineDlg::SyncItemCount() {
-    CScoreListModel* pModel = ScoreList()->Model();
-    pModel->SetItemCount(static_cast<int>(pModel->Rows().size()));
 }
 
 void CTallyvineDlg::CreateTray() {

@@ -30,12 +30,8 @@ class CTallyvineDlg : public QDialog {
 
 public:
     // hosts: where the services are; tests point them at a local server.
-    explicit CTallyvineDlg(const CServiceHosts& hosts = DefaultHosts(), QWidget* pParent = nullptr);
-
-    // The real services, or, as a testing aid, every service on the host
-    // named by the environment variable TALLYVINE_SERVICE_HOST (HOST:PORT),
-    // as the batch scanner does.
-    static CServiceHosts DefaultHosts();
+    explicit CTallyvineDlg(const CServiceHosts& hosts = CServiceHosts::FromEnvironment(),
+                           QWidget* pParent = nullptr);
     ~CTallyvineDlg() override;
 
     // Asks "Exit?"; true when the user answers Yes.
@@ -83,7 +79,6 @@ private:
     void OnDomainAdded(CDomainRecord* pRecord);
     void OnQueryBegin(CDomainRecord* pRecord);
     void OnQueryEnd(CDomainRecord* pRecord);
-    void SyncItemCount();
 
     // The tray: created with the window, removed with it.
     void CreateTray();

@@ -135,24 +135,8 @@ private slots:
         model.SetItemCount(20);
         model.SetItemCount(0);
         model.SetItemCount(50);
-        model.RedrawRecord(*model.Rows()[3]);
         model.RemoveAllRows();
         QCOMPARE(model.rowCount(), 0);
-    }
-
-    void redrawFindsTheRowByDomain() {
-        CRecords records;
-        CScoreListModel model;
-        model.AppendRecord(records.Make("a.example"));
-        model.AppendRecord(records.Make("b.example"));
-        model.SetItemCount(2);
-        QSignalSpy spy(&model, &QAbstractItemModel::dataChanged);
-        model.RedrawRecord(*records.Make("b.example"));
-        QCOMPARE(spy.size(), 1);
-        QCOMPARE(spy.first().at(0).toModelIndex().row(), 1);
-        // A record that has no row yet redraws nothing.
-        model.RedrawRecord(*records.Make("c.example"));
-        QCOMPARE(spy.size(), 1);
     }
 
     void posterDeliversInOrderOnTheWindowThread() {
