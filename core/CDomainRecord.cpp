@@ -1,6 +1,7 @@
 #include "core/CDomainRecord.h"
 
-#include <climits>
+#include "core/LeadingNumber.h"
+
 #include <mutex>
 
 namespace {
@@ -10,10 +11,6 @@ namespace {
 std::mutex& TextGuard() {
     static std::mutex guard;
     return guard;
-}
-
-bool IsAtoiBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
 } // namespace
@@ -95,33 +92,6 @@ bool CDomainRecord::IsScanned() const {
 }
 
 std::int16_t CDomainRecord::PageRankFromText(const std::string& strText) {
-    // atoi reads like strtol and narrows to int; values beyond long saturate.
-    std::size_t i = 0;
-    while (i < strText.size() && IsAtoiBlank(strText[i])) {
-        ++i;
-    }
-    bool bNegative = false;
-    if (i < strText.size() && (strText[i] == '+' || strText[i] == '-')) {
-        bNegative = strText[i] == '-';
-        ++i;
-    }
-    unsigned long long nValue = 0;
-    bool bOverflow = false;
-    for (; i < strText.size() && strText[i] >= '0' && strText[i] <= '9'; ++i) {
-        const unsigned nDigit = static_cast<unsigned>(strText[i] - '0');
-        if (nValue > (static_cast<unsigned long long>(LLONG_MAX) - nDigit) / 10) {
-            bOverflow = true;
-            break;
-        }
-        nValue = nValue * 10 + nDigit;
-    }
-    long long nLong = 0;
-    if (bOverflow) {
-        nLong = bNegative ? LLONG_MIN : LLONG_MAX;
-    } else {
-        nLong = bNegative ? -static_cast<long long>(nValue) : static_cast<long long>(nValue);
-    }
     // Keep the low 16 bits, as storing atoi's int in a 16-bit field does.
-    return static_cast<std::int16_t>(
-        static_cast<std::uint16_t>(static_cast<unsigned long long>(nLong)));
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(LeadingNumber(strText)));
 }

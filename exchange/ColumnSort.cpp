@@ -1,10 +1,10 @@
 #include "exchange/ColumnSort.h"
 
 #include "core/CDomainRecord.h"
+#include "core/LeadingNumber.h"
 #include "queries/TextHelpers.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <string_view>
 #include <utility>
 
@@ -52,8 +52,7 @@ void SortByKey(std::vector<CDomainRecord*>& arrRows, KeyOf keyOf, Before before)
 } // namespace
 
 std::int64_t ReadNumber(const std::string& strText) {
-    // strtoll reads as atoi does, but in 64 bits and saturating.
-    return std::strtoll(strText.c_str(), nullptr, 10);
+    return LeadingNumber(strText);
 }
 
 std::int64_t CountKey(const std::string& strText) {
