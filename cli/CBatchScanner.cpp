@@ -58,7 +58,6 @@ int CBatchScanner::Run() {
     }
     manager.SetMetricFlag(EMetric::PR, true);
     manager.SetInterval(m_options.nInterval);
-    m_pManager = &manager;
 
     const CListImporter importer(
         manager, [this](std::size_t nLine, CListImporter::ESkip reason, std::string_view strLine) {

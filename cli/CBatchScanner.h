@@ -42,8 +42,6 @@ private:
     std::FILE* const m_pErr;
     const bool m_bProgress;
 
-    // The controller of the running scan; its messages come only while it lives.
-    std::atomic<CQueryManager*> m_pManager{nullptr};
     std::atomic<std::size_t> m_nTotal{0};
     std::atomic<std::size_t> m_nBegun{0};
     std::mutex m_lock;

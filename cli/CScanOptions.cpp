@@ -24,10 +24,6 @@ bool IsValueOption(const std::string& strName) {
 
 } // namespace
 
-const char* CScanOptions::MetricId(EMetric metric) {
-    return kMetricIds[static_cast<int>(metric)];
-}
-
 bool CScanOptions::ParseMetrics(const std::string& strList,
                                 std::array<bool, kMetricCount>& bMetrics, std::string& strError) {
     std::array<bool, kMetricCount> bTicked{};

@@ -30,6 +30,4 @@ struct CScanOptions {
 
     static const char* Usage();
     static const char* Help();
-    // The metric ids in column order.
-    static const char* MetricId(EMetric metric);
 };

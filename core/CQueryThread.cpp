@@ -21,6 +21,5 @@ void CQueryThread::Run() {
     if (m_pManager != nullptr) {
         m_pManager->QueryLoop();
     }
-    m_nExitCode = 0;
     m_bAlive.store(false, std::memory_order_release);
 }

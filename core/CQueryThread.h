@@ -22,7 +22,6 @@ public:
     bool IsAlive() const { return m_bAlive.load(std::memory_order_acquire); }
     // Waits for the thread to end; harmless when it never started.
     void Join();
-    int GetExitCode() const { return m_nExitCode; }
 
     CQueryManager* m_pManager = nullptr;
 
@@ -31,5 +30,4 @@ private:
 
     std::thread m_thread;
     std::atomic<bool> m_bAlive{false};
-    int m_nExitCode = 0;
 };

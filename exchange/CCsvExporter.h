@@ -43,10 +43,9 @@ public:
     // an empty list writes nothing and answers false.
     bool WriteCsv(const CQueryManager& manager, int fd, std::string* pError = nullptr) const;
 
+private:
     std::string HeaderLine() const;
     static void AppendRecordLine(const CDomainRecord& record, std::string& strOut);
-
-private:
     using BlockWriter = std::function<bool(std::string_view block)>;
     // Builds the lines and hands them to the writer in large blocks; stops at
     // the first failed write.

@@ -55,7 +55,8 @@ bool CReplacingFile::Open() {
     }
     m_strTarget = ResolveTarget(m_strPath);
     struct stat info {};
-    if (stat(m_strTarget.c_str(), &info) == 0) {
+    const bool bExists = stat(m_strTarget.c_str(), &info) == 0;
+    if (bExists) {
         if (S_ISDIR(info.st_mode)) {
             errno = EISDIR;
             return Fail("cannot write " + m_strPath);
@@ -72,7 +73,7 @@ bool CReplacingFile::Open() {
         return false;
     }
     // The new file takes the place of the old one, permissions included.
-    if (stat(m_strTarget.c_str(), &info) == 0) {
+    if (bExists) {
         fchmod(m_fd, info.st_mode & 07777);
     }
     return true;
