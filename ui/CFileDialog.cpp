@@ -2,21 +2,9 @@
 
 #include <QFileDialog>
 
-bool CFileDialog::s_bRequireQueued = false;
-
-std::deque<std::optional<QString>>& CFileDialog::Answers() {
-    static std::deque<std::optional<QString>> answers;
+TAnswerQueue<std::optional<QString>>& CFileDialog::Answers() {
+    static TAnswerQueue<std::optional<QString>> answers;
     return answers;
-}
-
-bool CFileDialog::TakeQueued(std::optional<QString>& answer) {
-    if (Answers().empty()) {
-        answer.reset();
-        return s_bRequireQueued;
-    }
-    answer = Answers().front();
-    Answers().pop_front();
-    return true;
 }
 
 std::optional<QString> CFileDialog::GetOpenFileName(QWidget* pParent, const QString& strFilter) {
@@ -28,9 +16,10 @@ std::optional<QString> CFileDialog::GetSaveFileName(QWidget* pParent, const QStr
 }
 
 std::optional<QString> CFileDialog::Ask(QWidget* pParent, const QString& strFilter, bool bSave) {
-    std::optional<QString> answer;
-    if (TakeQueued(answer)) {
-        return answer;
+    // Unanswered counts as cancelled.
+    std::optional<std::optional<QString>> answer;
+    if (Answers().Take(&answer)) {
+        return answer.value_or(std::nullopt);
     }
     // The save chooser asks before an existing file is overwritten.
     const QString strPath =
@@ -43,17 +32,17 @@ std::optional<QString> CFileDialog::Ask(QWidget* pParent, const QString& strFilt
 }
 
 void CFileDialog::QueueAnswer(std::optional<QString> answer) {
-    Answers().push_back(std::move(answer));
+    Answers().Queue(std::move(answer));
 }
 
 void CFileDialog::RequireQueuedAnswers(bool bRequire) {
-    s_bRequireQueued = bRequire;
+    Answers().Require(bRequire);
 }
 
 bool CFileDialog::HasQueuedAnswers() {
-    return !Answers().empty();
+    return Answers().Has();
 }
 
 void CFileDialog::ClearQueuedAnswers() {
-    Answers().clear();
+    Answers().Clear();
 }

@@ -2,7 +2,8 @@
 
 #include <QString>
 
-#include <deque>
+#include "ui/TAnswerQueue.h"
+
 #include <optional>
 
 class QWidget;
@@ -25,8 +26,7 @@ public:
     static void ClearQueuedAnswers();
 
 private:
-    static std::deque<std::optional<QString>>& Answers();
-    static bool TakeQueued(std::optional<QString>& answer);
+    // A queued answer is a path, or nothing for a cancel.
+    static TAnswerQueue<std::optional<QString>>& Answers();
     static std::optional<QString> Ask(QWidget* pParent, const QString& strFilter, bool bSave);
-    static bool s_bRequireQueued;
 };

@@ -2,11 +2,10 @@
 
 #include "ui/VendorInfo.h"
 
-bool CMessageBox::s_bRequireQueued = false;
 int CMessageBox::s_nUnanswered = 0;
 
-std::deque<QMessageBox::StandardButton>& CMessageBox::Answers() {
-    static std::deque<QMessageBox::StandardButton> answers;
+TAnswerQueue<QMessageBox::StandardButton>& CMessageBox::Answers() {
+    static TAnswerQueue<QMessageBox::StandardButton> answers;
     return answers;
 }
 
@@ -17,16 +16,13 @@ QStringList& CMessageBox::Texts() {
 
 QMessageBox::StandardButton CMessageBox::Show(QWidget* pParent, const QString& strText,
                                               QMessageBox::StandardButtons buttons) {
-    if (!Answers().empty() || s_bRequireQueued) {
-        QMessageBox::StandardButton answer = QMessageBox::NoButton;
-        if (!Answers().empty()) {
-            answer = Answers().front();
-            Answers().pop_front();
-        } else {
+    std::optional<QMessageBox::StandardButton> answer;
+    if (Answers().Take(&answer)) {
+        if (!answer) {
             ++s_nUnanswered;
         }
         Texts().append(strText);
-        return answer;
+        return answer.value_or(QMessageBox::NoButton);
     }
     QMessageBox box(QMessageBox::Warning, QString::fromLatin1(VendorInfo::kProgramName), strText,
                     buttons, pParent);
@@ -35,19 +31,19 @@ QMessageBox::StandardButton CMessageBox::Show(QWidget* pParent, const QString& s
 }
 
 void CMessageBox::QueueAnswer(QMessageBox::StandardButton answer) {
-    Answers().push_back(answer);
+    Answers().Queue(answer);
 }
 
 void CMessageBox::RequireQueuedAnswers(bool bRequire) {
-    s_bRequireQueued = bRequire;
+    Answers().Require(bRequire);
 }
 
 bool CMessageBox::HasQueuedAnswers() {
-    return !Answers().empty();
+    return Answers().Has();
 }
 
 void CMessageBox::ClearQueuedAnswers() {
-    Answers().clear();
+    Answers().Clear();
 }
 
 QStringList CMessageBox::AnsweredTexts() {

@@ -3,7 +3,7 @@
 #include <QMessageBox>
 #include <QString>
 
-#include <deque>
+#include "ui/TAnswerQueue.h"
 
 class QWidget;
 
@@ -31,8 +31,7 @@ public:
     static void ClearAnsweredTexts();
 
 private:
-    static std::deque<QMessageBox::StandardButton>& Answers();
+    static TAnswerQueue<QMessageBox::StandardButton>& Answers();
     static QStringList& Texts();
-    static bool s_bRequireQueued;
     static int s_nUnanswered;
 };
