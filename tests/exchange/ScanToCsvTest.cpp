@@ -1,17 +1,16 @@
 #include "core/CQueryManager.h"
 #include "exchange/CCsvExporter.h"
 #include "exchange/CListImporter.h"
+#include "tests/core/MessageLog.h"
 #include "tests/support/ServiceTestBed.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <mutex>
 #include <string>
 
 namespace {
@@ -19,32 +18,6 @@ namespace {
 using namespace std::chrono_literals;
 using Layout = ServiceTestBed::GoogleLayout;
 using Values = ServiceTestBed::DomainValues;
-
-// Counts the rows the worker has finished.
-class ScanEnds {
-public:
-    MessagePoster Poster() {
-        return [this](unsigned nMessage, CDomainRecord*) {
-            if (nMessage == WM_QUERY_END) {
-                {
-                    std::lock_guard<std::mutex> lock(m_mutex);
-                    ++m_nEnded;
-                }
-                m_changed.notify_all();
-            }
-        };
-    }
-
-    bool WaitFor(std::size_t nRows, std::chrono::milliseconds timeout) {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        return m_changed.wait_for(lock, timeout, [&] { return m_nEnded >= nRows; });
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::size_t m_nEnded = 0;
-};
 
 class TempFolder {
 public:
@@ -81,8 +54,8 @@ TEST(ScanToCsv, AListScannedByTheWorkerExportsTheServicesValues) {
         << "c.example\r\nB.example\n\nnot a domain\nunknown.example\na.example\r\n"
            "c.example\nnothing.example";
 
-    ScanEnds ends;
-    CQueryManager manager(ends.Poster(), bed.Hosts());
+    MessageLog log;
+    CQueryManager manager(log.Poster(), bed.Hosts());
     manager.SetInterval(0);
     for (int i = 0; i < kMetricCount; ++i) {
         manager.SetMetricFlag(static_cast<EMetric>(i), true);
@@ -90,7 +63,7 @@ TEST(ScanToCsv, AListScannedByTheWorkerExportsTheServicesValues) {
     const auto result = CListImporter(manager).ImportFile(strList);
     ASSERT_TRUE(result.bComplete) << result.strError;
     ASSERT_EQ(result.nAdded, 5u);
-    ASSERT_TRUE(ends.WaitFor(5, 30s));
+    ASSERT_TRUE(log.WaitFor(WM_QUERY_END, 5, 30s));
 
     const std::string strCsv = folder.Path("scan.csv");
     std::string strError;
