@@ -1,5 +1,6 @@
 #include "ScanProcess.h"
 #include "tests/support/ServiceTestBed.h"
+#include "tests/support/TestFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -86,28 +87,16 @@ TEST(ScanHelpTest, ExplainsEveryOptionOnStandardOutput) {
 class ScanCommandTest : public testing::Test {
 protected:
     ServiceTestBed m_bed;
-    fs::path m_dir = fs::path(testing::TempDir()) / ("scan-" + std::to_string(getpid()));
+    TestFolder m_folder{"scan"};
 
     void SetUp() override {
-        fs::create_directories(m_dir);
         m_bed.SetPageRank("a.example", "3");
         m_bed.SetPageRank("b.example", "7");
         m_bed.SetPageRank("C.example", "");
     }
-    void TearDown() override { fs::remove_all(m_dir); }
-
-    std::string PathOf(const std::string& strName) const { return (m_dir / strName).string(); }
-
+    std::string PathOf(const std::string& strName) const { return m_folder.PathOf(strName); }
     std::string WriteList(const std::string& strBytes) const {
-        std::ofstream(PathOf("list.txt"), std::ios::binary) << strBytes;
-        return PathOf("list.txt");
-    }
-
-    static std::string Read(const std::string& strPath) {
-        std::ifstream in(strPath, std::ios::binary);
-        std::ostringstream out;
-        out << in.rdbuf();
-        return out.str();
+        return m_folder.Write("list.txt", strBytes);
     }
 
     ScanRun Scan(std::vector<std::string> args, const std::string& strStdin = "") const {
@@ -130,7 +119,7 @@ TEST_F(ScanCommandTest, ScansAListOnceAndWritesTheCsv) {
     const ScanRun run = Scan({"--interval", "0", "--output", PathOf("out.csv"), WriteList(kList)});
     EXPECT_EQ(run.nExitCode, 0) << run.strErr;
     EXPECT_EQ(run.strOut, "");
-    EXPECT_EQ(Read(PathOf("out.csv")),
+    EXPECT_EQ(TestFolder::Read(PathOf("out.csv")),
               kHeader + Row("C.example", "") + Row("a.example", "3") + Row("b.example", "7"));
     const std::string strList = PathOf("list.txt");
     EXPECT_EQ(run.strErr, "tallyvine-scan: " + strList +
@@ -229,7 +218,7 @@ TEST_F(ScanCommandTest, ACsvThatCannotBeWrittenFails) {
     const ScanRun run = Scan({"--interval", "0", "--output", strOutput}, "a.example\n");
     EXPECT_EQ(run.nExitCode, 1);
     EXPECT_EQ(run.strErr, "tallyvine-scan: cannot create " + strOutput + ": Not a directory\n");
-    EXPECT_EQ(Read(PathOf("plain")), "kept");
+    EXPECT_EQ(TestFolder::Read(PathOf("plain")), "kept");
 }
 
 TEST_F(ScanCommandTest, AClosedOutputIsAWriteError) {

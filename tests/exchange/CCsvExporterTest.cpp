@@ -1,6 +1,7 @@
 #include "exchange/CCsvExporter.h"
 
 #include "QuietList.h"
+#include "tests/support/TestFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -25,28 +26,14 @@ const std::string kUnscannedLine = ",,\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n";
 class CsvExportTest : public testing::Test {
 protected:
     QuietList m_list;
-    fs::path m_dir = fs::path(testing::TempDir()) / ("export-" + std::to_string(getpid()));
+    TestFolder m_folder{"export"};
 
-    void SetUp() override { fs::create_directories(m_dir); }
-    void TearDown() override { fs::remove_all(m_dir); }
-
-    std::string PathOf(const std::string& strName) const { return (m_dir / strName).string(); }
-
-    static std::string Read(const std::string& strPath) {
-        std::ifstream in(strPath, std::ios::binary);
-        std::ostringstream out;
-        out << in.rdbuf();
-        return out.str();
-    }
-
-    static void WriteFile(const std::string& strPath, const std::string& strBytes) {
-        std::ofstream(strPath, std::ios::binary) << strBytes;
-    }
+    std::string PathOf(const std::string& strName) const { return m_folder.PathOf(strName); }
 
     // Every name in the test folder, so stray partial files show.
     std::vector<std::string> Names() const {
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(m_dir)) {
+        for (const auto& entry : fs::directory_iterator(m_folder.Path())) {
             names.push_back(entry.path().filename().string());
         }
         std::sort(names.begin(), names.end());
@@ -57,7 +44,7 @@ protected:
         const std::string strPath = PathOf("list.csv");
         std::string strError;
         EXPECT_TRUE(exporter.ExportCsv(m_list.manager, strPath, &strError)) << strError;
-        return Read(strPath);
+        return TestFolder::Read(strPath);
     }
 };
 
@@ -110,19 +97,19 @@ TEST_F(CsvExportTest, TheCallerSuppliesTheHeaderTexts) {
 
 TEST_F(CsvExportTest, AnEmptyListWritesNothingAndTouchesNoFile) {
     const std::string strKept = PathOf("kept.csv");
-    WriteFile(strKept, "old");
+    TestFolder::WriteFile(strKept, "old");
     std::string strError = "unset";
     EXPECT_FALSE(CCsvExporter().ExportCsv(m_list.manager, strKept, &strError));
     EXPECT_FALSE(CCsvExporter().ExportCsv(m_list.manager, PathOf("new.csv"), &strError));
     EXPECT_EQ(strError, "");
-    EXPECT_EQ(Read(strKept), "old");
+    EXPECT_EQ(TestFolder::Read(strKept), "old");
     EXPECT_EQ(Names(), std::vector<std::string>{"kept.csv"});
 }
 
 TEST_F(CsvExportTest, ReplacesAnExistingFileAndKeepsItsPermissions) {
     m_list.Add("a.example");
     const std::string strPath = PathOf("list.csv");
-    WriteFile(strPath, std::string(10000, 'x'));
+    TestFolder::WriteFile(strPath, std::string(10000, 'x'));
     chmod(strPath.c_str(), 0640);
     EXPECT_EQ(Export(), kHeader + "a.example" + kUnscannedLine);
     struct stat info {};
@@ -138,21 +125,21 @@ TEST_F(CsvExportTest, AReadOnlyFileIsNotReplaced) {
     }
     m_list.Add("a.example");
     const std::string strPath = PathOf("locked.csv");
-    WriteFile(strPath, "old");
+    TestFolder::WriteFile(strPath, "old");
     chmod(strPath.c_str(), 0444);
     std::string strError;
     EXPECT_FALSE(CCsvExporter().ExportCsv(m_list.manager, strPath, &strError));
     EXPECT_EQ(strError, "cannot write " + strPath + ": Permission denied");
-    EXPECT_EQ(Read(strPath), "old");
+    EXPECT_EQ(TestFolder::Read(strPath), "old");
 }
 
 TEST_F(CsvExportTest, ALinkedNameReplacesTheLinkTarget) {
     m_list.Add("a.example");
-    WriteFile(PathOf("target.csv"), "old");
-    fs::create_symlink("target.csv", m_dir / "link.csv");
+    TestFolder::WriteFile(PathOf("target.csv"), "old");
+    fs::create_symlink("target.csv", m_folder.Path() / "link.csv");
     ASSERT_TRUE(CCsvExporter().ExportCsv(m_list.manager, PathOf("link.csv")));
-    EXPECT_TRUE(fs::is_symlink(m_dir / "link.csv"));
-    EXPECT_EQ(Read(PathOf("target.csv")), kHeader + "a.example" + kUnscannedLine);
+    EXPECT_TRUE(fs::is_symlink(m_folder.Path() / "link.csv"));
+    EXPECT_EQ(TestFolder::Read(PathOf("target.csv")), kHeader + "a.example" + kUnscannedLine);
 }
 
 TEST_F(CsvExportTest, ADeviceIsWrittenInPlace) {
@@ -171,8 +158,8 @@ struct ExportFailure {
 // cannot take a file whoever writes.
 TEST_F(CsvExportTest, AFileThatCannotBeWrittenIsReportedWithItsReason) {
     m_list.Add("a.example");
-    WriteFile(PathOf("plain"), "kept");
-    fs::create_directory(m_dir / "folder");
+    TestFolder::WriteFile(PathOf("plain"), "kept");
+    fs::create_directory(m_folder.Path() / "folder");
     const ExportFailure failures[] = {
         {"parent is a file", PathOf("plain/list.csv"),
          "cannot create " + PathOf("plain/list.csv") + ": Not a directory"},
@@ -188,7 +175,7 @@ TEST_F(CsvExportTest, AFileThatCannotBeWrittenIsReportedWithItsReason) {
             << failure.pszName;
         EXPECT_EQ(strError, failure.strError) << failure.pszName;
     }
-    EXPECT_EQ(Read(PathOf("plain")), "kept");
+    EXPECT_EQ(TestFolder::Read(PathOf("plain")), "kept");
     EXPECT_EQ(Names(), (std::vector<std::string>{"folder", "plain"}));
 }
 
@@ -199,7 +186,7 @@ TEST_F(CsvExportTest, AFailedWriteLeavesTheOldFileWhole) {
         m_list.Add("host" + std::to_string(i) + ".example");
     }
     const std::string strPath = PathOf("list.csv");
-    WriteFile(strPath, "old contents");
+    TestFolder::WriteFile(strPath, "old contents");
 
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit saved{};
@@ -213,7 +200,7 @@ TEST_F(CsvExportTest, AFailedWriteLeavesTheOldFileWhole) {
 
     EXPECT_FALSE(bExported);
     EXPECT_EQ(strError, "cannot write " + strPath + ": File too large");
-    EXPECT_EQ(Read(strPath), "old contents");
+    EXPECT_EQ(TestFolder::Read(strPath), "old contents");
     EXPECT_EQ(Names(), std::vector<std::string>{"list.csv"});
 }
 
@@ -227,7 +214,7 @@ TEST_F(CsvExportTest, WritesTheSameBytesToADescriptor) {
     ASSERT_GE(fd, 0);
     EXPECT_TRUE(CCsvExporter().WriteCsv(m_list.manager, fd));
     close(fd);
-    EXPECT_EQ(Read(strPath), strFile);
+    EXPECT_EQ(TestFolder::Read(strPath), strFile);
 }
 
 TEST_F(CsvExportTest, AFailedDescriptorWriteIsReported) {

@@ -2,6 +2,7 @@
 
 #include "QuietList.h"
 #include "exchange/ListFile.h"
+#include "tests/support/TestFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -187,21 +188,11 @@ TEST_F(ImportTest, AHugeLineDoesNotEndTheImport) {
 
 class ImportFileTest : public ImportTest {
 protected:
-    std::filesystem::path m_dir =
-        std::filesystem::path(testing::TempDir()) / ("import-" + std::to_string(getpid()));
-
-    void SetUp() override { std::filesystem::create_directories(m_dir); }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
-
-    std::string Write(const std::string& strName, const std::string& strBytes) {
-        const auto path = m_dir / strName;
-        std::ofstream(path, std::ios::binary) << strBytes;
-        return path.string();
-    }
+    TestFolder m_folder{"import"};
 };
 
 TEST_F(ImportFileTest, ReadsAFileWhole) {
-    const auto result = m_importer.ImportFile(Write("list.txt", "a.example\r\nb.example"));
+    const auto result = m_importer.ImportFile(m_folder.Write("list.txt", "a.example\r\nb.example"));
     EXPECT_TRUE(result.bComplete);
     EXPECT_EQ(m_list.Added(), (Names{"a.example", "b.example"}));
 }
@@ -225,15 +216,15 @@ struct ReadFailure {
 };
 
 TEST_F(ImportFileTest, AFileThatCannotBeReadAddsNothingAndSaysWhy) {
-    Write("plain", "x\n");
-    std::filesystem::create_directory(m_dir / "folder");
+    m_folder.Write("plain", "x\n");
+    std::filesystem::create_directory(m_folder.Path() / "folder");
     const ReadFailure failures[] = {
         {"missing", "missing.txt", "No such file or directory"},
         {"folder", "folder", "Is a directory"},
         {"below a file", "plain/list.txt", "Not a directory"},
     };
     for (const ReadFailure& failure : failures) {
-        const auto result = m_importer.ImportFile((m_dir / failure.strPath).string());
+        const auto result = m_importer.ImportFile(m_folder.PathOf(failure.strPath));
         EXPECT_FALSE(result.bComplete) << failure.pszName;
         EXPECT_EQ(result.strError, failure.pszReason) << failure.pszName;
     }
@@ -241,7 +232,7 @@ TEST_F(ImportFileTest, AFileThatCannotBeReadAddsNothingAndSaysWhy) {
 }
 
 TEST_F(ImportFileTest, AListTooLargeIsRefusedWithAClearError) {
-    const std::string strPath = Write("big.txt", std::string(3 << 20, 'a'));
+    const std::string strPath = m_folder.Write("big.txt", std::string(3 << 20, 'a'));
     std::string strBytes;
     std::string strError;
     EXPECT_FALSE(ReadListFile(strPath, strBytes, strError, std::size_t{2} << 20));

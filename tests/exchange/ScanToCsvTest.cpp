@@ -3,14 +3,13 @@
 #include "exchange/CListImporter.h"
 #include "tests/core/MessageLog.h"
 #include "tests/support/ServiceTestBed.h"
+#include "tests/support/TestFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 namespace {
@@ -18,24 +17,6 @@ namespace {
 using namespace std::chrono_literals;
 using Layout = ServiceTestBed::GoogleLayout;
 using Values = ServiceTestBed::DomainValues;
-
-class TempFolder {
-public:
-    TempFolder() {
-        char szTemplate[] = "/tmp/tallyvine-scan-XXXXXX";
-        m_path = mkdtemp(szTemplate);
-    }
-    ~TempFolder() { std::filesystem::remove_all(m_path); }
-    std::string Path(const char* pszName) const { return (m_path / pszName).string(); }
-
-private:
-    std::filesystem::path m_path;
-};
-
-std::string ReadAll(const std::string& strPath) {
-    std::ifstream file(strPath, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
 
 TEST(ScanToCsv, AListScannedByTheWorkerExportsTheServicesValues) {
     ServiceTestBed bed;
@@ -48,8 +29,8 @@ TEST(ScanToCsv, AListScannedByTheWorkerExportsTheServicesValues) {
     bed.SetDomain("nothing.example", Values{});
     // unknown.example is not in the table: only the toolbar knows it.
 
-    TempFolder folder;
-    const std::string strList = folder.Path("list.txt");
+    TestFolder folder("scan-csv");
+    const std::string strList = folder.PathOf("list.txt");
     std::ofstream(strList, std::ios::binary)
         << "c.example\r\nB.example\n\nnot a domain\nunknown.example\na.example\r\n"
            "c.example\nnothing.example";
@@ -65,10 +46,10 @@ TEST(ScanToCsv, AListScannedByTheWorkerExportsTheServicesValues) {
     ASSERT_EQ(result.nAdded, 5u);
     ASSERT_TRUE(log.WaitFor(WM_QUERY_END, 5, 30s));
 
-    const std::string strCsv = folder.Path("scan.csv");
+    const std::string strCsv = folder.PathOf("scan.csv");
     std::string strError;
     ASSERT_TRUE(CCsvExporter().ExportCsv(manager, strCsv, &strError)) << strError;
-    EXPECT_EQ(ReadAll(strCsv),
+    EXPECT_EQ(TestFolder::Read(strCsv),
               "Domain name,PR,GSite,GSearch1,GSearch2,BSite,BSearch1,BSearch2,Alexa\r\n"
               "B.example,3,\"12\",\"1,024\",\"1,025\",\"7\",\"8\",\"9\",\"88\"\r\n"
               "a.example,0,\"4,500\",\"77\",\"78\",\"3,300\",\"\",\"1\",\"\"\r\n"
