@@ -10,12 +10,28 @@
 
 namespace {
 
-EMetric CountMetricOf(int nColumn) {
-    return static_cast<EMetric>(nColumn - 2);
+// The number a numeric column sorts by: columns 2 to 11 show the metrics in
+// their order, PR first.
+std::int64_t NumberKey(const CDomainRecord& record, int nColumn) {
+    const auto metric = static_cast<EMetric>(nColumn - 2);
+    if (metric == EMetric::PR) {
+        return record.GetPageRank();
+    }
+    if (metric == EMetric::Alexa) {
+        return ReadNumber(record.GetAlexa());
+    }
+    return CountKey(record.GetMetric(metric));
 }
 
-bool CompareCount(const CDomainRecord* a, const CDomainRecord* b, EMetric metric) {
-    return CountKey(a->GetMetric(metric)) > CountKey(b->GetMetric(metric));
+// Alexa ranks go smallest first; PR and the counts largest first.
+bool LargerFirst(int nColumn) {
+    return nColumn != 3;
+}
+
+template <int nColumn> bool CompareNumber(const CDomainRecord* a, const CDomainRecord* b) {
+    const std::int64_t x = NumberKey(*a, nColumn);
+    const std::int64_t y = NumberKey(*b, nColumn);
+    return LargerFirst(nColumn) ? x > y : x < y;
 }
 
 // Takes every row's key once, sorts the rows by it and writes them back.
@@ -65,36 +81,34 @@ bool CompareDomain(const CDomainRecord* a, const CDomainRecord* b) {
 }
 
 bool ComparePR(const CDomainRecord* a, const CDomainRecord* b) {
-    return a->GetPageRank() > b->GetPageRank();
+    return CompareNumber<2>(a, b);
 }
-
 bool CompareAlexa(const CDomainRecord* a, const CDomainRecord* b) {
-    return ReadNumber(a->GetAlexa()) < ReadNumber(b->GetAlexa());
+    return CompareNumber<3>(a, b);
 }
-
 bool CompareGSite(const CDomainRecord* a, const CDomainRecord* b) {
-    return CompareCount(a, b, EMetric::GSite);
+    return CompareNumber<4>(a, b);
 }
 bool CompareGLink(const CDomainRecord* a, const CDomainRecord* b) {
-    return CompareCount(a, b, EMetric::GLink);
+    return CompareNumber<5>(a, b);
 }
 bool CompareGSearch1(const CDomainRecord* a, const CDomainRecord* b) {
-    return CompareCount(a, b, EMetric::GSearch1);
+    return CompareNumber<6>(a, b);
 }
 bool CompareGSearch2(const CDomainRecord* a, const CDomainRecord* b) {
-    return CompareCount(a, b, EMetric::GSearch2);
+    return CompareNumber<7>(a, b);
 }
 bool CompareBSite(const CDomainRecord* a, const CDomainRecord* b) {
-    return CompareCount(a, b, EMetric::BSite);
+    return CompareNumber<8>(a, b);
 }
 bool CompareBLink(const CDomainRecord* a, const CDomainRecord* b) {
-    return CompareCount(a, b, EMetric::BLink);
+    return CompareNumber<9>(a, b);
 }
 bool CompareBSearch1(const CDomainRecord* a, const CDomainRecord* b) {
-    return CompareCount(a, b, EMetric::BSearch1);
+    return CompareNumber<10>(a, b);
 }
 bool CompareBSearch2(const CDomainRecord* a, const CDomainRecord* b) {
-    return CompareCount(a, b, EMetric::BSearch2);
+    return CompareNumber<11>(a, b);
 }
 
 RecordPredicate PredicateForColumn(int nColumn) {
@@ -114,18 +128,12 @@ void SortByColumn(std::vector<CDomainRecord*>& arrRows, int nColumn) {
         SortByKey<std::string_view>(
             arrRows, [](const CDomainRecord& r) { return std::string_view(r.GetDomain()); },
             std::less<std::string_view>());
-    } else if (nColumn == 2) {
-        SortByKey<std::int16_t>(
-            arrRows, [](const CDomainRecord& r) { return r.GetPageRank(); },
-            std::greater<std::int16_t>());
-    } else if (nColumn == 3) {
-        SortByKey<std::int64_t>(
-            arrRows, [](const CDomainRecord& r) { return ReadNumber(r.GetAlexa()); },
-            std::less<std::int64_t>());
+        return;
+    }
+    const auto key = [nColumn](const CDomainRecord& r) { return NumberKey(r, nColumn); };
+    if (LargerFirst(nColumn)) {
+        SortByKey<std::int64_t>(arrRows, key, std::greater<std::int64_t>());
     } else {
-        const EMetric metric = CountMetricOf(nColumn);
-        SortByKey<std::int64_t>(
-            arrRows, [metric](const CDomainRecord& r) { return CountKey(r.GetMetric(metric)); },
-            std::greater<std::int64_t>());
+        SortByKey<std::int64_t>(arrRows, key, std::less<std::int64_t>());
     }
 }
