@@ -1,4 +1,5 @@
 #include "net/CWebClient.h"
+#include "tests/support/RefusingPort.h"
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -197,30 +198,6 @@ private:
     unsigned m_nGeneration = 0;
     std::string m_strFormType;
     std::string m_strForm;
-};
-
-// A port bound on 127.0.0.1 but not listening: connections to it are refused,
-// and no other program can take it while the socket stays open.
-class RefusingPort {
-public:
-    RefusingPort() : m_nSocket(socket(AF_INET, SOCK_STREAM, 0)) {
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t nSize = sizeof addr;
-        if (bind(m_nSocket, reinterpret_cast<sockaddr*>(&addr), nSize) == 0 &&
-            getsockname(m_nSocket, reinterpret_cast<sockaddr*>(&addr), &nSize) == 0)
-            m_nPort = ntohs(addr.sin_port);
-    }
-    ~RefusingPort() { close(m_nSocket); }
-    RefusingPort(const RefusingPort&) = delete;
-    RefusingPort& operator=(const RefusingPort&) = delete;
-
-    std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_nPort) + "/"; }
-
-private:
-    int m_nSocket;
-    int m_nPort = 0;
 };
 
 class WebClientTest : public ::testing::Test {

@@ -1,13 +1,10 @@
 #include "queries/CMetricQuery.h"
 
+#include "tests/support/RefusingPort.h"
 #include "tests/support/ServiceTestBed.h"
 
 #include <gtest/gtest.h>
 #include <httplib.h>
-
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -19,19 +16,6 @@
 namespace {
 
 using Service = ServiceTestBed::Service;
-
-// A port on which nothing listens: bound once by the system, then released.
-int UnusedPort() {
-    const int nSocket = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t nSize = sizeof address;
-    bind(nSocket, reinterpret_cast<sockaddr*>(&address), nSize);
-    getsockname(nSocket, reinterpret_cast<sockaddr*>(&address), &nSize);
-    close(nSocket);
-    return ntohs(address.sin_port);
-}
 
 const char kToken[] = "&timestamp=[0-9a-f]{32}";
 
@@ -103,7 +87,8 @@ TEST_F(MetricQueryTest, PageRankReadsOnlyRepliesThatStartWithRank) {
 }
 
 TEST(MetricQuery, UnreachableServiceGivesTheEmptyText) {
-    CMetricQuery query(CServiceHosts::AllOn("127.0.0.1:" + std::to_string(UnusedPort())));
+    const RefusingPort port;
+    CMetricQuery query(CServiceHosts::AllOn(port.Host()));
     EXPECT_EQ(query.QueryPageRank("abc"), "");
     EXPECT_EQ(query.QueryBaiduSite("abc"), "");
 }
