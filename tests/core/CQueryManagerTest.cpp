@@ -1,6 +1,7 @@
 #include "core/CQueryManager.h"
 
 #include "MessageLog.h"
+#include "tests/core/WorkerEnd.h"
 #include "tests/support/ServiceTestBed.h"
 
 #include <gtest/gtest.h>
@@ -49,10 +50,7 @@ TEST_F(CQueryManagerTest, AddStartsTheWorkerAndRemoveAllEmptiesTheIndex) {
     EXPECT_EQ(m_manager.IsThreadAlive(), 1);
     ASSERT_TRUE(m_log.WaitFor(WM_QUERY_END, 1));
     m_manager.Stop();
-    for (int i = 0; i < 500 && m_manager.IsThreadAlive(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ASSERT_EQ(m_manager.IsThreadAlive(), 0);
+    ASSERT_TRUE(WaitForWorkerEnd(m_manager, std::chrono::seconds(5)));
     m_manager.RemoveAll();
     EXPECT_EQ(m_manager.GetCount(), 0u);
     EXPECT_EQ(m_manager.Find("a.com"), nullptr);

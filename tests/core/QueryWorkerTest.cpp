@@ -1,6 +1,7 @@
 #include "core/CQueryManager.h"
 
 #include "MessageLog.h"
+#include "tests/core/WorkerEnd.h"
 #include "tests/support/ServiceTestBed.h"
 
 #include <gtest/gtest.h>
@@ -46,11 +47,7 @@ protected:
     }
 
     bool WaitUntilEnded(std::chrono::milliseconds timeout = 5s) {
-        const auto deadline = Clock::now() + timeout;
-        while (m_pManager->IsThreadAlive() && Clock::now() < deadline) {
-            std::this_thread::sleep_for(5ms);
-        }
-        return m_pManager->IsThreadAlive() == 0;
+        return WaitForWorkerEnd(*m_pManager, timeout);
     }
 
     std::vector<std::string> PageRankDomains() const {

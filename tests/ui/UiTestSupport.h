@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/CQueryManager.h"
+#include "tests/core/WorkerEnd.h"
 #include "ui/CFileDialog.h"
 #include "ui/CMessageBox.h"
 #include "ui/CScoreListCtrl.h"
@@ -16,6 +17,8 @@
 #include <thread>
 
 namespace uitest {
+
+using ::WaitForWorkerEnd;
 
 // Receives the URLs the windows ask the desktop to open, once it is set as
 // the handler of their scheme.
@@ -37,17 +40,6 @@ inline QStringList Column(const CScoreListCtrl& list, int nColumn) {
         cells << pModel->index(nRow, nColumn).data().toString();
     }
     return cells;
-}
-
-// Waits for the worker to end without handling any event, so messages it
-// posted stay queued.
-inline bool WaitForWorkerEnd(const CQueryManager& manager,
-                             std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (manager.IsThreadAlive() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return !manager.IsThreadAlive();
 }
 
 inline void ClickHeader(CScoreListCtrl& list, int nSection) {
