@@ -1,12 +1,12 @@
 #include "app/CTallyvineApp.h"
 
 #include "app/CSingleInstance.h"
-#include "core/WindowMessages.h"
 #include "net/CWebClient.h"
 #include "ui/CMessageBox.h"
 #include "ui/CSystemTray.h"
 #include "ui/CTallyvineDlg.h"
 #include "ui/TrayWindow.h"
+#include "ui/WindowMessages.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,6 +1,7 @@
 #include "cli/CBatchScanner.h"
 
 #include "core/CQueryManager.h"
+#include "core/CRecordStore.h"
 #include "exchange/CCsvExporter.h"
 
 #include <unistd.h>
@@ -49,18 +50,16 @@ CBatchScanner::CBatchScanner(CScanOptions options, CServiceHosts hosts, std::FIL
       m_bProgress(bProgress) {}
 
 int CBatchScanner::Run() {
-    CQueryManager manager(
-        [this](unsigned nMessage, CDomainRecord* pRecord) { OnMessage(nMessage, pRecord); },
-        m_hosts);
-    // Settings first: the first AddDomain starts the worker.
-    for (int i = 0; i < kMetricCount; ++i) {
-        manager.SetMetricFlag(static_cast<EMetric>(i), m_options.bMetrics[i]);
+    CRecordStore store;
+    CQueryManager manager(store, this, m_hosts);
+    for (std::size_t i = 0; i < m_options.bMetrics.size(); ++i) {
+        manager.SetMetricFlag(i, m_options.bMetrics[i]);
     }
-    manager.SetMetricFlag(EMetric::PR, true);
     manager.SetInterval(m_options.nInterval);
 
     const CListImporter importer(
-        manager, [this](std::size_t nLine, CListImporter::ESkip reason, std::string_view strLine) {
+        [&store](const std::string& strDomain) { return store.AddDomain(strDomain) != nullptr; },
+        [this](std::size_t nLine, CListImporter::ESkip reason, std::string_view strLine) {
             OnSkippedLine(nLine, reason, strLine);
         });
     const bool bStdin = m_options.strList.empty() || m_options.strList == "-";
@@ -70,7 +69,7 @@ int CBatchScanner::Run() {
         Error("cannot read " + ListName() + ": " + result.strError);
         return kFailure;
     }
-    m_nTotal = manager.GetCount();
+    m_nTotal = store.GetCount();
     if (m_nTotal == 0) {
         if (!m_options.bQuiet) {
             std::fprintf(m_pErr, "%s: %s holds no domain name; nothing written\n", kProgram,
@@ -78,26 +77,20 @@ int CBatchScanner::Run() {
         }
         return kSuccess;
     }
-    WaitForEveryRow(m_nTotal);
-    manager.Stop();
-    return WriteCsv(manager) ? kSuccess : kFailure;
+    manager.ScanEveryRowOnce();
+    return WriteCsv(store) ? kSuccess : kFailure;
 }
 
-void CBatchScanner::OnMessage(unsigned nMessage, CDomainRecord* pRecord) {
-    if (nMessage == WM_QUERY_BEGIN && m_bProgress) {
-        const std::size_t nRow = ++m_nBegun;
-        const std::size_t nTotal = m_nTotal.load();
-        std::fprintf(m_pErr, "%s: row %zu of %zu: %s\n", kProgram, nRow, nTotal > 0 ? nTotal : nRow,
-                     pRecord->GetDomain().c_str());
-    }
-    if (nMessage == WM_QUERY_END) {
-        {
-            std::lock_guard<std::mutex> guard(m_lock);
-            ++m_nEnded;
-        }
-        m_rowEnded.notify_all();
+void CBatchScanner::OnRowAdded(CDomainRecord&) {}
+
+void CBatchScanner::OnScanBegun(CDomainRecord& record) {
+    if (m_bProgress) {
+        std::fprintf(m_pErr, "%s: row %zu of %zu: %s\n", kProgram, ++m_nBegun, m_nTotal,
+                     record.GetDomain().c_str());
     }
 }
+
+void CBatchScanner::OnScanEnded(CDomainRecord&) {}
 
 void CBatchScanner::OnSkippedLine(std::size_t nLine, CListImporter::ESkip reason,
                                   std::string_view strLine) {
@@ -112,17 +105,12 @@ void CBatchScanner::OnSkippedLine(std::size_t nLine, CListImporter::ESkip reason
                  strShown.c_str(), SkipReason(reason));
 }
 
-void CBatchScanner::WaitForEveryRow(std::size_t nRows) {
-    std::unique_lock<std::mutex> guard(m_lock);
-    m_rowEnded.wait(guard, [&] { return m_nEnded >= nRows; });
-}
-
-bool CBatchScanner::WriteCsv(CQueryManager& manager) {
+bool CBatchScanner::WriteCsv(const CRecordStore& store) {
     const CCsvExporter exporter;
     std::string strError;
     const bool bStdout = m_options.strOutput.empty() || m_options.strOutput == "-";
-    const bool bWritten = bStdout ? exporter.WriteCsv(manager, STDOUT_FILENO, &strError)
-                                  : exporter.ExportCsv(manager, m_options.strOutput, &strError);
+    const bool bWritten = bStdout ? exporter.WriteCsv(store, STDOUT_FILENO, &strError)
+                                  : exporter.ExportCsv(store, m_options.strOutput, &strError);
     if (!bWritten) {
         Error(strError);
     }

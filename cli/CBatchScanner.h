@@ -1,22 +1,20 @@
 #pragma once
 
 #include "cli/CScanOptions.h"
+#include "core/IScanListener.h"
 #include "exchange/CListImporter.h"
 #include "queries/CServiceHosts.h"
 
-#include <atomic>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdio>
-#include <mutex>
 #include <string>
 
 class CDomainRecord;
-class CQueryManager;
+class CRecordStore;
 
-// One run of tallyvine-scan: reads the list into a scan controller, lets its
-// worker scan every row once, then writes the CSV.
-class CBatchScanner {
+// One run of tallyvine-scan: reads the list into a record store, scans every
+// row once on the calling thread, then writes the CSV.
+class CBatchScanner : private IScanListener {
 public:
     // Exit codes of the program.
     static constexpr int kSuccess = 0;
@@ -30,10 +28,11 @@ public:
     int Run();
 
 private:
-    void OnMessage(unsigned nMessage, CDomainRecord* pRecord);
+    void OnRowAdded(CDomainRecord& record) override;
+    void OnScanBegun(CDomainRecord& record) override;
+    void OnScanEnded(CDomainRecord& record) override;
     void OnSkippedLine(std::size_t nLine, CListImporter::ESkip reason, std::string_view strLine);
-    void WaitForEveryRow(std::size_t nRows);
-    bool WriteCsv(CQueryManager& manager);
+    bool WriteCsv(const CRecordStore& store);
     void Error(const std::string& strMessage);
     std::string ListName() const;
 
@@ -42,9 +41,6 @@ private:
     std::FILE* const m_pErr;
     const bool m_bProgress;
 
-    std::atomic<std::size_t> m_nTotal{0};
-    std::atomic<std::size_t> m_nBegun{0};
-    std::mutex m_lock;
-    std::condition_variable m_rowEnded;
-    std::size_t m_nEnded = 0;
+    std::size_t m_nTotal = 0;
+    std::size_t m_nBegun = 0;
 };

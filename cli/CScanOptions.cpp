@@ -1,13 +1,46 @@
 #include "cli/CScanOptions.h"
 
-#include <strings.h>
+#include "core/CMetricTable.h"
 
 namespace {
 
 constexpr int kMaxInterval = 10000;
 
-const char* const kMetricIds[kMetricCount] = {"PR",       "Alexa", "GSite", "GLink",    "GSearch1",
-                                              "GSearch2", "BSite", "BLink", "BSearch1", "BSearch2"};
+// The metrics' ids joined by ", "; only those ticked at start when bDefault.
+std::string MetricIds(bool bOnlyDefault, const char* pszSeparator) {
+    std::string strIds;
+    for (const SMetric& metric : CMetricTable::Metrics()) {
+        if (bOnlyDefault && !metric.bDefault) {
+            continue;
+        }
+        strIds += (strIds.empty() ? "" : pszSeparator) + metric.strId;
+    }
+    return strIds;
+}
+
+// Breaks a text into lines of at most nWidth bytes at blanks, each after the
+// first led by strIndent.
+std::string Wrap(const std::string& strText, std::size_t nWidth, const std::string& strIndent) {
+    std::string strOut;
+    std::size_t nLine = 0;
+    std::size_t nAt = 0;
+    while (nAt < strText.size()) {
+        std::size_t nEnd = strText.find(' ', nAt);
+        nEnd = nEnd == std::string::npos ? strText.size() : nEnd;
+        const std::string strWord = strText.substr(nAt, nEnd - nAt);
+        if (nLine > 0 && nLine + 1 + strWord.size() > nWidth) {
+            strOut += "\n" + strIndent;
+            nLine = 0;
+        } else if (nLine > 0) {
+            strOut += ' ';
+            ++nLine;
+        }
+        strOut += strWord;
+        nLine += strWord.size();
+        nAt = nEnd + 1;
+    }
+    return strOut;
+}
 
 // Splits "--name=value" into name and value; bInline tells whether it had one.
 void SplitOption(const std::string& strArg, std::string& strName, std::string& strValue,
@@ -24,27 +57,28 @@ bool IsValueOption(const std::string& strName) {
 
 } // namespace
 
-bool CScanOptions::ParseMetrics(const std::string& strList,
-                                std::array<bool, kMetricCount>& bMetrics, std::string& strError) {
-    std::array<bool, kMetricCount> bTicked{};
-    bTicked[static_cast<int>(EMetric::PR)] = true;
+std::vector<bool> CScanOptions::DefaultMetrics() {
+    std::vector<bool> bTicked;
+    for (const SMetric& metric : CMetricTable::Metrics()) {
+        bTicked.push_back(metric.bDefault || metric.bAlwaysAsked);
+    }
+    return bTicked;
+}
+
+bool CScanOptions::ParseMetrics(const std::string& strList, std::vector<bool>& bMetrics,
+                                std::string& strError) {
+    std::vector<bool> bTicked(CMetricTable::Count(), false);
+    bTicked[CMetricTable::PageRankMetric()] = true;
     std::size_t nStart = 0;
     for (;;) {
         const std::size_t nComma = strList.find(',', nStart);
         const std::string strId = strList.substr(nStart, nComma - nStart);
-        int nFound = -1;
-        for (int i = 0; i < kMetricCount; ++i) {
-            if (strcasecmp(strId.c_str(), kMetricIds[i]) == 0) {
-                nFound = i;
-            }
-        }
-        if (nFound < 0) {
-            strError = "unknown metric '" + strId +
-                       "' (known: PR, Alexa, GSite, GLink, GSearch1, GSearch2, BSite, BLink, "
-                       "BSearch1, BSearch2)";
+        const std::optional<std::size_t> nFound = CMetricTable::Find(strId);
+        if (!nFound) {
+            strError = "unknown metric '" + strId + "' (known: " + MetricIds(false, ", ") + ")";
             return false;
         }
-        bTicked[nFound] = true;
+        bTicked[*nFound] = true;
         if (nComma == std::string::npos) {
             break;
         }
@@ -131,20 +165,42 @@ const char* CScanOptions::Usage() {
            "[LISTFILE]\n";
 }
 
-const char* CScanOptions::Help() {
-    return "Rates a list of domain names by public search and traffic services and writes\n"
-           "the scores as comma-separated text.\n"
-           "\n"
-           "LISTFILE holds one domain name per line (standard input when it is missing or\n"
-           "\"-\"). A name is taken as written: ASCII letters, digits, dots and hyphens\n"
-           "only; other lines are skipped with a warning naming their line number, and so\n"
-           "are repeated names. A UTF-8 or UTF-16 byte-order mark is understood.\n"
-           "\n"
-           "Options:\n"
-           "  --metrics LIST   metrics to query, comma-separated, case does not matter:\n"
-           "                   PR, Alexa, GSite, GLink, GSearch1, GSearch2, BSite, BLink,\n"
-           "                   BSearch1, BSearch2 (default PR,Alexa,GSite,BSite). PR is\n"
-           "                   always queried.\n"
+std::string CScanOptions::Help() {
+    const std::string strIndent(19, ' ');
+    const std::string strAlways = CMetricTable::At(CMetricTable::PageRankMetric()).strId;
+    const std::string strMetrics =
+        Wrap("metrics to query, comma-separated, case does not matter: " + MetricIds(false, ", ") +
+                 " (default " + MetricIds(true, ",") + "). " + strAlways + " is always queried.",
+             58, strIndent);
+    std::string strExported;
+    for (std::size_t nMetric : CMetricTable::ExportOrder()) {
+        if (nMetric != CMetricTable::PageRankMetric()) {
+            strExported += (strExported.empty() ? "" : ", ") + CMetricTable::At(nMetric).strId;
+        }
+    }
+    const std::size_t nLastComma = strExported.rfind(", ");
+    if (nLastComma != std::string::npos) {
+        strExported.replace(nLastComma, 2, " and ");
+    }
+    const std::string strLayout = Wrap(
+        "The CSV has a header line, then one line per domain in byte order of the names: the "
+        "domain, " +
+            strAlways + ", then " + strExported +
+            " in double quotes; lines end with CR LF. A metric that was not queried or whose query "
+            "failed is empty. An empty list writes nothing.",
+        79, "");
+    return std::string(
+               "Rates a list of domain names by public search and traffic services and writes\n"
+               "the scores as comma-separated text.\n"
+               "\n"
+               "LISTFILE holds one domain name per line (standard input when it is missing or\n"
+               "\"-\"). A name is taken as written: ASCII letters, digits, dots and hyphens\n"
+               "only; other lines are skipped with a warning naming their line number, and so\n"
+               "are repeated names. A UTF-8 or UTF-16 byte-order mark is understood.\n"
+               "\n"
+               "Options:\n"
+               "  --metrics LIST   ") +
+           strMetrics + "\n" +
            "  --interval MS    pause after each domain, in milliseconds, 0 to 10000\n"
            "                   (default 1000); keeps the services from refusing requests\n"
            "  --output FILE    write the CSV to FILE instead of standard output; FILE is\n"
@@ -153,11 +209,8 @@ const char* CScanOptions::Help() {
            "  --help           show this help and exit\n"
            "\n"
            "Each domain is scanned once. While standard error is a terminal, the scanner\n"
-           "shows which row it is querying. The CSV has a header line, then one line per\n"
-           "domain in byte order of the names: the domain, PR, then GSite, GSearch1,\n"
-           "GSearch2, BSite, BSearch1, BSearch2 and Alexa in double quotes; lines end with\n"
-           "CR LF. A metric that was not queried or whose query failed is empty. An empty\n"
-           "list writes nothing.\n"
+           "shows which row it is querying.\n" +
+           strLayout + "\n" +
            "\n"
            "Exit status: 0 when the CSV was written, 1 when the list could not be read or\n"
            "the CSV could not be written, 2 on bad usage.\n"

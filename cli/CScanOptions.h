@@ -1,17 +1,14 @@
 #pragma once
 
-#include "core/CDomainRecord.h"
-
-#include <array>
 #include <string>
 #include <vector>
 
 // The command line of tallyvine-scan:
 //   tallyvine-scan [--metrics LIST] [--interval MS] [--output FILE] [--quiet] [LISTFILE]
 struct CScanOptions {
-    // Ticked metrics in column order; PR is always ticked.
-    std::array<bool, kMetricCount> bMetrics{true,  true, true,  false, false,
-                                            false, true, false, false, false};
+    // Ticked metrics by their index in the metric table; the always-asked
+    // one is always ticked.
+    std::vector<bool> bMetrics = DefaultMetrics();
     int nInterval = 1000;
     std::string strOutput; // empty or "-": standard output
     std::string strList;   // empty or "-": standard input
@@ -23,11 +20,13 @@ struct CScanOptions {
     static bool Parse(const std::vector<std::string>& args, CScanOptions& options,
                       std::string& strError);
     // Reads a comma-separated list of metric ids (case does not matter).
-    static bool ParseMetrics(const std::string& strList, std::array<bool, kMetricCount>& bMetrics,
+    static bool ParseMetrics(const std::string& strList, std::vector<bool>& bMetrics,
                              std::string& strError);
+    // The metrics ticked at start.
+    static std::vector<bool> DefaultMetrics();
     // Reads a whole number of milliseconds from 0 to 10000.
     static bool ParseInterval(const std::string& strText, int& nInterval, std::string& strError);
 
     static const char* Usage();
-    static const char* Help();
+    static std::string Help();
 };

@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
         return CBatchScanner::kBadUsage;
     }
     if (options.bHelp) {
-        std::printf("%s\n%s", CScanOptions::Usage(), CScanOptions::Help());
+        std::printf("%s\n%s", CScanOptions::Usage(), CScanOptions::Help().c_str());
         return std::fflush(stdout) == 0 ? CBatchScanner::kSuccess : CBatchScanner::kFailure;
     }
     // A closed output pipe is a write error to report, not a reason to die.

@@ -1,5 +1,6 @@
 #include "core/CDomainRecord.h"
 
+#include "core/CMetricTable.h"
 #include "core/LeadingNumber.h"
 
 #include <mutex>
@@ -19,75 +20,36 @@ CDomainRecord::CDomainRecord(std::string strDomain) : m_strDomain(std::move(strD
 
 CDomainRecord::~CDomainRecord() = default;
 
-std::string& CDomainRecord::SMetricTexts::Field(EMetric metric) {
-    switch (metric) {
-    case EMetric::PR:
-        return m_strPR;
-    case EMetric::Alexa:
-        return m_strAlexa;
-    case EMetric::GSite:
-        return m_strGSite;
-    case EMetric::GLink:
-        return m_strGLink;
-    case EMetric::GSearch1:
-        return m_strGSearch1;
-    case EMetric::GSearch2:
-        return m_strGSearch2;
-    case EMetric::BSite:
-        return m_strBSite;
-    case EMetric::BLink:
-        return m_strBLink;
-    case EMetric::BSearch1:
-        return m_strBSearch1;
-    case EMetric::BSearch2:
-        break;
-    }
-    return m_strBSearch2;
-}
-
-std::string CDomainRecord::GetMetric(EMetric metric) const {
+std::string CDomainRecord::GetMetric(std::size_t nMetric) const {
     std::lock_guard<std::mutex> lock(TextGuard());
-    return m_pTexts ? m_pTexts->Field(metric) : std::string();
+    return std::string(m_texts.Get(nMetric));
 }
 
-void CDomainRecord::SetMetric(EMetric metric, std::string strText) {
-    if (metric == EMetric::PR) {
+void CDomainRecord::SetMetric(std::size_t nMetric, std::string strText) {
+    if (nMetric == CMetricTable::PageRankMetric()) {
         SetPageRankText(std::move(strText));
         return;
     }
     std::lock_guard<std::mutex> lock(TextGuard());
-    if (!m_pTexts) {
-        if (strText.empty()) {
-            return;
-        }
-        m_pTexts = std::make_unique<SMetricTexts>();
-    }
-    m_pTexts->Field(metric) = std::move(strText);
+    m_texts.Set(nMetric, strText);
 }
 
 void CDomainRecord::SetPageRankText(std::string strText) {
     const std::int16_t nPageRank = PageRankFromText(strText);
     std::lock_guard<std::mutex> lock(TextGuard());
-    if (!m_pTexts && !strText.empty()) {
-        m_pTexts = std::make_unique<SMetricTexts>();
-    }
-    if (m_pTexts) {
-        m_pTexts->m_strPR = std::move(strText);
-    }
+    m_texts.Set(CMetricTable::PageRankMetric(), strText);
     m_nPageRank.store(nPageRank, std::memory_order_relaxed);
 }
 
 void CDomainRecord::ResetForRescan() {
     std::lock_guard<std::mutex> lock(TextGuard());
-    if (m_pTexts) {
-        m_pTexts->m_strPR.clear();
-    }
+    m_texts.Set(CMetricTable::PageRankMetric(), {});
     m_nPageRank.store(-1, std::memory_order_relaxed);
 }
 
 bool CDomainRecord::IsScanned() const {
     std::lock_guard<std::mutex> lock(TextGuard());
-    const bool bPREmpty = !m_pTexts || m_pTexts->m_strPR.empty();
+    const bool bPREmpty = m_texts.Get(CMetricTable::PageRankMetric()).empty();
     return !(bPREmpty && m_nPageRank.load(std::memory_order_relaxed) < 0);
 }
 

@@ -1,86 +1,74 @@
 #include "core/CQueryManager.h"
 
+#include "core/CMetricTable.h"
 #include "core/CQueryThread.h"
 #include "queries/CMetricQuery.h"
 
 #include <chrono>
-#include <thread>
+#include <system_error>
 
-// The order in which the services are asked; not the column order.
-const CQueryManager::SScanStep CQueryManager::s_scanOrder[kMetricCount] = {
-    {EMetric::Alexa, &CQueryManager::m_bAlexa, &CMetricQuery::QueryAlexaRank},
-    {EMetric::PR, &CQueryManager::m_bPR, &CMetricQuery::QueryPageRank},
-    {EMetric::BSite, &CQueryManager::m_bBSite, &CMetricQuery::QueryBaiduSite},
-    {EMetric::GLink, &CQueryManager::m_bGLink, &CMetricQuery::QueryGoogleLink},
-    {EMetric::BLink, &CQueryManager::m_bBLink, &CMetricQuery::QueryBaiduLink},
-    {EMetric::GSite, &CQueryManager::m_bGSite, &CMetricQuery::QueryGoogleSite},
-    {EMetric::BSearch1, &CQueryManager::m_bBSearch1, &CMetricQuery::QueryBaiduSearch1},
-    {EMetric::BSearch2, &CQueryManager::m_bBSearch2, &CMetricQuery::QueryBaiduSearch2},
-    {EMetric::GSearch1, &CQueryManager::m_bGSearch1, &CMetricQuery::QueryGoogleSearch1},
-    {EMetric::GSearch2, &CQueryManager::m_bGSearch2, &CMetricQuery::QueryGoogleSearch2},
-};
-
-CQueryManager::CQueryManager(MessagePoster pfnPost, CServiceHosts hosts)
-    : m_pfnPost(std::move(pfnPost)), m_hosts(std::move(hosts)) {}
+CQueryManager::CQueryManager(CRecordStore& store, IScanListener* pListener, CServiceHosts hosts)
+    : m_store(store), m_pListener(pListener), m_hosts(std::move(hosts)),
+      m_arrFlags(CMetricTable::Count()) {
+    for (std::size_t i = 0; i < m_arrFlags.size(); ++i) {
+        m_arrFlags[i].store(CMetricTable::At(i).bDefault ? 1 : 0, std::memory_order_relaxed);
+    }
+}
 
 CQueryManager::~CQueryManager() {
     // The worker must be gone before the records and this object are freed.
     m_bRunning.store(0, std::memory_order_relaxed);
-    {
-        std::lock_guard<std::mutex> lock(m_pauseLock);
-        m_bCancel.store(true, std::memory_order_relaxed);
-    }
-    m_wake.notify_all();
+    Cancel();
     if (m_pThread) {
         m_pThread->Join();
     }
-    DeleteRecords();
+    m_store.RemoveAll();
     m_pThread.reset();
 }
 
 bool CQueryManager::AddDomain(const std::string& strDomain) {
-    CDomainRecord* pRecord = nullptr;
-    {
-        std::lock_guard<std::mutex> lock(m_indexLock);
-        pRecord = m_mapDomains.Insert(strDomain);
-    }
+    CDomainRecord* pRecord = m_store.AddDomain(strDomain);
     if (pRecord == nullptr) {
         return false;
     }
     StartThread();
-    Post(WM_DOMAIN_ADDED, pRecord);
+    if (m_pListener != nullptr) {
+        m_pListener->OnRowAdded(*pRecord);
+    }
     return true;
 }
 
 int CQueryManager::RescanAll() {
-    ForEachRecord([](CDomainRecord& record) { record.ResetForRescan(); });
+    m_store.ForEachRecord([](CDomainRecord& record) { record.ResetForRescan(); });
     StartThread();
     return 1;
 }
 
 void CQueryManager::RemoveAll() {
-    DeleteRecords();
-}
-
-void CQueryManager::DeleteRecords() {
-    std::lock_guard<std::mutex> lock(m_indexLock);
-    m_mapDomains.Clear();
+    m_store.RemoveAll();
 }
 
 int CQueryManager::StartThread() {
-    if (m_pThread) {
-        if (m_pThread->IsAlive()) {
-            return 0;
-        }
-        m_pThread.reset();
+    if (m_pThread && m_pThread->IsAlive()) {
+        return 0;
     }
-    auto pThread = std::make_unique<CQueryThread>();
-    pThread->m_pManager = this;
-    // Set before the thread runs, so its first test never sees 0.
-    m_bRunning.store(1, std::memory_order_relaxed);
+    auto pThread = std::make_unique<CQueryThread>([this] { QueryLoop(); });
+    const std::int32_t bWasRunning = m_bRunning.exchange(1, std::memory_order_relaxed);
+    try {
+        // Set before the thread runs, so its first test never sees 0.
+        LaunchWorker(*pThread);
+    } catch (const std::system_error& error) {
+        m_bRunning.store(bWasRunning, std::memory_order_relaxed);
+        m_strStartError = error.what();
+        return -1;
+    }
+    m_strStartError.clear();
     m_pThread = std::move(pThread);
-    m_pThread->Start();
     return 0;
+}
+
+void CQueryManager::LaunchWorker(CQueryThread& thread) {
+    thread.Start();
 }
 
 int CQueryManager::IsThreadAlive() const {
@@ -95,96 +83,76 @@ void CQueryManager::Stop() {
     m_wake.notify_all();
 }
 
-void CQueryManager::SetMetricFlag(EMetric metric, bool bOn) {
-    (this->*FlagOf(metric)).store(bOn ? 1 : 0, std::memory_order_relaxed);
-}
-
-bool CQueryManager::GetMetricFlag(EMetric metric) const {
-    return (this->*FlagOf(metric)).load(std::memory_order_relaxed) != 0;
-}
-
-CQueryManager::Flag CQueryManager::*CQueryManager::FlagOf(EMetric metric) {
-    for (const SScanStep& step : s_scanOrder) {
-        if (step.metric == metric) {
-            return step.pFlag;
-        }
+void CQueryManager::Cancel() {
+    {
+        std::lock_guard<std::mutex> lock(m_pauseLock);
+        m_bCancel.store(true, std::memory_order_relaxed);
     }
-    return &CQueryManager::m_bPR;
+    m_wake.notify_all();
 }
 
-std::size_t CQueryManager::GetCount() const {
-    std::lock_guard<std::mutex> lock(m_indexLock);
-    return m_mapDomains.GetCount();
-}
-
-CDomainRecord* CQueryManager::Find(const std::string& strDomain) const {
-    std::lock_guard<std::mutex> lock(m_indexLock);
-    return m_mapDomains.Find(strDomain);
-}
-
-void CQueryManager::ForEachRecord(const std::function<void(CDomainRecord&)>& fn) const {
-    for (CDomainRecord* pRecord = FirstRecord(); pRecord != nullptr;
-         pRecord = NextRecord(*pRecord)) {
-        fn(*pRecord);
+void CQueryManager::SetMetricFlag(std::size_t nMetric, bool bOn) {
+    if (nMetric < m_arrFlags.size()) {
+        m_arrFlags[nMetric].store(bOn ? 1 : 0, std::memory_order_relaxed);
     }
 }
 
-CDomainRecord* CQueryManager::FirstRecord() const {
-    std::lock_guard<std::mutex> lock(m_indexLock);
-    return m_mapDomains.First();
+bool CQueryManager::GetMetricFlag(std::size_t nMetric) const {
+    return nMetric < m_arrFlags.size() && m_arrFlags[nMetric].load(std::memory_order_relaxed) != 0;
 }
 
-// A walk holds on to the last record it visited, not to a place in the index,
-// which moves under inserts: the record and its domain text stay while a
-// worker lives, so the next entry is found again from that text. Entries
-// added meanwhile behind it wait for the next pass; those ahead come in this
-// one.
-CDomainRecord* CQueryManager::NextRecord(const CDomainRecord& record) const {
-    std::lock_guard<std::mutex> lock(m_indexLock);
-    return m_mapDomains.After(record.GetDomain());
-}
-
-int CQueryManager::QueryLoop() {
+void CQueryManager::QueryLoop() {
     while (IsRunning()) {
-        for (CDomainRecord* pRecord = FirstRecord(); pRecord != nullptr;
-             pRecord = NextRecord(*pRecord)) {
-            if (!IsRunning()) {
-                break;
-            }
-            if (!pRecord->IsScanned()) {
-                ScanRecord(*pRecord);
-            }
-            Pause(1, false);
-        }
+        ScanPass();
         Pause(1000, true);
     }
-    return 1;
+}
+
+void CQueryManager::ScanEveryRowOnce() {
+    m_bRunning.store(1, std::memory_order_relaxed);
+    ScanPass();
+    m_bRunning.store(0, std::memory_order_relaxed);
+}
+
+void CQueryManager::ScanPass() {
+    for (CDomainRecord* pRecord = m_store.First(); pRecord != nullptr;
+         pRecord = m_store.Next(*pRecord)) {
+        if (!IsRunning() || IsCancelled()) {
+            break;
+        }
+        if (!pRecord->IsScanned()) {
+            ScanRecord(*pRecord);
+        }
+        Pause(1, false);
+    }
 }
 
 void CQueryManager::ScanRecord(CDomainRecord& record) {
     const std::string strDomain = record.GetDomain();
-    Post(WM_QUERY_BEGIN, &record);
+    if (m_pListener != nullptr) {
+        m_pListener->OnScanBegun(record);
+    }
     RunQueries(record, strDomain);
     if (IsCancelled()) {
         return;
     }
-    // The throttle between rows is kept on Stop; only destruction cuts it.
+    // The throttle between rows is kept on Stop; only cancelling cuts it.
     Pause(m_nInterval.load(std::memory_order_relaxed), false);
-    if (!IsCancelled()) {
-        Post(WM_QUERY_END, &record);
+    if (!IsCancelled() && m_pListener != nullptr) {
+        m_pListener->OnScanEnded(record);
     }
 }
 
 void CQueryManager::RunQueries(CDomainRecord& record, const std::string& strDomain) {
     CMetricQuery query(m_hosts, &m_bCancel);
-    for (const SScanStep& step : s_scanOrder) {
+    for (std::size_t nMetric : CMetricTable::QueryOrder()) {
         if (IsCancelled()) {
             return;
         }
-        if ((this->*step.pFlag).load(std::memory_order_relaxed) == 0) {
+        if (!GetMetricFlag(nMetric)) {
             continue;
         }
-        record.SetMetric(step.metric, (query.*step.pfnQuery)(strDomain));
+        record.SetMetric(nMetric, query.Query(CMetricTable::At(nMetric).query, strDomain));
     }
 }
 
@@ -195,10 +163,4 @@ void CQueryManager::Pause(std::int32_t nMilliseconds, bool bWakeOnStop) {
     std::unique_lock<std::mutex> lock(m_pauseLock);
     m_wake.wait_for(lock, std::chrono::milliseconds(nMilliseconds),
                     [&] { return IsCancelled() || (bWakeOnStop && !IsRunning()); });
-}
-
-void CQueryManager::Post(unsigned nMessage, CDomainRecord* pRecord) const {
-    if (m_pfnPost) {
-        m_pfnPost(nMessage, pRecord);
-    }
 }

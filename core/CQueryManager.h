@@ -1,110 +1,100 @@
 #pragma once
 
-#include "core/CDomainIndex.h"
 #include "core/CDomainRecord.h"
-#include "core/WindowMessages.h"
+#include "core/CRecordStore.h"
+#include "core/IScanListener.h"
 #include "queries/CServiceHosts.h"
 
 #include <atomic>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
-class CMetricQuery;
 class CQueryThread;
 
-// The scan controller: owns every record through the ordered domain index,
-// and the worker thread that scans the rows waiting in it.
+// The scan controller: the worker thread that scans the rows waiting in a
+// record store, with its settings, its pauses and its stop.
 //
 // AddDomain, RescanAll, RemoveAll, Stop and the settings are called from the
-// window thread; QueryLoop runs on the worker. The flags and the interval are
-// single atomic values read by the worker at the moment of use; each single
-// operation on the index runs under one lock.
+// owner's thread; the worker reads the flags and the interval, single atomic
+// values, at the moment of use.
 class CQueryManager {
 public:
-    // pfnPost delivers the begin, end and added messages; hosts says where the
-    // services are.
-    explicit CQueryManager(MessagePoster pfnPost, CServiceHosts hosts = CServiceHosts::Real());
+    // The store must outlive the controller; pListener (may be null) hears of
+    // added rows and of every row's scan; hosts says where the services are.
+    CQueryManager(CRecordStore& store, IScanListener* pListener,
+                  CServiceHosts hosts = CServiceHosts::Real());
     // Stops the worker, cancels a request in flight, waits for the thread,
-    // then deletes every record.
+    // then deletes every record of the store.
     virtual ~CQueryManager();
 
     CQueryManager(const CQueryManager&) = delete;
     CQueryManager& operator=(const CQueryManager&) = delete;
 
-    // False when the domain is already in the index.
+    CRecordStore& Store() const { return m_store; }
+
+    // Adds the row and starts the worker; false when the domain is in the
+    // store already.
     bool AddDomain(const std::string& strDomain);
     // Sends every row back to waiting and starts the worker.
     int RescanAll();
     // Deletes every record. Only while no worker is alive.
     void RemoveAll();
 
+    // Starts a worker unless one is alive: 0. When no thread can be had, -1,
+    // with everything as it was and the reason in StartError().
     int StartThread();
     int IsThreadAlive() const;
-    // The worker's loop; runs on the worker thread only.
-    int QueryLoop();
+    // Why the last start failed; empty when it did not.
+    const std::string& StartError() const { return m_strStartError; }
     // Asks the worker to end after the row it is scanning.
     void Stop();
     bool IsRunning() const { return m_bRunning.load(std::memory_order_relaxed) != 0; }
+    // Abandons the request in flight and every pause, for good; safe from
+    // any thread and from a signal handler's helper thread.
+    void Cancel();
+    bool IsCancelled() const { return m_bCancel.load(std::memory_order_relaxed); }
 
-    void SetMetricFlag(EMetric metric, bool bOn);
-    bool GetMetricFlag(EMetric metric) const;
+    // Scans every waiting row once on the caller's thread, without a worker.
+    // Returns when the pass is through, stopped or cancelled.
+    void ScanEveryRowOnce();
+
+    void SetMetricFlag(std::size_t nMetric, bool bOn);
+    bool GetMetricFlag(std::size_t nMetric) const;
     void SetInterval(std::int32_t nMilliseconds) {
         m_nInterval.store(nMilliseconds, std::memory_order_relaxed);
     }
     std::int32_t GetInterval() const { return m_nInterval.load(std::memory_order_relaxed); }
 
-    std::size_t GetCount() const;
-    CDomainRecord* Find(const std::string& strDomain) const;
-    // Calls fn for every record in index order, taking the lock per step.
-    void ForEachRecord(const std::function<void(CDomainRecord&)>& fn) const;
+protected:
+    // Starts the thread; a test may make it fail.
+    virtual void LaunchWorker(CQueryThread& thread);
 
 private:
-    using Flag = std::atomic<std::int32_t>;
-
-    struct SScanStep {
-        EMetric metric;
-        Flag CQueryManager::*pFlag;
-        std::string (CMetricQuery::*pfnQuery)(std::string);
-    };
-    static const SScanStep s_scanOrder[kMetricCount];
-
-    static Flag CQueryManager::*FlagOf(EMetric metric);
-
-    CDomainRecord* FirstRecord() const;
-    CDomainRecord* NextRecord(const CDomainRecord& record) const;
+    // The worker's loop: passes until stopped.
+    void QueryLoop();
+    void ScanPass();
     void ScanRecord(CDomainRecord& record);
     void RunQueries(CDomainRecord& record, const std::string& strDomain);
-    // Sleeps, ending early when the controller is destroyed (or, when
-    // bWakeOnStop, when the worker is told to stop).
+    // Sleeps, ending early when cancelled (or, when bWakeOnStop, when the
+    // worker is told to stop).
     void Pause(std::int32_t nMilliseconds, bool bWakeOnStop);
-    bool IsCancelled() const { return m_bCancel.load(std::memory_order_relaxed); }
-    void Post(unsigned nMessage, CDomainRecord* pRecord) const;
-    void DeleteRecords();
 
-    Flag m_bRunning{0};
-    Flag m_bPR{1};
-    Flag m_bAlexa{1};
-    Flag m_bBSite{1};
-    Flag m_bBLink{0};
-    Flag m_bBSearch1{0};
-    Flag m_bBSearch2{0};
-    Flag m_bGSite{1};
-    Flag m_bGLink{0};
-    Flag m_bGSearch1{0};
-    Flag m_bGSearch2{0};
-    std::atomic<std::int32_t> m_nInterval{1000};
-
-    mutable std::mutex m_indexLock;
-    CDomainIndex m_mapDomains;
-    std::unique_ptr<CQueryThread> m_pThread;
-
-    const MessagePoster m_pfnPost;
+    CRecordStore& m_store;
+    IScanListener* const m_pListener;
     const CServiceHosts m_hosts;
-    // Set by the destructor: abandons requests and pauses.
+
+    std::atomic<std::int32_t> m_bRunning{0};
+    std::vector<std::atomic<std::int32_t>> m_arrFlags;
+    std::atomic<std::int32_t> m_nInterval{1000};
+    std::unique_ptr<CQueryThread> m_pThread;
+    std::string m_strStartError;
+
+    // Set by Cancel and the destructor: abandons requests and pauses.
     std::atomic<bool> m_bCancel{false};
     std::mutex m_pauseLock;
     std::condition_variable m_wake;

@@ -1,6 +1,6 @@
 #include "core/CQueryThread.h"
 
-#include "core/CQueryManager.h"
+CQueryThread::CQueryThread(std::function<void()> fnBody) : m_fnBody(std::move(fnBody)) {}
 
 CQueryThread::~CQueryThread() {
     Join();
@@ -8,18 +8,19 @@ CQueryThread::~CQueryThread() {
 
 void CQueryThread::Start() {
     m_bAlive.store(true, std::memory_order_release);
-    m_thread = std::thread([this] { Run(); });
+    try {
+        m_thread = std::jthread([this] {
+            m_fnBody();
+            m_bAlive.store(false, std::memory_order_release);
+        });
+    } catch (...) {
+        m_bAlive.store(false, std::memory_order_release);
+        throw;
+    }
 }
 
 void CQueryThread::Join() {
     if (m_thread.joinable()) {
         m_thread.join();
     }
-}
-
-void CQueryThread::Run() {
-    if (m_pManager != nullptr) {
-        m_pManager->QueryLoop();
-    }
-    m_bAlive.store(false, std::memory_order_release);
 }

@@ -1,33 +1,30 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
-class CQueryManager;
-
-// The scan worker's thread object. Created stopped; Start() runs the
-// manager's QueryLoop on a new thread. The object outlives its thread: the
-// manager deletes it at the next start or at its own destruction, which joins
-// the thread.
+// The scan worker's thread object. Created stopped; Start() runs the body on
+// a new thread. The object outlives its thread: its owner deletes it at the
+// next start or at its own end, which joins the thread.
 class CQueryThread {
 public:
-    CQueryThread() = default;
-    virtual ~CQueryThread();
+    explicit CQueryThread(std::function<void()> fnBody);
+    ~CQueryThread();
 
     CQueryThread(const CQueryThread&) = delete;
     CQueryThread& operator=(const CQueryThread&) = delete;
 
+    // Throws std::system_error when no thread can be had; the object then
+    // stays stopped.
     void Start();
-    // True from Start() until QueryLoop has returned.
+    // True from Start() until the body has returned.
     bool IsAlive() const { return m_bAlive.load(std::memory_order_acquire); }
     // Waits for the thread to end; harmless when it never started.
     void Join();
 
-    CQueryManager* m_pManager = nullptr;
-
 private:
-    void Run();
-
-    std::thread m_thread;
+    const std::function<void()> m_fnBody;
     std::atomic<bool> m_bAlive{false};
+    std::jthread m_thread;
 };

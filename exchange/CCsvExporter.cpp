@@ -1,6 +1,7 @@
 #include "exchange/CCsvExporter.h"
 
-#include "core/CQueryManager.h"
+#include "core/CMetricTable.h"
+#include "core/CRecordStore.h"
 #include "exchange/CReplacingFile.h"
 
 #include <new>
@@ -20,33 +21,43 @@ bool SetError(std::string* pError, const std::string& strError) {
 
 CCsvExporter::CCsvExporter(SCsvHeader header) : m_header(std::move(header)) {}
 
+std::vector<std::string> SCsvHeader::DefaultMetricHeaders() {
+    std::vector<std::string> headers;
+    for (const SMetric& metric : CMetricTable::Metrics()) {
+        headers.push_back(metric.strId);
+    }
+    return headers;
+}
+
 std::string CCsvExporter::HeaderLine() const {
-    const SCsvHeader& h = m_header;
-    return h.strDomain + "," + h.strPR + "," + h.strGSite + "," + h.strGSearch1 + "," +
-           h.strGSearch2 + "," + h.strBSite + "," + h.strBSearch1 + "," + h.strBSearch2 + "," +
-           h.strAlexa + "\r\n";
+    std::string strLine = m_header.strDomain;
+    for (std::size_t nMetric : CMetricTable::ExportOrder()) {
+        strLine += ',';
+        if (nMetric < m_header.arrMetrics.size()) {
+            strLine += m_header.arrMetrics[nMetric];
+        }
+    }
+    return strLine + "\r\n";
 }
 
 void CCsvExporter::AppendRecordLine(const CDomainRecord& record, std::string& strOut) {
     strOut += record.GetDomain();
-    strOut += ',';
-    strOut += record.GetPR();
-    const EMetric quoted[] = {EMetric::GSite, EMetric::GSearch1, EMetric::GSearch2,
-                              EMetric::BSite, EMetric::BSearch1, EMetric::BSearch2,
-                              EMetric::Alexa};
-    for (EMetric metric : quoted) {
-        strOut += ",\"";
-        strOut += record.GetMetric(metric);
-        strOut += '"';
+    for (std::size_t nMetric : CMetricTable::ExportOrder()) {
+        const bool bQuoted = CMetricTable::At(nMetric).bQuoted;
+        strOut += bQuoted ? ",\"" : ",";
+        strOut += record.GetMetric(nMetric);
+        if (bQuoted) {
+            strOut += '"';
+        }
     }
     strOut += "\r\n";
 }
 
-bool CCsvExporter::WriteLines(const CQueryManager& manager, const BlockWriter& pfnWrite) const {
+bool CCsvExporter::WriteLines(const CRecordStore& store, const BlockWriter& pfnWrite) const {
     std::string strBlock = HeaderLine();
     strBlock.reserve(kBlockBytes + 4096);
     bool bWritten = true;
-    manager.ForEachRecord([&](CDomainRecord& record) {
+    store.ForEachRecord([&](CDomainRecord& record) {
         if (!bWritten) {
             return;
         }
@@ -59,15 +70,15 @@ bool CCsvExporter::WriteLines(const CQueryManager& manager, const BlockWriter& p
     return bWritten && pfnWrite(strBlock);
 }
 
-bool CCsvExporter::ExportCsv(const CQueryManager& manager, const std::string& strPath,
+bool CCsvExporter::ExportCsv(const CRecordStore& store, const std::string& strPath,
                              std::string* pError) const {
-    if (manager.GetCount() == 0) {
+    if (store.GetCount() == 0) {
         return SetError(pError, {});
     }
     CReplacingFile file(strPath);
     try {
         const auto pfnWrite = [&file](std::string_view block) { return file.Write(block); };
-        if (file.Open() && WriteLines(manager, pfnWrite) && file.Commit()) {
+        if (file.Open() && WriteLines(store, pfnWrite) && file.Commit()) {
             return true;
         }
     } catch (const std::bad_alloc&) {
@@ -76,8 +87,8 @@ bool CCsvExporter::ExportCsv(const CQueryManager& manager, const std::string& st
     return SetError(pError, file.Error());
 }
 
-bool CCsvExporter::WriteCsv(const CQueryManager& manager, int fd, std::string* pError) const {
-    if (manager.GetCount() == 0) {
+bool CCsvExporter::WriteCsv(const CRecordStore& store, int fd, std::string* pError) const {
+    if (store.GetCount() == 0) {
         return SetError(pError, {});
     }
     std::string strReason;
@@ -85,7 +96,7 @@ bool CCsvExporter::WriteCsv(const CQueryManager& manager, int fd, std::string* p
         return CReplacingFile::WriteAll(fd, block, strReason);
     };
     try {
-        if (WriteLines(manager, pfnWrite)) {
+        if (WriteLines(store, pfnWrite)) {
             return true;
         }
     } catch (const std::bad_alloc&) {

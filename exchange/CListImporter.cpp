@@ -1,6 +1,5 @@
 #include "exchange/CListImporter.h"
 
-#include "core/CQueryManager.h"
 #include "core/DomainValidation.h"
 #include "exchange/ListFile.h"
 #include "regex/regex.h"
@@ -69,8 +68,8 @@ private:
     std::size_t m_nLine = 1;
 };
 
-CListImporter::CListImporter(CQueryManager& manager, SkipHandler pfnSkip)
-    : m_manager(manager), m_pfnSkip(std::move(pfnSkip)) {}
+CListImporter::CListImporter(DomainSink pfnAdd, SkipHandler pfnSkip)
+    : m_pfnAdd(std::move(pfnAdd)), m_pfnSkip(std::move(pfnSkip)) {}
 
 CListImporter::SResult CListImporter::ImportFile(const std::string& strPath) const {
     std::string strBytes;
@@ -158,7 +157,7 @@ void CListImporter::TakeLine(CLineWalker& walker, std::string_view strLine, SRes
     const std::string strDomain(strLine);
     if (!IsValidDomain(strDomain)) {
         Skip(walker, strLine.data(), strLine, ESkip::NotADomain, result);
-    } else if (!m_manager.AddDomain(strDomain)) {
+    } else if (!m_pfnAdd(strDomain)) {
         Skip(walker, strLine.data(), strLine, ESkip::Duplicate, result);
     } else {
         ++result.nAdded;

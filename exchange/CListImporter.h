@@ -5,13 +5,11 @@
 #include <string>
 #include <string_view>
 
-class CQueryManager;
-
 // Imports a domain list: one name per line, lines ended by any run of
 // carriage returns and line feeds. Every line that passes the domain entry
-// check goes to AddDomain, in the order of the file; the others are skipped.
+// check goes to the sink, in the order of the file; the others are skipped.
 //
-// Runs on the caller's thread; AddDomain does the locking.
+// Runs on the caller's thread; the sink does the locking.
 class CListImporter {
 public:
     enum class ESkip {
@@ -33,7 +31,11 @@ public:
         std::size_t nSkipped = 0;
     };
 
-    explicit CListImporter(CQueryManager& manager, SkipHandler pfnSkip = nullptr);
+    // Takes a name that passed the check; false when the list holds it
+    // already.
+    using DomainSink = std::function<bool(const std::string& strDomain)>;
+
+    explicit CListImporter(DomainSink pfnAdd, SkipHandler pfnSkip = nullptr);
 
     // Reads the file whole, then imports it; nothing is added when the read fails.
     SResult ImportFile(const std::string& strPath) const;
@@ -53,6 +55,6 @@ private:
     void Skip(CLineWalker& walker, const char* pAt, std::string_view strLine, ESkip reason,
               SResult& result) const;
 
-    CQueryManager& m_manager;
+    DomainSink m_pfnAdd;
     SkipHandler m_pfnSkip;
 };

@@ -1,6 +1,7 @@
 #include "exchange/ColumnSort.h"
 
 #include "core/CDomainRecord.h"
+#include "core/CMetricTable.h"
 #include "core/LeadingNumber.h"
 #include "queries/TextHelpers.h"
 
@@ -10,28 +11,30 @@
 
 namespace {
 
-// The number a numeric column sorts by: columns 2 to 11 show the metrics in
-// their order, PR first.
+bool IsMetricColumn(int nColumn) {
+    return nColumn >= kFirstMetricColumn && nColumn < SortColumnCount();
+}
+
+std::size_t MetricIndex(int nColumn) {
+    return static_cast<std::size_t>(nColumn - kFirstMetricColumn);
+}
+
+const SMetric& MetricOf(int nColumn) {
+    return CMetricTable::At(MetricIndex(nColumn));
+}
+
+// The number a metric column sorts by.
 std::int64_t NumberKey(const CDomainRecord& record, int nColumn) {
-    const auto metric = static_cast<EMetric>(nColumn - 2);
-    if (metric == EMetric::PR) {
+    const SMetric& metric = MetricOf(nColumn);
+    switch (metric.sortKey) {
+    case ESortKey::PageRank:
         return record.GetPageRank();
+    case ESortKey::Number:
+        return ReadNumber(record.GetMetric(MetricIndex(nColumn)));
+    case ESortKey::Count:
+        break;
     }
-    if (metric == EMetric::Alexa) {
-        return ReadNumber(record.GetAlexa());
-    }
-    return CountKey(record.GetMetric(metric));
-}
-
-// Alexa ranks go smallest first; PR and the counts largest first.
-bool LargerFirst(int nColumn) {
-    return nColumn != 3;
-}
-
-template <int nColumn> bool CompareNumber(const CDomainRecord* a, const CDomainRecord* b) {
-    const std::int64_t x = NumberKey(*a, nColumn);
-    const std::int64_t y = NumberKey(*b, nColumn);
-    return LargerFirst(nColumn) ? x > y : x < y;
+    return CountKey(record.GetMetric(MetricIndex(nColumn)));
 }
 
 // Takes every row's key once, sorts the rows by it and writes them back.
@@ -80,48 +83,31 @@ bool CompareDomain(const CDomainRecord* a, const CDomainRecord* b) {
     return std::string_view(a->GetDomain()) < std::string_view(b->GetDomain());
 }
 
-bool ComparePR(const CDomainRecord* a, const CDomainRecord* b) {
-    return CompareNumber<2>(a, b);
+int SortColumnCount() {
+    return kFirstMetricColumn + static_cast<int>(CMetricTable::Count());
 }
-bool CompareAlexa(const CDomainRecord* a, const CDomainRecord* b) {
-    return CompareNumber<3>(a, b);
-}
-bool CompareGSite(const CDomainRecord* a, const CDomainRecord* b) {
-    return CompareNumber<4>(a, b);
-}
-bool CompareGLink(const CDomainRecord* a, const CDomainRecord* b) {
-    return CompareNumber<5>(a, b);
-}
-bool CompareGSearch1(const CDomainRecord* a, const CDomainRecord* b) {
-    return CompareNumber<6>(a, b);
-}
-bool CompareGSearch2(const CDomainRecord* a, const CDomainRecord* b) {
-    return CompareNumber<7>(a, b);
-}
-bool CompareBSite(const CDomainRecord* a, const CDomainRecord* b) {
-    return CompareNumber<8>(a, b);
-}
-bool CompareBLink(const CDomainRecord* a, const CDomainRecord* b) {
-    return CompareNumber<9>(a, b);
-}
-bool CompareBSearch1(const CDomainRecord* a, const CDomainRecord* b) {
-    return CompareNumber<10>(a, b);
-}
-bool CompareBSearch2(const CDomainRecord* a, const CDomainRecord* b) {
-    return CompareNumber<11>(a, b);
+
+bool SortsAscending(int nColumn) {
+    return nColumn == 1 || (IsMetricColumn(nColumn) && MetricOf(nColumn).bAscending);
 }
 
 RecordPredicate PredicateForColumn(int nColumn) {
-    static constexpr RecordPredicate kPredicates[kSortColumnCount] = {
-        nullptr,      CompareDomain, ComparePR,       CompareAlexa,
-        CompareGSite, CompareGLink,  CompareGSearch1, CompareGSearch2,
-        CompareBSite, CompareBLink,  CompareBSearch1, CompareBSearch2,
+    if (nColumn == 1) {
+        return CompareDomain;
+    }
+    if (!IsMetricColumn(nColumn)) {
+        return {};
+    }
+    const bool bAscending = SortsAscending(nColumn);
+    return [nColumn, bAscending](const CDomainRecord* a, const CDomainRecord* b) {
+        const std::int64_t x = NumberKey(*a, nColumn);
+        const std::int64_t y = NumberKey(*b, nColumn);
+        return bAscending ? x < y : x > y;
     };
-    return nColumn > 0 && nColumn < kSortColumnCount ? kPredicates[nColumn] : nullptr;
 }
 
 void SortByColumn(std::vector<CDomainRecord*>& arrRows, int nColumn) {
-    if (PredicateForColumn(nColumn) == nullptr) {
+    if (nColumn != 1 && !IsMetricColumn(nColumn)) {
         return;
     }
     if (nColumn == 1) {
@@ -131,9 +117,9 @@ void SortByColumn(std::vector<CDomainRecord*>& arrRows, int nColumn) {
         return;
     }
     const auto key = [nColumn](const CDomainRecord& r) { return NumberKey(r, nColumn); };
-    if (LargerFirst(nColumn)) {
-        SortByKey<std::int64_t>(arrRows, key, std::greater<std::int64_t>());
-    } else {
+    if (SortsAscending(nColumn)) {
         SortByKey<std::int64_t>(arrRows, key, std::less<std::int64_t>());
+    } else {
+        SortByKey<std::int64_t>(arrRows, key, std::greater<std::int64_t>());
     }
 }

@@ -1,14 +1,14 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
-// Where the four services live. The real hosts are the default; tests point a
-// query set at a local server ("127.0.0.1:PORT") instead.
+// Where requests go. By default every URL goes where it says; tests send
+// every request to one local server ("127.0.0.1:PORT") instead, whatever host
+// and scheme the URL names.
 struct CServiceHosts {
-    std::string strPageRank;
-    std::string strAlexa;
-    std::string strGoogle;
-    std::string strBaidu;
+    // Empty: the URL's own host.
+    std::string strOverride;
 
     static CServiceHosts Real();
     // Every service on one host, as a local test server offers them.
@@ -16,4 +16,8 @@ struct CServiceHosts {
     // The real hosts, or, as a testing aid, every service on the host named
     // by the environment variable TALLYVINE_SERVICE_HOST (HOST:PORT).
     static CServiceHosts FromEnvironment();
+
+    // strUrl as it is to be sent: with an override, "http://" and the
+    // override take the place of the URL's scheme and host.
+    std::string Route(std::string_view strUrl) const;
 };

@@ -1,5 +1,6 @@
 #include "ui/CScoreListCtrl.h"
 
+#include "core/CMetricTable.h"
 #include "exchange/ColumnSort.h"
 #include "ui/CScoreListModel.h"
 #include "ui/CWaitCursor.h"
@@ -9,14 +10,16 @@
 
 namespace {
 
-constexpr int s_columnWidths[CScoreListModel::kColumnCount] = {40, 100, 50, 80, 90, 60,
-                                                               85, 85,  90, 60, 85, 85};
+int ColumnWidth(int nColumn) {
+    if (nColumn < kFirstMetricColumn) {
+        return nColumn == 0 ? 40 : 100;
+    }
+    return CMetricTable::At(static_cast<std::size_t>(nColumn - kFirstMetricColumn)).nColumnWidth;
+}
 
-// The direction each column sorts in, as the header's mark shows it: the
-// domain and the Alexa rank smallest first, PageRank and the counts largest
-// first.
+// The direction each column sorts in, as the header's mark shows it.
 Qt::SortOrder MarkOrder(int nColumn) {
-    return nColumn == 1 || nColumn == 3 ? Qt::AscendingOrder : Qt::DescendingOrder;
+    return SortsAscending(nColumn) ? Qt::AscendingOrder : Qt::DescendingOrder;
 }
 
 } // namespace
@@ -64,8 +67,8 @@ void CScoreListCtrl::SetUpColumns() {
     pHeader->setSortIndicatorShown(false);
     pHeader->setStretchLastSection(false);
     pHeader->setMinimumSectionSize(20);
-    for (int nColumn = 0; nColumn < CScoreListModel::kColumnCount; ++nColumn) {
-        pHeader->resizeSection(nColumn, s_columnWidths[nColumn]);
+    for (int nColumn = 0; nColumn < CScoreListModel::ColumnCount(); ++nColumn) {
+        pHeader->resizeSection(nColumn, ColumnWidth(nColumn));
     }
     connect(pHeader, &QHeaderView::sectionClicked, this, &CScoreListCtrl::OnHeaderClicked);
 }
@@ -91,7 +94,7 @@ void CScoreListCtrl::SortByColumn(int nColumn) {
 
 void CScoreListCtrl::SetSortMark(int nColumn) {
     QHeaderView* pHeader = horizontalHeader();
-    if (nColumn < 0 || nColumn >= CScoreListModel::kColumnCount) {
+    if (nColumn < 0 || nColumn >= CScoreListModel::ColumnCount()) {
         m_nSortMark = -1;
         pHeader->setSortIndicatorShown(false);
         pHeader->setSortIndicator(-1, Qt::AscendingOrder);

@@ -1,20 +1,24 @@
 #include "ui/CScoreListModel.h"
 
 #include "core/CDomainRecord.h"
+#include "core/CMetricTable.h"
+#include "exchange/ColumnSort.h"
 #include "ui/CStringTable.h"
 
 namespace {
 
-// Header string ids, in column order.
-constexpr int s_headerIds[CScoreListModel::kColumnCount] = {
-    IDS_COL_NO,    IDS_COL_DOMAIN, IDS_COL_PR,       IDS_COL_ALEXA,
-    IDS_COL_GSITE, IDS_COL_GLINK,  IDS_COL_GSEARCH1, IDS_COL_GSEARCH2,
-    IDS_COL_BSITE, IDS_COL_BLINK,  IDS_COL_BSEARCH1, IDS_COL_BSEARCH2,
-};
-
 constexpr int kNumberColumn = 0;
 constexpr int kDomainColumn = 1;
-constexpr int kFirstMetricColumn = 2;
+
+int HeaderStringId(int nColumn) {
+    if (nColumn == kNumberColumn) {
+        return IDS_COL_NO;
+    }
+    if (nColumn == kDomainColumn) {
+        return IDS_COL_DOMAIN;
+    }
+    return CMetricTable::At(static_cast<std::size_t>(nColumn - kFirstMetricColumn)).nHeaderStringId;
+}
 
 // Texts are stored as bytes; the list shows each byte as one character.
 QString FromBytes(const std::string& strBytes) {
@@ -25,12 +29,16 @@ QString FromBytes(const std::string& strBytes) {
 
 CScoreListModel::CScoreListModel(QObject* pParent) : QAbstractTableModel(pParent) {}
 
+int CScoreListModel::ColumnCount() {
+    return SortColumnCount();
+}
+
 int CScoreListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : m_nItemCount;
 }
 
 int CScoreListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : kColumnCount;
+    return parent.isValid() ? 0 : ColumnCount();
 }
 
 QVariant CScoreListModel::data(const QModelIndex& index, int nRole) const {
@@ -41,11 +49,11 @@ QVariant CScoreListModel::data(const QModelIndex& index, int nRole) const {
 }
 
 QVariant CScoreListModel::headerData(int nSection, Qt::Orientation orientation, int nRole) const {
-    if (orientation != Qt::Horizontal || nSection < 0 || nSection >= kColumnCount) {
+    if (orientation != Qt::Horizontal || nSection < 0 || nSection >= ColumnCount()) {
         return QVariant();
     }
     if (nRole == Qt::DisplayRole) {
-        return CStringTable::Load(s_headerIds[nSection]);
+        return CStringTable::Load(HeaderStringId(nSection));
     }
     if (nRole == Qt::TextAlignmentRole) {
         return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
@@ -58,7 +66,7 @@ QString CScoreListModel::CellText(int nRow, int nColumn) const {
         return QString();
     }
     const CDomainRecord* pRecord = m_arrRows[static_cast<std::size_t>(nRow)];
-    if (!pRecord || nColumn < 0 || nColumn >= kColumnCount) {
+    if (!pRecord || nColumn < 0 || nColumn >= ColumnCount()) {
         return QString();
     }
     if (nColumn == kNumberColumn) {
@@ -67,13 +75,13 @@ QString CScoreListModel::CellText(int nRow, int nColumn) const {
     if (nColumn == kDomainColumn) {
         return FromBytes(pRecord->GetDomain());
     }
-    const auto metric = static_cast<EMetric>(nColumn - kFirstMetricColumn);
-    // A row waiting for its scan shows no values but PR's, even when it still
+    const auto nMetric = static_cast<std::size_t>(nColumn - kFirstMetricColumn);
+    // A row waiting for its scan shows no values but its PageRank, even when it still
     // holds those of an earlier scan.
-    if (metric != EMetric::PR && pRecord->GetPageRank() < 0) {
+    if (nMetric != CMetricTable::PageRankMetric() && pRecord->GetPageRank() < 0) {
         return QString();
     }
-    return FromBytes(pRecord->GetMetric(metric));
+    return FromBytes(pRecord->GetMetric(nMetric));
 }
 
 void CScoreListModel::AppendRecord(CDomainRecord* pRecord) {
@@ -116,7 +124,8 @@ void CScoreListModel::ApplyItemCount(int nCount) {
 
 void CScoreListModel::RedrawAll() {
     if (m_nItemCount > 0) {
-        emit dataChanged(index(0, 0), index(m_nItemCount - 1, kColumnCount - 1), {Qt::DisplayRole});
+        emit dataChanged(index(0, 0), index(m_nItemCount - 1, ColumnCount() - 1),
+                         {Qt::DisplayRole});
     }
 }
 

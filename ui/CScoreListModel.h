@@ -17,7 +17,8 @@ class CScoreListModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
-    static constexpr int kColumnCount = 12;
+    // "No", the domain and one column per metric.
+    static int ColumnCount();
 
     explicit CScoreListModel(QObject* pParent = nullptr);
 
@@ -27,7 +28,7 @@ public:
     QVariant headerData(int nSection, Qt::Orientation orientation,
                         int nRole = Qt::DisplayRole) const override;
 
-    // The text of one cell: the row's number, its domain, its PR text, and
+    // The text of one cell: the row's number, its domain, its PageRank text, and
     // its other metric texts once the row is scanned.
     QString CellText(int nRow, int nColumn) const;
 

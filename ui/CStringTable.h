@@ -2,30 +2,22 @@
 
 #include <QString>
 
-// Ids of the string table (res/strings.h).
+// Ids of the string table (res/strings.h). The metric columns' headers
+// (106 to 112, 117 to 119) are named by the metric table.
 enum EStringId : int {
     IDS_ABOUTBOX = 101,
     IDS_TRAY_TIP = 102,
     IDS_QUERYING = 103,
     IDS_COL_NO = 104,
     IDS_COL_DOMAIN = 105,
-    IDS_COL_PR = 106,
-    IDS_COL_GSITE = 107,
-    IDS_COL_GSEARCH1 = 108,
-    IDS_COL_GSEARCH2 = 109,
-    IDS_COL_BSITE = 110,
-    IDS_COL_BSEARCH1 = 111,
-    IDS_COL_BSEARCH2 = 112,
     IDS_EXIT_CONFIRM = 113,
     IDS_BAD_DOMAIN = 114,
     IDS_READY = 115,
     IDS_STOP_FIRST = 116,
-    IDS_COL_ALEXA = 117,
-    IDS_COL_GLINK = 118,
-    IDS_COL_BLINK = 119,
     IDS_IMPORT_FAILED = 120,
     IDS_EXPORT_FAILED = 121,
     IDS_EXPORT_EMPTY = 122,
+    IDS_WORKER_FAILED = 123,
     IDS_TRAY_ABOUT = 32771,
     IDS_TRAY_EXIT = 32772,
 };

@@ -1,6 +1,7 @@
 #include "ui/CTallyvineDlg.h"
 
 #include "core/CDomainRecord.h"
+#include "core/CMetricTable.h"
 #include "core/CQueryManager.h"
 #include "core/DomainValidation.h"
 #include "exchange/CCsvExporter.h"
@@ -13,6 +14,7 @@
 #include "ui/CScoreListModel.h"
 #include "ui/CStringTable.h"
 #include "ui/CWaitCursor.h"
+#include "ui/ControlIds.h"
 #include "ui/ResourceInit.h"
 #include "ui/TrayWindow.h"
 #include "ui/VendorInfo.h"
@@ -27,25 +29,6 @@
 #include <QUrl>
 
 namespace {
-
-// Which box selects which metric.
-struct SMetricBox {
-    EMetric metric;
-    QCheckBox* Ui::CTallyvineDlg::*pBox;
-};
-
-constexpr SMetricBox s_metricBoxes[kMetricCount] = {
-    {EMetric::PR, &Ui::CTallyvineDlg::m_checkPR},
-    {EMetric::Alexa, &Ui::CTallyvineDlg::m_checkAlexa},
-    {EMetric::BSite, &Ui::CTallyvineDlg::m_checkBSite},
-    {EMetric::BLink, &Ui::CTallyvineDlg::m_checkBLink},
-    {EMetric::GSite, &Ui::CTallyvineDlg::m_checkGSite},
-    {EMetric::GLink, &Ui::CTallyvineDlg::m_checkGLink},
-    {EMetric::BSearch1, &Ui::CTallyvineDlg::m_checkBSearch1},
-    {EMetric::GSearch1, &Ui::CTallyvineDlg::m_checkGSearch1},
-    {EMetric::BSearch2, &Ui::CTallyvineDlg::m_checkBSearch2},
-    {EMetric::GSearch2, &Ui::CTallyvineDlg::m_checkGSearch2},
-};
 
 std::string ToBytes(const QString& strText) {
     return strText.toUtf8().toStdString();
@@ -68,7 +51,7 @@ CTallyvineDlg::CTallyvineDlg(const CServiceHosts& hosts, QWidget* pParent)
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    // The icon, the ticked boxes and the fixed PR box come from the form.
+    // The icon, the ticked boxes and the fixed PageRank box come from the form.
     m_pUi->m_linkSite->PointTo(QString::fromLatin1(VendorInfo::kSiteUrl),
                                QString::fromLatin1(VendorInfo::kSiteHost));
 
@@ -77,7 +60,8 @@ CTallyvineDlg::CTallyvineDlg(const CServiceHosts& hosts, QWidget* pParent)
     pDonate->setStyleSheet(QStringLiteral("QPushButton { border: none; padding: 0px; }"));
     pDonate->setFixedSize(pDonate->iconSize());
 
-    m_pQueryManager = std::make_unique<CQueryManager>(m_poster.Poster(), hosts);
+    m_pQueryManager =
+        std::make_unique<CQueryManager>(m_store, static_cast<IScanListener*>(this), hosts);
 
     ConnectCommands();
     CreateTray();
@@ -119,8 +103,11 @@ void CTallyvineDlg::UpdateData() {
 
 void CTallyvineDlg::TakeSettings() {
     m_pQueryManager->SetInterval(m_nInterval);
-    for (const SMetricBox& box : s_metricBoxes) {
-        m_pQueryManager->SetMetricFlag(box.metric, (m_pUi.get()->*box.pBox)->isChecked());
+    for (std::size_t nMetric = 0; nMetric < CMetricTable::Count(); ++nMetric) {
+        const QCheckBox* pBox = FindControl<QCheckBox>(this, CMetricTable::At(nMetric).nControlId);
+        if (pBox != nullptr) {
+            m_pQueryManager->SetMetricFlag(nMetric, pBox->isChecked());
+        }
     }
 }
 
@@ -135,6 +122,7 @@ void CTallyvineDlg::OnAdd() {
     if (m_pQueryManager) {
         TakeSettings();
         m_pQueryManager->AddDomain(strDomain);
+        ReportStartFailure();
     }
 }
 
@@ -152,8 +140,12 @@ void CTallyvineDlg::OnImport() {
     CListImporter::SResult result;
     {
         CWaitCursor wait;
-        result = CListImporter(*m_pQueryManager).ImportFile(ToPath(*path));
+        CQueryManager& manager = *m_pQueryManager;
+        result = CListImporter([&manager](const std::string& strDomain) {
+                     return manager.AddDomain(strDomain);
+                 }).ImportFile(ToPath(*path));
     }
+    ReportStartFailure();
     if (!result.bComplete) {
         CMessageBox::Show(
             this, CStringTable::Format(IDS_IMPORT_FAILED, QString::fromLocal8Bit(result.strError)));
@@ -168,20 +160,16 @@ void CTallyvineDlg::OnExport() {
     }
     SCsvHeader header;
     header.strDomain = ToBytes(CStringTable::Load(IDS_COL_DOMAIN));
-    header.strPR = ToBytes(CStringTable::Load(IDS_COL_PR));
-    header.strGSite = ToBytes(CStringTable::Load(IDS_COL_GSITE));
-    header.strGSearch1 = ToBytes(CStringTable::Load(IDS_COL_GSEARCH1));
-    header.strGSearch2 = ToBytes(CStringTable::Load(IDS_COL_GSEARCH2));
-    header.strBSite = ToBytes(CStringTable::Load(IDS_COL_BSITE));
-    header.strBSearch1 = ToBytes(CStringTable::Load(IDS_COL_BSEARCH1));
-    header.strBSearch2 = ToBytes(CStringTable::Load(IDS_COL_BSEARCH2));
-    header.strAlexa = ToBytes(CStringTable::Load(IDS_COL_ALEXA));
+    for (std::size_t nMetric = 0; nMetric < CMetricTable::Count(); ++nMetric) {
+        header.arrMetrics[nMetric] =
+            ToBytes(CStringTable::Load(CMetricTable::At(nMetric).nHeaderStringId));
+    }
 
     std::string strError;
     bool bWritten = false;
     {
         CWaitCursor wait;
-        bWritten = CCsvExporter(header).ExportCsv(*m_pQueryManager, ToPath(*path), &strError);
+        bWritten = CCsvExporter(header).ExportCsv(m_store, ToPath(*path), &strError);
     }
     if (bWritten) {
         return;
@@ -198,6 +186,7 @@ void CTallyvineDlg::OnRescan() {
     if (m_pQueryManager) {
         TakeSettings();
         m_pQueryManager->RescanAll();
+        ReportStartFailure();
     }
 }
 
@@ -274,6 +263,26 @@ void CTallyvineDlg::contextMenuEvent(QContextMenuEvent* pEvent) {
     QMenu menu(this);
     menu.addAction(CStringTable::Load(IDS_ABOUTBOX), this, &CTallyvineDlg::OnAbout);
     menu.exec(pEvent->globalPos());
+}
+
+void CTallyvineDlg::OnRowAdded(CDomainRecord& record) {
+    m_poster.Post(WM_DOMAIN_ADDED, &record);
+}
+
+void CTallyvineDlg::OnScanBegun(CDomainRecord& record) {
+    m_poster.Post(WM_QUERY_BEGIN, &record);
+}
+
+void CTallyvineDlg::OnScanEnded(CDomainRecord& record) {
+    m_poster.Post(WM_QUERY_END, &record);
+}
+
+void CTallyvineDlg::ReportStartFailure() {
+    if (m_pQueryManager && !m_pQueryManager->StartError().empty()) {
+        CMessageBox::Show(
+            this, CStringTable::Format(IDS_WORKER_FAILED,
+                                       QString::fromLocal8Bit(m_pQueryManager->StartError())));
+    }
 }
 
 void CTallyvineDlg::OnMessage(const CWindowPoster::SMessage& message) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/CRecordStore.h"
+#include "core/IScanListener.h"
 #include "queries/CServiceHosts.h"
 #include "ui/CSystemTray.h"
 #include "ui/CWindowPoster.h"
@@ -25,7 +27,7 @@ class CScoreListCtrl;
 // tray menu's commands, ConfirmExit() asks "Exit?", Minimised() is emitted
 // once the window has been minimised, and the window never closes but through
 // the confirmation.
-class CTallyvineDlg : public QDialog {
+class CTallyvineDlg : public QDialog, private IScanListener {
     Q_OBJECT
 
 public:
@@ -74,6 +76,13 @@ private:
     void TakeSettings();
     void EndProgram();
 
+    // The controller's reports, from any thread, become window messages.
+    void OnRowAdded(CDomainRecord& record) override;
+    void OnScanBegun(CDomainRecord& record) override;
+    void OnScanEnded(CDomainRecord& record) override;
+    // Tells the user when the last command could not start the worker.
+    void ReportStartFailure();
+
     void OnMessage(const CWindowPoster::SMessage& message);
     void OnMessagesDone();
     void OnDomainAdded(CDomainRecord* pRecord);
@@ -91,8 +100,9 @@ private:
     std::int32_t m_nInterval = 1000;
     bool m_bDeferringCount = false;
     // Declared before the controller: the controller's worker posts through
-    // it until the controller is gone.
+    // it, and reads the records, until the controller is gone.
     CWindowPoster m_poster;
+    CRecordStore m_store;
     std::unique_ptr<CQueryManager> m_pQueryManager;
     CSystemTray m_TrayIcon;
 };

@@ -8,10 +8,6 @@ CWindowPoster::CWindowPoster(Receiver fnReceiver, BatchDone fnBatchDone, QObject
 // dead poster.
 CWindowPoster::~CWindowPoster() = default;
 
-MessagePoster CWindowPoster::Poster() {
-    return [this](unsigned nMessage, CDomainRecord* pRecord) { Post(nMessage, pRecord); };
-}
-
 void CWindowPoster::Post(unsigned nMessage, CDomainRecord* pRecord) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_queue.push_back({nMessage, pRecord});

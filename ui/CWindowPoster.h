@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/WindowMessages.h"
+#include "ui/WindowMessages.h"
 
 #include <QObject>
 
@@ -35,10 +35,6 @@ public:
 
     CWindowPoster(Receiver fnReceiver, BatchDone fnBatchDone, QObject* pParent = nullptr);
     ~CWindowPoster() override;
-
-    // The callable to give the scan controller. It must not outlive this
-    // object.
-    MessagePoster Poster();
 
     void Post(unsigned nMessage, CDomainRecord* pRecord);
     void Discard();

@@ -3,7 +3,8 @@
 #include <QVariant>
 #include <QWidget>
 
-// The numeric ids of the dialogs' controls. The forms keep each id in the
+// The numeric ids of the dialogs' controls; the metric boxes' ids (1014,
+// 1015, 1018 to 1023, 1025, 1026) are named by the metric table. The forms keep each id in the
 // control's "controlId" property, so tests and tools find a control by it.
 enum EControlId : int {
     IDOK = 1,
@@ -15,18 +16,8 @@ enum EControlId : int {
     IDC_STATUS = 1007,
     IDC_CLEAN = 1012,
     IDC_STOP = 1013,
-    IDC_GSITE = 1014,
-    IDC_BSITE = 1015,
     IDC_EXPORT = 1016,
     IDC_RESCAN = 1017,
-    IDC_PR = 1018,
-    IDC_ALEXA = 1019,
-    IDC_GSEARCH1 = 1020,
-    IDC_GSEARCH2 = 1021,
-    IDC_BSEARCH1 = 1022,
-    IDC_BSEARCH2 = 1023,
-    IDC_GLINK = 1025,
-    IDC_BLINK = 1026,
     IDC_INTERVAL = 1027,
     IDC_DONATE = 1028,
 };

@@ -8,6 +8,7 @@
 #include "exchange/CCsvExporter.h"
 #include "exchange/CListImporter.h"
 #include "exchange/ColumnSort.h"
+#include "tests/support/Metrics.h"
 
 #include <benchmark/benchmark.h>
 
@@ -30,14 +31,17 @@ constexpr std::size_t kRows = 1'000'000;
 
 // No request leaves the machine: the services sit on a closed local port,
 // and the worker pauses after its first row until the controller goes.
-std::unique_ptr<CQueryManager> MakeQuietManager() {
-    auto pManager = std::make_unique<CQueryManager>(nullptr, CServiceHosts::AllOn("127.0.0.1:9"));
-    for (int i = 0; i < kMetricCount; ++i) {
-        pManager->SetMetricFlag(static_cast<EMetric>(i), false);
+struct SQuietList {
+    CRecordStore store;
+    CQueryManager manager{store, nullptr, CServiceHosts::AllOn("127.0.0.1:9")};
+
+    SQuietList() {
+        for (std::size_t i = 0; i < Metric::Count; ++i) {
+            manager.SetMetricFlag(i, false);
+        }
+        manager.SetInterval(10000);
     }
-    pManager->SetInterval(10000);
-    return pManager;
-}
+};
 
 std::string RandomName(std::mt19937& random) {
     static const char* const kTlds[] = {".com", ".net", ".org", ".cn", ".de", ".co.uk"};
@@ -122,14 +126,19 @@ void BM_ImportMillionLines(benchmark::State& state, const std::string& (*pfnList
     std::size_t nAdded = 0;
     double dTotal = 0;
     for (auto _ : state) {
-        auto pManager = MakeQuietManager();
+        auto pList = std::make_unique<SQuietList>();
+        CQueryManager& manager = pList->manager;
         const auto start = std::chrono::steady_clock::now();
-        nAdded = CListImporter(*pManager).ImportFile(strList).nAdded;
+        nAdded = CListImporter([&manager](const std::string& strDomain) {
+                     return manager.AddDomain(strDomain);
+                 })
+                     .ImportFile(strList)
+                     .nAdded;
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
         state.SetIterationTime(elapsed.count());
         dTotal += elapsed.count();
         state.PauseTiming();
-        pManager.reset();
+        pList.reset();
         state.ResumeTiming();
     }
     state.counters["added"] = static_cast<double>(nAdded);
@@ -148,28 +157,26 @@ BENCHMARK_CAPTURE(BM_ImportMillionLines, numbered, &NumberedListFile)
     ->Iterations(3);
 
 // A scanned list: every row holds the values of the default metrics.
-CQueryManager& ScannedList() {
-    static const std::unique_ptr<CQueryManager> pManager = [] {
-        auto pList = MakeQuietManager();
+const CRecordStore& ScannedList() {
+    static const std::unique_ptr<SQuietList> pScanned = [] {
+        auto pList = std::make_unique<SQuietList>();
         std::mt19937 random(7);
         for (std::size_t i = 0; i < kRows; ++i) {
             const std::string strDomain = RandomName(random) + std::to_string(i);
-            pList->AddDomain(strDomain);
-            CDomainRecord* pRecord = pList->Find(strDomain);
-            pRecord->SetMetric(EMetric::PR, std::to_string(random() % 11));
-            pRecord->SetMetric(EMetric::Alexa, std::to_string(random() % 30'000'000));
-            pRecord->SetMetric(EMetric::GSite,
+            CDomainRecord* pRecord = pList->store.AddDomain(strDomain);
+            pRecord->SetMetric(Metric::PR, std::to_string(random() % 11));
+            pRecord->SetMetric(Metric::Alexa, std::to_string(random() % 30'000'000));
+            pRecord->SetMetric(Metric::GSite,
                                std::string("1,") + std::to_string(100 + random() % 900) + ",000");
-            pRecord->SetMetric(EMetric::BSite, std::to_string(random() % 1000));
+            pRecord->SetMetric(Metric::BSite, std::to_string(random() % 1000));
         }
-        pList->Stop();
         return pList;
     }();
-    return *pManager;
+    return pScanned->store;
 }
 
 void BM_ExportCsvMillionRows(benchmark::State& state) {
-    const CQueryManager& list = ScannedList();
+    const CRecordStore& list = ScannedList();
     const std::string strPath = ListFile() + ".csv";
     const CCsvExporter exporter;
     for (auto _ : state) {

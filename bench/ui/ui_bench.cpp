@@ -6,6 +6,7 @@
 
 #include "core/CDomainRecord.h"
 #include "core/CQueryManager.h"
+#include "tests/support/Metrics.h"
 #include "ui/CFileDialog.h"
 #include "ui/CMessageBox.h"
 #include "ui/CScoreListCtrl.h"
@@ -94,8 +95,9 @@ int main(int argc, char* argv[]) {
     CMessageBox::RequireQueuedAnswers(true);
     dlg.OnImport();
     const qint64 nCommandMs = timer.elapsed();
-    if (dlg.QueryManager()->GetCount() != static_cast<std::size_t>(kRows)) {
-        std::fprintf(stderr, "the import added %zu rows: %s\n", dlg.QueryManager()->GetCount(),
+    if (dlg.QueryManager()->Store().GetCount() != static_cast<std::size_t>(kRows)) {
+        std::fprintf(stderr, "the import added %zu rows: %s\n",
+                     dlg.QueryManager()->Store().GetCount(),
                      qPrintable(CMessageBox::AnsweredTexts().join(QLatin1Char('\n'))));
         return 1;
     }
@@ -110,7 +112,7 @@ int main(int argc, char* argv[]) {
     unsigned nSeed = 12345;
     for (CDomainRecord* pRecord : list.Model()->Rows()) {
         nSeed = nSeed * 1103515245u + 12345u;
-        pRecord->SetMetric(EMetric::GSite, CountText(nSeed % 50000000u));
+        pRecord->SetMetric(Metric::GSite, CountText(nSeed % 50000000u));
     }
     timer.restart();
     list.SortByColumn(4);

@@ -111,6 +111,10 @@
         <translation>评分列表为空，未写入任何文件。</translation>
     </message>
     <message>
+        <source>The scan could not be started: %s</source>
+        <translation>无法开始扫描：%s</translation>
+    </message>
+    <message>
         <source>About Tallyvine</source>
         <translation>关于 Tallyvine</translation>
     </message>

@@ -1,12 +1,12 @@
 #include "app/CTallyvineApp.h"
 #include "app/CSingleInstance.h"
-#include "core/WindowMessages.h"
 #include "ui/CAboutDlg.h"
 #include "ui/CMessageBox.h"
 #include "ui/CStringTable.h"
 #include "ui/CSystemTray.h"
 #include "ui/CTallyvineDlg.h"
 #include "ui/CTrayAnimation.h"
+#include "ui/WindowMessages.h"
 
 #include <QAbstractButton>
 #include <QDir>

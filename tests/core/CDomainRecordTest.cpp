@@ -1,4 +1,5 @@
 #include "core/CDomainRecord.h"
+#include "tests/support/Metrics.h"
 
 #include <gtest/gtest.h>
 
@@ -30,8 +31,8 @@ TEST(CDomainRecordTest, NewRecordWaitsWithEmptyTexts) {
     EXPECT_EQ(record.GetDomain(), "example.com");
     EXPECT_EQ(record.GetPageRank(), -1);
     EXPECT_FALSE(record.IsScanned());
-    for (int i = 0; i < kMetricCount; ++i) {
-        EXPECT_EQ(record.GetMetric(static_cast<EMetric>(i)), "");
+    for (int i = 0; i < int(Metric::Count); ++i) {
+        EXPECT_EQ(record.GetMetric(static_cast<std::size_t>(i)), "");
     }
 }
 
@@ -40,39 +41,39 @@ TEST(CDomainRecordTest, FailedPageRankStillMarksTheRowScanned) {
     record.SetPageRankText("");
     EXPECT_TRUE(record.IsScanned());
     EXPECT_EQ(record.GetPageRank(), 0);
-    EXPECT_EQ(record.GetPR(), "");
+    EXPECT_EQ(record.GetMetric(Metric::PR), "");
 }
 
 TEST(CDomainRecordTest, RescanResetsOnlyThePageRank) {
     CDomainRecord record("example.com");
     record.SetPageRankText("6");
-    record.SetMetric(EMetric::Alexa, "1234");
-    record.SetMetric(EMetric::GSite, "1,230,000");
-    record.SetMetric(EMetric::BSearch2, "17");
+    record.SetMetric(Metric::Alexa, "1234");
+    record.SetMetric(Metric::GSite, "1,230,000");
+    record.SetMetric(Metric::BSearch2, "17");
     record.ResetForRescan();
     EXPECT_FALSE(record.IsScanned());
     EXPECT_EQ(record.GetPageRank(), -1);
-    EXPECT_EQ(record.GetPR(), "");
-    EXPECT_EQ(record.GetAlexa(), "1234");
-    EXPECT_EQ(record.GetGSite(), "1,230,000");
-    EXPECT_EQ(record.GetBSearch2(), "17");
+    EXPECT_EQ(record.GetMetric(Metric::PR), "");
+    EXPECT_EQ(record.GetMetric(Metric::Alexa), "1234");
+    EXPECT_EQ(record.GetMetric(Metric::GSite), "1,230,000");
+    EXPECT_EQ(record.GetMetric(Metric::BSearch2), "17");
 }
 
 TEST(CDomainRecordTest, EachMetricHasItsOwnField) {
     CDomainRecord record("example.com");
-    for (int i = 0; i < kMetricCount; ++i) {
-        record.SetMetric(static_cast<EMetric>(i), std::to_string(i * 11));
+    for (int i = 0; i < int(Metric::Count); ++i) {
+        record.SetMetric(static_cast<std::size_t>(i), std::to_string(i * 11));
     }
-    EXPECT_EQ(record.GetPR(), "0");
-    EXPECT_EQ(record.GetAlexa(), "11");
-    EXPECT_EQ(record.GetGSite(), "22");
-    EXPECT_EQ(record.GetGLink(), "33");
-    EXPECT_EQ(record.GetGSearch1(), "44");
-    EXPECT_EQ(record.GetGSearch2(), "55");
-    EXPECT_EQ(record.GetBSite(), "66");
-    EXPECT_EQ(record.GetBLink(), "77");
-    EXPECT_EQ(record.GetBSearch1(), "88");
-    EXPECT_EQ(record.GetBSearch2(), "99");
+    EXPECT_EQ(record.GetMetric(Metric::PR), "0");
+    EXPECT_EQ(record.GetMetric(Metric::Alexa), "11");
+    EXPECT_EQ(record.GetMetric(Metric::GSite), "22");
+    EXPECT_EQ(record.GetMetric(Metric::GLink), "33");
+    EXPECT_EQ(record.GetMetric(Metric::GSearch1), "44");
+    EXPECT_EQ(record.GetMetric(Metric::GSearch2), "55");
+    EXPECT_EQ(record.GetMetric(Metric::BSite), "66");
+    EXPECT_EQ(record.GetMetric(Metric::BLink), "77");
+    EXPECT_EQ(record.GetMetric(Metric::BSearch1), "88");
+    EXPECT_EQ(record.GetMetric(Metric::BSearch2), "99");
 }
 
 } // namespace

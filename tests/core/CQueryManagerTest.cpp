@@ -1,4 +1,5 @@
 #include "core/CQueryManager.h"
+#include "tests/support/Metrics.h"
 
 #include "MessageLog.h"
 #include "tests/core/WorkerEnd.h"
@@ -14,11 +15,12 @@ class CQueryManagerTest : public testing::Test {
 protected:
     ServiceTestBed m_bed;
     MessageLog m_log;
-    CQueryManager m_manager{m_log.Poster(), m_bed.Hosts()};
+    CRecordStore m_store;
+    CQueryManager m_manager{m_store, &m_log, m_bed.Hosts()};
 
     std::vector<std::string> IndexOrder() const {
         std::vector<std::string> domains;
-        m_manager.ForEachRecord(
+        m_manager.Store().ForEachRecord(
             [&](CDomainRecord& record) { domains.push_back(record.GetDomain()); });
         return domains;
     }
@@ -29,7 +31,7 @@ TEST_F(CQueryManagerTest, DuplicatesAreIgnoredAndCaseMatters) {
     EXPECT_TRUE(m_manager.AddDomain("example.com"));
     EXPECT_FALSE(m_manager.AddDomain("example.com"));
     EXPECT_TRUE(m_manager.AddDomain("Example.com"));
-    EXPECT_EQ(m_manager.GetCount(), 2u);
+    EXPECT_EQ(m_manager.Store().GetCount(), 2u);
     ASSERT_TRUE(m_log.WaitFor(WM_DOMAIN_ADDED, 2));
     EXPECT_EQ(m_log.Domains(WM_DOMAIN_ADDED),
               (std::vector<std::string>{"example.com", "Example.com"}));
@@ -52,22 +54,22 @@ TEST_F(CQueryManagerTest, AddStartsTheWorkerAndRemoveAllEmptiesTheIndex) {
     m_manager.Stop();
     ASSERT_TRUE(WaitForWorkerEnd(m_manager, std::chrono::seconds(5)));
     m_manager.RemoveAll();
-    EXPECT_EQ(m_manager.GetCount(), 0u);
-    EXPECT_EQ(m_manager.Find("a.com"), nullptr);
+    EXPECT_EQ(m_manager.Store().GetCount(), 0u);
+    EXPECT_EQ(m_manager.Store().Find("a.com"), nullptr);
     EXPECT_TRUE(IndexOrder().empty());
 }
 
 TEST_F(CQueryManagerTest, FlagsStartWithTheDefaultMetrics) {
-    const bool expected[kMetricCount] = {true,  true, true,  false, false,
-                                         false, true, false, false, false};
-    for (int i = 0; i < kMetricCount; ++i) {
-        EXPECT_EQ(m_manager.GetMetricFlag(static_cast<EMetric>(i)), expected[i]) << i;
+    const bool expected[int(Metric::Count)] = {true,  true, true,  false, false,
+                                               false, true, false, false, false};
+    for (int i = 0; i < int(Metric::Count); ++i) {
+        EXPECT_EQ(m_manager.GetMetricFlag(static_cast<std::size_t>(i)), expected[i]) << i;
     }
     EXPECT_EQ(m_manager.GetInterval(), 1000);
-    m_manager.SetMetricFlag(EMetric::GLink, true);
-    m_manager.SetMetricFlag(EMetric::Alexa, false);
-    EXPECT_TRUE(m_manager.GetMetricFlag(EMetric::GLink));
-    EXPECT_FALSE(m_manager.GetMetricFlag(EMetric::Alexa));
+    m_manager.SetMetricFlag(Metric::GLink, true);
+    m_manager.SetMetricFlag(Metric::Alexa, false);
+    EXPECT_TRUE(m_manager.GetMetricFlag(Metric::GLink));
+    EXPECT_FALSE(m_manager.GetMetricFlag(Metric::Alexa));
 }
 
 } // namespace

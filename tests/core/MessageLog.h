@@ -1,7 +1,8 @@
 #pragma once
 
 #include "core/CDomainRecord.h"
-#include "core/WindowMessages.h"
+#include "core/IScanListener.h"
+#include "ui/WindowMessages.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -9,9 +10,9 @@
 #include <string>
 #include <vector>
 
-// Collects what the scan controller posts, from any thread, so tests can wait
-// for messages and look at their order.
-class MessageLog {
+// Collects what the scan controller reports, from any thread, as the
+// window's messages, so tests can wait for them and look at their order.
+class MessageLog : public IScanListener {
 public:
     struct Entry {
         unsigned nMessage;
@@ -19,16 +20,9 @@ public:
         std::chrono::steady_clock::time_point at;
     };
 
-    MessagePoster Poster() {
-        return [this](unsigned nMessage, CDomainRecord* pRecord) {
-            {
-                std::lock_guard<std::mutex> lock(m_mutex);
-                m_entries.push_back(
-                    {nMessage, pRecord->GetDomain(), std::chrono::steady_clock::now()});
-            }
-            m_changed.notify_all();
-        };
-    }
+    void OnRowAdded(CDomainRecord& record) override { Log(WM_DOMAIN_ADDED, record); }
+    void OnScanBegun(CDomainRecord& record) override { Log(WM_QUERY_BEGIN, record); }
+    void OnScanEnded(CDomainRecord& record) override { Log(WM_QUERY_END, record); }
 
     std::vector<Entry> Entries() const {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -59,6 +53,14 @@ public:
     }
 
 private:
+    void Log(unsigned nMessage, const CDomainRecord& record) {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_entries.push_back({nMessage, record.GetDomain(), std::chrono::steady_clock::now()});
+        }
+        m_changed.notify_all();
+    }
+
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     std::vector<Entry> m_entries;

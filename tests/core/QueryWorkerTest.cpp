@@ -1,4 +1,5 @@
 #include "core/CQueryManager.h"
+#include "tests/support/Metrics.h"
 
 #include "MessageLog.h"
 #include "tests/core/WorkerEnd.h"
@@ -31,17 +32,18 @@ class QueryWorkerTest : public testing::Test {
 protected:
     ServiceTestBed m_bed;
     MessageLog m_log;
+    CRecordStore m_store;
     std::unique_ptr<CQueryManager> m_pManager =
-        std::make_unique<CQueryManager>(m_log.Poster(), m_bed.Hosts());
+        std::make_unique<CQueryManager>(m_store, &m_log, m_bed.Hosts());
 
     void SetUp() override { m_pManager->SetInterval(0); }
 
     // Ticks exactly the given metrics.
-    void Tick(std::initializer_list<EMetric> metrics) {
-        for (int i = 0; i < kMetricCount; ++i) {
-            m_pManager->SetMetricFlag(static_cast<EMetric>(i), false);
+    void Tick(std::initializer_list<std::size_t> metrics) {
+        for (int i = 0; i < int(Metric::Count); ++i) {
+            m_pManager->SetMetricFlag(static_cast<std::size_t>(i), false);
         }
-        for (EMetric metric : metrics) {
+        for (std::size_t metric : metrics) {
             m_pManager->SetMetricFlag(metric, true);
         }
     }
@@ -65,29 +67,29 @@ protected:
 };
 
 TEST_F(QueryWorkerTest, ScansARowAndStoresThePageRank) {
-    Tick({EMetric::PR});
+    Tick({Metric::PR});
     m_bed.SetPageRank("example.com", "7");
     m_pManager->AddDomain("example.com");
     ASSERT_TRUE(m_log.WaitFor(WM_QUERY_END, 1));
-    const CDomainRecord* pRecord = m_pManager->Find("example.com");
-    EXPECT_EQ(pRecord->GetPR(), "7");
+    const CDomainRecord* pRecord = m_pManager->Store().Find("example.com");
+    EXPECT_EQ(pRecord->GetMetric(Metric::PR), "7");
     EXPECT_EQ(pRecord->GetPageRank(), 7);
     EXPECT_EQ(m_log.Domains(WM_QUERY_BEGIN), std::vector<std::string>{"example.com"});
 }
 
 TEST_F(QueryWorkerTest, FailedPageRankCountsAsScannedAndIsNotRetried) {
-    Tick({EMetric::PR});
+    Tick({Metric::PR});
     m_bed.SetHandler(Service::PageRank, [](const auto&, auto& res) { res.status = 503; });
     m_pManager->AddDomain("example.com");
     ASSERT_TRUE(m_log.WaitFor(WM_QUERY_END, 1));
-    EXPECT_EQ(m_pManager->Find("example.com")->GetPageRank(), 0);
+    EXPECT_EQ(m_pManager->Store().Find("example.com")->GetPageRank(), 0);
     // A pass takes about a second; the row must not be asked for again.
     std::this_thread::sleep_for(1300ms);
     EXPECT_EQ(m_bed.RequestCount(), 1u);
 }
 
 TEST_F(QueryWorkerTest, WaitingRowsAreScannedInIndexOrderAndNewRowsInTheSamePassWhenAhead) {
-    Tick({EMetric::PR});
+    Tick({Metric::PR});
     m_bed.SetDelay(Service::PageRank, 300ms);
     m_pManager->AddDomain("m.com");
     ASSERT_TRUE(m_bed.WaitForRequests(1, 5s));
@@ -108,7 +110,7 @@ TEST_F(QueryWorkerTest, WaitingRowsAreScannedInIndexOrderAndNewRowsInTheSamePass
 // the held row to those after it, and takes the ones before it next pass.
 TEST_F(QueryWorkerTest, AWalkGoesOnFromItsRowWhileManyRowsArrive) {
     constexpr const char* kStem = "www.a-shared-stem-";
-    Tick({EMetric::PR});
+    Tick({Metric::PR});
     m_bed.SetSilent(Service::PageRank, true);
     const std::string strHeld = NumberedDomain(kStem, 200);
     m_pManager->AddDomain(strHeld);
@@ -135,7 +137,7 @@ TEST_F(QueryWorkerTest, AWalkGoesOnFromItsRowWhileManyRowsArrive) {
 }
 
 TEST_F(QueryWorkerTest, StopCompletesTheCurrentRowAndBeginsNoOther) {
-    Tick({EMetric::PR});
+    Tick({Metric::PR});
     m_bed.SetDelay(Service::PageRank, 300ms);
     m_pManager->AddDomain("a.com");
     m_pManager->AddDomain("b.com");
@@ -144,28 +146,28 @@ TEST_F(QueryWorkerTest, StopCompletesTheCurrentRowAndBeginsNoOther) {
     ASSERT_TRUE(WaitUntilEnded());
     EXPECT_EQ(m_log.Domains(WM_QUERY_BEGIN), std::vector<std::string>{"a.com"});
     EXPECT_EQ(m_log.Domains(WM_QUERY_END), std::vector<std::string>{"a.com"});
-    EXPECT_TRUE(m_pManager->Find("a.com")->IsScanned());
-    EXPECT_FALSE(m_pManager->Find("b.com")->IsScanned());
+    EXPECT_TRUE(m_pManager->Store().Find("a.com")->IsScanned());
+    EXPECT_FALSE(m_pManager->Store().Find("b.com")->IsScanned());
 }
 
 TEST_F(QueryWorkerTest, RescanWhileRunningScansEveryRowAgainAndKeepsOtherTexts) {
-    Tick({EMetric::PR});
+    Tick({Metric::PR});
     m_pManager->AddDomain("a.com");
     m_pManager->AddDomain("b.com");
     ASSERT_TRUE(m_log.WaitFor(WM_QUERY_END, 2));
-    m_pManager->Find("a.com")->SetMetric(EMetric::Alexa, "42");
+    m_pManager->Store().Find("a.com")->SetMetric(Metric::Alexa, "42");
     m_bed.SetPageRank("a.com", "3");
     EXPECT_EQ(m_pManager->RescanAll(), 1);
-    EXPECT_FALSE(m_pManager->Find("a.com")->IsScanned());
+    EXPECT_FALSE(m_pManager->Store().Find("a.com")->IsScanned());
     ASSERT_TRUE(m_log.WaitFor(WM_QUERY_END, 4));
-    EXPECT_EQ(m_pManager->Find("a.com")->GetPR(), "3");
-    EXPECT_EQ(m_pManager->Find("a.com")->GetAlexa(), "42");
+    EXPECT_EQ(m_pManager->Store().Find("a.com")->GetMetric(Metric::PR), "3");
+    EXPECT_EQ(m_pManager->Store().Find("a.com")->GetMetric(Metric::Alexa), "42");
     EXPECT_EQ(m_log.Domains(WM_QUERY_END),
               (std::vector<std::string>{"a.com", "b.com", "a.com", "b.com"}));
 }
 
 TEST_F(QueryWorkerTest, IntervalPausesAfterEveryRowBeforeItsEndMessage) {
-    Tick({EMetric::PR});
+    Tick({Metric::PR});
     m_pManager->SetInterval(300);
     m_pManager->AddDomain("a.com");
     m_pManager->AddDomain("b.com");
@@ -191,7 +193,7 @@ TEST_F(QueryWorkerTest, AnEmptyListPostsNothingUntilARowArrives) {
 }
 
 TEST_F(QueryWorkerTest, DestructionCancelsAHangingRequestWithinASecond) {
-    Tick({EMetric::PR});
+    Tick({Metric::PR});
     m_bed.SetSilent(Service::PageRank, true);
     m_pManager->AddDomain("a.com");
     ASSERT_TRUE(m_bed.WaitForRequests(1, 5s));
@@ -202,7 +204,7 @@ TEST_F(QueryWorkerTest, DestructionCancelsAHangingRequestWithinASecond) {
 }
 
 TEST_F(QueryWorkerTest, ReadersNeverRaceTheWorkersWrites) {
-    Tick({EMetric::PR});
+    Tick({Metric::PR});
     for (int i = 0; i < 20; ++i) {
         m_pManager->AddDomain(NumberedDomain("d", i));
     }
@@ -210,8 +212,8 @@ TEST_F(QueryWorkerTest, ReadersNeverRaceTheWorkersWrites) {
     std::atomic<bool> bDone{false};
     std::thread reader([&] {
         while (!bDone) {
-            m_pManager->ForEachRecord([](CDomainRecord& record) {
-                (void)record.GetPR();
+            m_pManager->Store().ForEachRecord([](CDomainRecord& record) {
+                (void)record.GetMetric(Metric::PR);
                 (void)record.GetPageRank();
                 (void)record.IsScanned();
             });
@@ -225,35 +227,35 @@ TEST_F(QueryWorkerTest, ReadersNeverRaceTheWorkersWrites) {
 }
 
 // Which metric's query sent a request, told from its path and query.
-EMetric MetricOf(const std::string& strTarget) {
+std::size_t MetricOf(const std::string& strTarget) {
     auto starts = [&](const char* prefix) { return strTarget.rfind(prefix, 0) == 0; };
     auto has = [&](const char* part) { return strTarget.find(part) != std::string::npos; };
     if (starts("/data/")) {
-        return EMetric::Alexa;
+        return Metric::Alexa;
     }
     if (starts("/search?client=")) {
-        return EMetric::PR;
+        return Metric::PR;
     }
     if (starts("/s?wd=site%3A")) {
-        return EMetric::BSite;
+        return Metric::BSite;
     }
     if (starts("/s?wd=Link%3A")) {
-        return EMetric::BLink;
+        return Metric::BLink;
     }
     if (starts("/s?wd=%22")) {
-        return has("&cl=0") ? EMetric::BSearch2 : EMetric::BSearch1;
+        return has("&cl=0") ? Metric::BSearch2 : Metric::BSearch1;
     }
     if (starts("/search?q=site%3A")) {
-        return EMetric::GSite;
+        return Metric::GSite;
     }
     if (starts("/search?q=link%3A")) {
-        return EMetric::GLink;
+        return Metric::GLink;
     }
-    return has("&filter=0") ? EMetric::GSearch2 : EMetric::GSearch1;
+    return has("&filter=0") ? Metric::GSearch2 : Metric::GSearch1;
 }
 
-std::vector<EMetric> AskedMetrics(const ServiceTestBed& bed) {
-    std::vector<EMetric> metrics;
+std::vector<std::size_t> AskedMetrics(const ServiceTestBed& bed) {
+    std::vector<std::size_t> metrics;
     for (const auto& request : bed.Requests()) {
         metrics.push_back(MetricOf(request.strTarget));
     }
@@ -261,22 +263,23 @@ std::vector<EMetric> AskedMetrics(const ServiceTestBed& bed) {
 }
 
 TEST_F(QueryWorkerTest, AsksTheTickedMetricsOnlyInTheFixedOrder) {
-    using enum EMetric;
+    using namespace Metric;
     Tick({PR, Alexa, GSite, GLink, GSearch1, GSearch2, BSite, BLink, BSearch1, BSearch2});
     m_pManager->AddDomain("all.com");
     ASSERT_TRUE(m_log.WaitFor(WM_QUERY_END, 1));
-    EXPECT_EQ(AskedMetrics(m_bed), (std::vector<EMetric>{Alexa, PR, BSite, GLink, BLink, GSite,
-                                                         BSearch1, BSearch2, GSearch1, GSearch2}));
+    EXPECT_EQ(AskedMetrics(m_bed),
+              (std::vector<std::size_t>{Alexa, PR, BSite, GLink, BLink, GSite, BSearch1, BSearch2,
+                                        GSearch1, GSearch2}));
 
     m_bed.ClearRequests();
     Tick({PR, GSearch2, BLink});
     m_pManager->AddDomain("some.com");
     ASSERT_TRUE(m_log.WaitFor(WM_QUERY_END, 2));
-    EXPECT_EQ(AskedMetrics(m_bed), (std::vector<EMetric>{PR, BLink, GSearch2}));
+    EXPECT_EQ(AskedMetrics(m_bed), (std::vector<std::size_t>{PR, BLink, GSearch2}));
 }
 
 TEST_F(QueryWorkerTest, AFlagChangedDuringARowAppliesFromTheNextQuery) {
-    using enum EMetric;
+    using namespace Metric;
     Tick({PR, Alexa, BSite, GSearch2});
     m_bed.SetDelay(Service::PageRank, 300ms);
     m_pManager->AddDomain("a.com");
@@ -285,7 +288,7 @@ TEST_F(QueryWorkerTest, AFlagChangedDuringARowAppliesFromTheNextQuery) {
     m_pManager->SetMetricFlag(GLink, true);
     m_pManager->SetMetricFlag(Alexa, false); // already asked: the row keeps it
     ASSERT_TRUE(m_log.WaitFor(WM_QUERY_END, 1));
-    EXPECT_EQ(AskedMetrics(m_bed), (std::vector<EMetric>{Alexa, PR, GLink, GSearch2}));
+    EXPECT_EQ(AskedMetrics(m_bed), (std::vector<std::size_t>{Alexa, PR, GLink, GSearch2}));
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "exchange/CCsvExporter.h"
+#include "tests/support/Metrics.h"
 
 #include "QuietList.h"
 #include "tests/support/TestFolder.h"
@@ -43,7 +44,7 @@ protected:
     std::string Export(const CCsvExporter& exporter = CCsvExporter()) {
         const std::string strPath = PathOf("list.csv");
         std::string strError;
-        EXPECT_TRUE(exporter.ExportCsv(m_list.manager, strPath, &strError)) << strError;
+        EXPECT_TRUE(exporter.ExportCsv(m_list.manager.Store(), strPath, &strError)) << strError;
         return TestFolder::Read(strPath);
     }
 };
@@ -63,11 +64,11 @@ TEST_F(CsvExportTest, RowsFollowTheIndexInByteOrder) {
 
 TEST_F(CsvExportTest, ValuesAreWrittenAsStoredInTheirColumns) {
     CDomainRecord& record = m_list.Add("a.example");
-    record.SetMetric(EMetric::PR, "7");
-    const char* values[kMetricCount] = {"7",   "1,234", "1,230,000", "GL", "say \"hi\"",
-                                        "x,y", "3",     "BL",        "5",  ""};
-    for (int i = 1; i < kMetricCount; ++i) {
-        record.SetMetric(static_cast<EMetric>(i), values[i]);
+    record.SetMetric(Metric::PR, "7");
+    const char* values[int(Metric::Count)] = {"7",   "1,234", "1,230,000", "GL", "say \"hi\"",
+                                              "x,y", "3",     "BL",        "5",  ""};
+    for (int i = 1; i < int(Metric::Count); ++i) {
+        record.SetMetric(static_cast<std::size_t>(i), values[i]);
     }
     // Column order: PR, GSite, GSearch1, GSearch2, BSite, BSearch1, BSearch2, Alexa;
     // neither link count is written.
@@ -77,9 +78,9 @@ TEST_F(CsvExportTest, ValuesAreWrittenAsStoredInTheirColumns) {
 
 TEST_F(CsvExportTest, ARowWaitingForItsRescanKeepsItsOlderValues) {
     CDomainRecord& record = m_list.Add("a.example");
-    record.SetMetric(EMetric::PR, "4");
-    record.SetMetric(EMetric::GSite, "12");
-    record.SetMetric(EMetric::Alexa, "99");
+    record.SetMetric(Metric::PR, "4");
+    record.SetMetric(Metric::GSite, "12");
+    record.SetMetric(Metric::Alexa, "99");
     record.ResetForRescan();
     EXPECT_EQ(Export(), kHeader + "a.example,,\"12\",\"\",\"\",\"\",\"\",\"\",\"99\"\r\n");
 }
@@ -88,7 +89,7 @@ TEST_F(CsvExportTest, TheCallerSuppliesTheHeaderTexts) {
     m_list.Add("a.example");
     SCsvHeader header;
     header.strDomain = "\xE5\x9F\x9F\xE5\x90\x8D";
-    header.strGSearch2 = ""; // a text missing from a language table
+    header.arrMetrics[Metric::GSearch2] = ""; // a text missing from a language table
     EXPECT_EQ(Export(CCsvExporter(header)),
               "\xE5\x9F\x9F\xE5\x90\x8D,PR,GSite,GSearch1,,BSite,BSearch1,BSearch2,Alexa\r\n"
               "a.example" +
@@ -99,8 +100,8 @@ TEST_F(CsvExportTest, AnEmptyListWritesNothingAndTouchesNoFile) {
     const std::string strKept = PathOf("kept.csv");
     TestFolder::WriteFile(strKept, "old");
     std::string strError = "unset";
-    EXPECT_FALSE(CCsvExporter().ExportCsv(m_list.manager, strKept, &strError));
-    EXPECT_FALSE(CCsvExporter().ExportCsv(m_list.manager, PathOf("new.csv"), &strError));
+    EXPECT_FALSE(CCsvExporter().ExportCsv(m_list.manager.Store(), strKept, &strError));
+    EXPECT_FALSE(CCsvExporter().ExportCsv(m_list.manager.Store(), PathOf("new.csv"), &strError));
     EXPECT_EQ(strError, "");
     EXPECT_EQ(TestFolder::Read(strKept), "old");
     EXPECT_EQ(Names(), std::vector<std::string>{"kept.csv"});
@@ -128,7 +129,7 @@ TEST_F(CsvExportTest, AReadOnlyFileIsNotReplaced) {
     TestFolder::WriteFile(strPath, "old");
     chmod(strPath.c_str(), 0444);
     std::string strError;
-    EXPECT_FALSE(CCsvExporter().ExportCsv(m_list.manager, strPath, &strError));
+    EXPECT_FALSE(CCsvExporter().ExportCsv(m_list.manager.Store(), strPath, &strError));
     EXPECT_EQ(strError, "cannot write " + strPath + ": Permission denied");
     EXPECT_EQ(TestFolder::Read(strPath), "old");
 }
@@ -137,7 +138,7 @@ TEST_F(CsvExportTest, ALinkedNameReplacesTheLinkTarget) {
     m_list.Add("a.example");
     TestFolder::WriteFile(PathOf("target.csv"), "old");
     fs::create_symlink("target.csv", m_folder.Path() / "link.csv");
-    ASSERT_TRUE(CCsvExporter().ExportCsv(m_list.manager, PathOf("link.csv")));
+    ASSERT_TRUE(CCsvExporter().ExportCsv(m_list.manager.Store(), PathOf("link.csv")));
     EXPECT_TRUE(fs::is_symlink(m_folder.Path() / "link.csv"));
     EXPECT_EQ(TestFolder::Read(PathOf("target.csv")), kHeader + "a.example" + kUnscannedLine);
 }
@@ -145,7 +146,8 @@ TEST_F(CsvExportTest, ALinkedNameReplacesTheLinkTarget) {
 TEST_F(CsvExportTest, ADeviceIsWrittenInPlace) {
     m_list.Add("a.example");
     std::string strError;
-    EXPECT_TRUE(CCsvExporter().ExportCsv(m_list.manager, "/dev/null", &strError)) << strError;
+    EXPECT_TRUE(CCsvExporter().ExportCsv(m_list.manager.Store(), "/dev/null", &strError))
+        << strError;
 }
 
 struct ExportFailure {
@@ -171,7 +173,7 @@ TEST_F(CsvExportTest, AFileThatCannotBeWrittenIsReportedWithItsReason) {
     };
     for (const ExportFailure& failure : failures) {
         std::string strError;
-        EXPECT_FALSE(CCsvExporter().ExportCsv(m_list.manager, failure.strPath, &strError))
+        EXPECT_FALSE(CCsvExporter().ExportCsv(m_list.manager.Store(), failure.strPath, &strError))
             << failure.pszName;
         EXPECT_EQ(strError, failure.strError) << failure.pszName;
     }
@@ -195,7 +197,7 @@ TEST_F(CsvExportTest, AFailedWriteLeavesTheOldFileWhole) {
     limited.rlim_cur = 64 * 1024;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
     std::string strError;
-    const bool bExported = CCsvExporter().ExportCsv(m_list.manager, strPath, &strError);
+    const bool bExported = CCsvExporter().ExportCsv(m_list.manager.Store(), strPath, &strError);
     setrlimit(RLIMIT_FSIZE, &saved);
 
     EXPECT_FALSE(bExported);
@@ -205,14 +207,14 @@ TEST_F(CsvExportTest, AFailedWriteLeavesTheOldFileWhole) {
 }
 
 TEST_F(CsvExportTest, WritesTheSameBytesToADescriptor) {
-    m_list.Add("b.example").SetMetric(EMetric::GSite, "3");
+    m_list.Add("b.example").SetMetric(Metric::GSite, "3");
     m_list.Add("a.example");
     const std::string strFile = Export();
 
     const std::string strPath = PathOf("plain.csv");
     const int fd = open(strPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ASSERT_GE(fd, 0);
-    EXPECT_TRUE(CCsvExporter().WriteCsv(m_list.manager, fd));
+    EXPECT_TRUE(CCsvExporter().WriteCsv(m_list.manager.Store(), fd));
     close(fd);
     EXPECT_EQ(TestFolder::Read(strPath), strFile);
 }
@@ -222,7 +224,7 @@ TEST_F(CsvExportTest, AFailedDescriptorWriteIsReported) {
     const int fd = open("/dev/full", O_WRONLY);
     ASSERT_GE(fd, 0);
     std::string strError;
-    EXPECT_FALSE(CCsvExporter().WriteCsv(m_list.manager, fd, &strError));
+    EXPECT_FALSE(CCsvExporter().WriteCsv(m_list.manager.Store(), fd, &strError));
     close(fd);
     EXPECT_EQ(strError, "cannot write the list: No space left on device");
 }

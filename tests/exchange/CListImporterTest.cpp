@@ -58,7 +58,7 @@ class ImportTest : public testing::Test {
 protected:
     QuietList m_list;
     Skips m_skips;
-    CListImporter m_importer{m_list.manager,
+    CListImporter m_importer{AddTo(m_list.manager),
                              [this](std::size_t nLine, ESkip reason, std::string_view) {
                                  m_skips.push_back({nLine, reason});
                              }};
@@ -154,7 +154,7 @@ TEST_F(ImportTest, NamesAlreadyInTheListAreSkipped) {
 }
 
 TEST_F(ImportTest, WithoutAHandlerSkipsAreOnlyCounted) {
-    CListImporter importer(m_list.manager);
+    CListImporter importer(AddTo(m_list.manager));
     const auto result = importer.ImportBytes("bad line\ngood.example\n");
     EXPECT_EQ(result.nAdded, 1u);
     EXPECT_EQ(result.nSkipped, 1u);

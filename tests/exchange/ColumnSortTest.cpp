@@ -1,4 +1,5 @@
 #include "exchange/ColumnSort.h"
+#include "tests/support/Metrics.h"
 
 #include "core/CDomainRecord.h"
 
@@ -46,7 +47,8 @@ class ColumnSortTest : public testing::Test {
 protected:
     std::vector<std::unique_ptr<CDomainRecord>> m_records;
 
-    CDomainRecord* Make(const std::string& strDomain, EMetric metric, const std::string& strText) {
+    CDomainRecord* Make(const std::string& strDomain, std::size_t metric,
+                        const std::string& strText) {
         m_records.push_back(std::make_unique<CDomainRecord>(strDomain));
         m_records.back()->SetMetric(metric, strText);
         return m_records.back().get();
@@ -78,69 +80,69 @@ protected:
 using Order = std::vector<std::string>;
 
 TEST_F(ColumnSortTest, CountsPutTheLargestFirstAndEmptyAmongTheZeros) {
-    Make("empty", EMetric::GSite, "");
-    Make("small", EMetric::GSite, "99,999");
-    Make("big", EMetric::GSite, "1,230,000");
-    Make("words", EMetric::GSite, "n/a");
-    Make("huge", EMetric::GSite, "3,000,000,000");
+    Make("empty", Metric::GSite, "");
+    Make("small", Metric::GSite, "99,999");
+    Make("big", Metric::GSite, "1,230,000");
+    Make("words", Metric::GSite, "n/a");
+    Make("huge", Metric::GSite, "3,000,000,000");
     const Order sorted = Sorted(4);
     EXPECT_EQ(Order(sorted.begin(), sorted.begin() + 3), (Order{"huge", "big", "small"}));
     EXPECT_EQ(Order(sorted.begin() + 3, sorted.end()), (Order{"empty", "words"}));
 }
 
 TEST_F(ColumnSortTest, EveryCountColumnSortsItsOwnMetric) {
-    const EMetric counts[] = {EMetric::GSite, EMetric::GLink, EMetric::GSearch1, EMetric::GSearch2,
-                              EMetric::BSite, EMetric::BLink, EMetric::BSearch1, EMetric::BSearch2};
-    for (int nColumn = 4; nColumn < kSortColumnCount; ++nColumn) {
+    const std::size_t counts[] = {Metric::GSite, Metric::GLink, Metric::GSearch1, Metric::GSearch2,
+                                  Metric::BSite, Metric::BLink, Metric::BSearch1, Metric::BSearch2};
+    for (int nColumn = 4; nColumn < SortColumnCount(); ++nColumn) {
         m_records.clear();
-        const EMetric metric = counts[nColumn - 4];
+        const std::size_t metric = counts[nColumn - 4];
         Make("low", metric, "1");
         Make("high", metric, "2,000");
         // Another column's value must not count.
-        Make("other", metric == EMetric::GSite ? EMetric::BSite : EMetric::GSite, "9,999,999");
+        Make("other", metric == Metric::GSite ? Metric::BSite : Metric::GSite, "9,999,999");
         EXPECT_EQ(Sorted(nColumn), (Order{"high", "low", "other"})) << nColumn;
     }
 }
 
 TEST_F(ColumnSortTest, PageRankPutsTheHighestFirstAndWaitingRowsLast) {
-    Make("waiting", EMetric::PR, "");
+    Make("waiting", Metric::PR, "");
     m_records.back()->ResetForRescan();
-    Make("failed", EMetric::PR, "");
-    Make("three", EMetric::PR, "3");
-    Make("seven", EMetric::PR, "7");
+    Make("failed", Metric::PR, "");
+    Make("three", Metric::PR, "3");
+    Make("seven", Metric::PR, "7");
     EXPECT_EQ(Sorted(2), (Order{"seven", "three", "failed", "waiting"}));
 }
 
 TEST_F(ColumnSortTest, AlexaPutsEmptyFirstThenRanksUpwards) {
-    Make("ten", EMetric::Alexa, "10");
-    Make("one", EMetric::Alexa, "1");
-    Make("empty", EMetric::Alexa, "");
-    Make("two", EMetric::Alexa, "2");
+    Make("ten", Metric::Alexa, "10");
+    Make("one", Metric::Alexa, "1");
+    Make("empty", Metric::Alexa, "");
+    Make("two", Metric::Alexa, "2");
     EXPECT_EQ(Sorted(3), (Order{"empty", "one", "two", "ten"}));
 }
 
 TEST_F(ColumnSortTest, DomainsSortInUnsignedByteOrder) {
     for (const char* pszDomain : {"b.example", "\xE4.example", "a.example", "B.example", "a.ex"}) {
-        Make(pszDomain, EMetric::GSite, "");
+        Make(pszDomain, Metric::GSite, "");
     }
     EXPECT_EQ(Sorted(1), (Order{"B.example", "a.ex", "a.example", "b.example", "\xE4.example"}));
 }
 
 TEST_F(ColumnSortTest, ARowWaitingForItsRescanSortsByItsOlderTexts) {
-    CDomainRecord* pWaiting = Make("waiting", EMetric::GSite, "500");
-    pWaiting->SetMetric(EMetric::PR, "9");
-    pWaiting->SetMetric(EMetric::Alexa, "1");
+    CDomainRecord* pWaiting = Make("waiting", Metric::GSite, "500");
+    pWaiting->SetMetric(Metric::PR, "9");
+    pWaiting->SetMetric(Metric::Alexa, "1");
     pWaiting->ResetForRescan();
-    Make("other", EMetric::GSite, "20")->SetMetric(EMetric::Alexa, "5");
-    m_records.back()->SetMetric(EMetric::PR, "1");
+    Make("other", Metric::GSite, "20")->SetMetric(Metric::Alexa, "5");
+    m_records.back()->SetMetric(Metric::PR, "1");
     EXPECT_EQ(Sorted(2), (Order{"other", "waiting"}));
     EXPECT_EQ(Sorted(3), (Order{"waiting", "other"}));
     EXPECT_EQ(Sorted(4), (Order{"waiting", "other"}));
 }
 
 TEST_F(ColumnSortTest, ColumnsOutsideTheSortableOnesChangeNothing) {
-    Make("b", EMetric::GSite, "1");
-    Make("a", EMetric::GSite, "2");
+    Make("b", Metric::GSite, "1");
+    Make("a", Metric::GSite, "2");
     for (int nColumn : {0, -1, 12, 1000}) {
         EXPECT_EQ(PredicateForColumn(nColumn), nullptr) << nColumn;
         EXPECT_EQ(Sorted(nColumn), (Order{"b", "a"})) << nColumn;
@@ -153,13 +155,13 @@ TEST_F(ColumnSortTest, SortedRowsFollowTheColumnPredicate) {
     std::mt19937 random(7);
     const char* texts[] = {"", "0", "1", "12", "1,000", "999", "x", "-2", " 5", "2,147,483,648"};
     for (int i = 0; i < 300; ++i) {
-        auto* pRecord = Make("d" + std::to_string(random() % 1000) + ".example", EMetric::PR,
+        auto* pRecord = Make("d" + std::to_string(random() % 1000) + ".example", Metric::PR,
                              texts[random() % 10]);
-        for (int m = 1; m < kMetricCount; ++m) {
-            pRecord->SetMetric(static_cast<EMetric>(m), texts[random() % 10]);
+        for (int m = 1; m < int(Metric::Count); ++m) {
+            pRecord->SetMetric(static_cast<std::size_t>(m), texts[random() % 10]);
         }
     }
-    for (int nColumn = 1; nColumn < kSortColumnCount; ++nColumn) {
+    for (int nColumn = 1; nColumn < SortColumnCount(); ++nColumn) {
         auto rows = Rows();
         SortByColumn(rows, nColumn);
         EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end(), PredicateForColumn(nColumn)))
@@ -174,13 +176,13 @@ TEST_F(ColumnSortTest, SortedRowsFollowTheColumnPredicate) {
 // give back every row exactly once.
 TEST_F(ColumnSortTest, ValuesChangingDuringTheSortLoseNoRow) {
     for (int i = 0; i < 20000; ++i) {
-        Make("d" + std::to_string(i), EMetric::GSite, std::to_string(i % 97));
+        Make("d" + std::to_string(i), Metric::GSite, std::to_string(i % 97));
     }
     std::atomic<bool> bDone{false};
     std::thread writer([&] {
         std::mt19937 random(3);
         while (!bDone.load()) {
-            m_records[random() % m_records.size()]->SetMetric(EMetric::GSite,
+            m_records[random() % m_records.size()]->SetMetric(Metric::GSite,
                                                               std::to_string(random() % 1000));
         }
     });

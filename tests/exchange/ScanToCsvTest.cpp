@@ -2,6 +2,8 @@
 #include "exchange/CCsvExporter.h"
 #include "exchange/CListImporter.h"
 #include "tests/core/MessageLog.h"
+#include "tests/exchange/QuietList.h"
+#include "tests/support/Metrics.h"
 #include "tests/support/ServiceTestBed.h"
 #include "tests/support/TestFolder.h"
 
@@ -36,19 +38,20 @@ TEST(ScanToCsv, AListScannedByTheWorkerExportsTheServicesValues) {
            "c.example\nnothing.example";
 
     MessageLog log;
-    CQueryManager manager(log.Poster(), bed.Hosts());
+    CRecordStore store;
+    CQueryManager manager(store, &log, bed.Hosts());
     manager.SetInterval(0);
-    for (int i = 0; i < kMetricCount; ++i) {
-        manager.SetMetricFlag(static_cast<EMetric>(i), true);
+    for (int i = 0; i < int(Metric::Count); ++i) {
+        manager.SetMetricFlag(static_cast<std::size_t>(i), true);
     }
-    const auto result = CListImporter(manager).ImportFile(strList);
+    const auto result = CListImporter(AddTo(manager)).ImportFile(strList);
     ASSERT_TRUE(result.bComplete) << result.strError;
     ASSERT_EQ(result.nAdded, 5u);
     ASSERT_TRUE(log.WaitFor(WM_QUERY_END, 5, 30s));
 
     const std::string strCsv = folder.PathOf("scan.csv");
     std::string strError;
-    ASSERT_TRUE(CCsvExporter().ExportCsv(manager, strCsv, &strError)) << strError;
+    ASSERT_TRUE(CCsvExporter().ExportCsv(manager.Store(), strCsv, &strError)) << strError;
     EXPECT_EQ(TestFolder::Read(strCsv),
               "Domain name,PR,GSite,GSearch1,GSearch2,BSite,BSearch1,BSearch2,Alexa\r\n"
               "B.example,3,\"12\",\"1,024\",\"1,025\",\"7\",\"8\",\"9\",\"88\"\r\n"

@@ -1,4 +1,5 @@
 #include "queries/CMetricQuery.h"
+#include "tests/support/Metrics.h"
 
 #include "tests/support/RefusingPort.h"
 #include "tests/support/ServiceTestBed.h"
@@ -46,8 +47,8 @@ protected:
 
 TEST_F(MetricQueryTest, PageRankRequestCarriesChecksumAndEncodedDomain) {
     Reply(200, "Rank_1:1:7\n");
-    EXPECT_EQ(m_query.QueryPageRank("abc"), "7");
-    EXPECT_EQ(m_query.QueryPageRank("a.b-c"), "7");
+    EXPECT_EQ(Ask(m_query, Metric::PR, "abc"), "7");
+    EXPECT_EQ(Ask(m_query, Metric::PR, "a.b-c"), "7");
 
     const std::string strHead = "/search\\?client=navclient-auto&ch=6";
     const std::string strMiddle = "&ie=UTF-8&oe=UTF-8&features=Rank&q=info:";
@@ -82,22 +83,22 @@ TEST_F(MetricQueryTest, PageRankReadsOnlyRepliesThatStartWithRank) {
     };
     for (const auto& test : kCases) {
         Reply(test.nStatus, test.strReply);
-        EXPECT_EQ(m_query.QueryPageRank("abc"), test.pszResult) << test.pszName;
+        EXPECT_EQ(Ask(m_query, Metric::PR, "abc"), test.pszResult) << test.pszName;
     }
 }
 
 TEST(MetricQuery, UnreachableServiceGivesTheEmptyText) {
     const RefusingPort port;
     CMetricQuery query(CServiceHosts::AllOn(port.Host()));
-    EXPECT_EQ(query.QueryPageRank("abc"), "");
-    EXPECT_EQ(query.QueryBaiduSite("abc"), "");
+    EXPECT_EQ(Ask(query, Metric::PR, "abc"), "");
+    EXPECT_EQ(Ask(query, Metric::BSite, "abc"), "");
 }
 
 TEST(MetricQuery, CancelledQueryGivesTheEmptyText) {
     ServiceTestBed bed;
     const std::atomic<bool> bCancel{true};
     CMetricQuery query(bed.Hosts(), &bCancel);
-    EXPECT_EQ(query.QueryPageRank("abc"), "");
+    EXPECT_EQ(Ask(query, Metric::PR, "abc"), "");
 }
 
 TEST(MetricQuery, DestroyingAnUnusedQuerySetIsHarmless) {
@@ -106,7 +107,7 @@ TEST(MetricQuery, DestroyingAnUnusedQuerySetIsHarmless) {
     SUCCEED();
 }
 
-using Operation = std::string (CMetricQuery::*)(std::string);
+using Operation = std::size_t;
 
 // The path and query each operation sends for the domain a.b-c, up to its
 // timestamp token.
@@ -118,25 +119,25 @@ struct RequestCase {
 };
 
 const RequestCase kRequests[] = {
-    {"Alexa", &CMetricQuery::QueryAlexaRank,
+    {"Alexa", Metric::Alexa,
      "/data/+kR702tm5193bZ?cli=10&dat=snba&ver=7.0&cdt=alx_vw=20&wid=12206&act=00000000000"
      "&ss=1680x1050&bw=964&t=0&ttl=35371&vis=1&rq=4&url=a.b-c",
      false},
-    {"GSite", &CMetricQuery::QueryGoogleSite, "/search?q=site%3Aa.b-c", true},
-    {"GLink", &CMetricQuery::QueryGoogleLink, "/search?q=link%3Aa.b-c", true},
-    {"GSearch1", &CMetricQuery::QueryGoogleSearch1, "/search?q=a.b-c", true},
-    {"GSearch2", &CMetricQuery::QueryGoogleSearch2, "/search?q=a.b-c&filter=0", true},
-    {"BSite", &CMetricQuery::QueryBaiduSite, "/s?wd=site%3Aa.b-c", true},
-    {"BLink", &CMetricQuery::QueryBaiduLink, "/s?wd=Link%3Aa.b-c", true},
-    {"BSearch1", &CMetricQuery::QueryBaiduSearch1, "/s?wd=%22a.b-c%22", true},
-    {"BSearch2", &CMetricQuery::QueryBaiduSearch2, "/s?wd=%22a.b-c%22&cl=0", true},
+    {"GSite", Metric::GSite, "/search?q=site%3Aa.b-c", true},
+    {"GLink", Metric::GLink, "/search?q=link%3Aa.b-c", true},
+    {"GSearch1", Metric::GSearch1, "/search?q=a.b-c", true},
+    {"GSearch2", Metric::GSearch2, "/search?q=a.b-c&filter=0", true},
+    {"BSite", Metric::BSite, "/s?wd=site%3Aa.b-c", true},
+    {"BLink", Metric::BLink, "/s?wd=Link%3Aa.b-c", true},
+    {"BSearch1", Metric::BSearch1, "/s?wd=%22a.b-c%22", true},
+    {"BSearch2", Metric::BSearch2, "/s?wd=%22a.b-c%22&cl=0", true},
 };
 
 TEST_F(MetricQueryTest, EveryQuerySendsItsRequestByteForByte) {
     const std::regex token("&timestamp=[0-9a-f]{32}");
     for (const auto& test : kRequests) {
         m_bed.ClearRequests();
-        (void)(m_query.*test.operation)("a.b-c");
+        (void)Ask(m_query, test.operation, "a.b-c");
         const auto targets = Targets();
         ASSERT_EQ(targets.size(), 1u) << test.pszName;
         const std::string& strTarget = targets.front();
@@ -157,9 +158,9 @@ TEST_F(MetricQueryTest, RequestsAMillisecondApartCarryDifferentTokens) {
             continue;
         }
         m_bed.ClearRequests();
-        (void)(m_query.*test.operation)("a.b-c");
+        (void)Ask(m_query, test.operation, "a.b-c");
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        (void)(m_query.*test.operation)("a.b-c");
+        (void)Ask(m_query, test.operation, "a.b-c");
         const auto targets = Targets();
         ASSERT_EQ(targets.size(), 2u) << test.pszName;
         EXPECT_NE(targets[0], targets[1]) << test.pszName;
@@ -168,8 +169,8 @@ TEST_F(MetricQueryTest, RequestsAMillisecondApartCarryDifferentTokens) {
 
 TEST_F(MetricQueryTest, DomainIsSentAsGivenExceptToTheToolbar) {
     // Only the PageRank query encodes its value; the others pass the text on.
-    (void)m_query.QueryGoogleSite("A.b-C");
-    (void)m_query.QueryAlexaRank("A.b-C");
+    (void)Ask(m_query, Metric::GSite, "A.b-C");
+    (void)Ask(m_query, Metric::Alexa, "A.b-C");
     const auto targets = Targets();
     ASSERT_EQ(targets.size(), 2u);
     EXPECT_TRUE(targets[0].starts_with("/search?q=site%3AA.b-C&timestamp=")) << targets[0];

@@ -1,4 +1,5 @@
 #include "queries/CMetricQuery.h"
+#include "tests/support/Metrics.h"
 
 #include "tests/support/ServicePages.h"
 #include "tests/support/ServiceTestBed.h"
@@ -12,7 +13,7 @@ namespace {
 
 using Service = ServiceTestBed::Service;
 using service_pages::ToGbk;
-using Operation = std::string (CMetricQuery::*)(std::string);
+using Operation = std::size_t;
 
 struct ReplyCase {
     const char* pszName;
@@ -32,7 +33,7 @@ protected:
             m_bed.SetHandler(service, [&](const httplib::Request&, httplib::Response& res) {
                 res.set_content(test.strBody, "text/html");
             });
-            EXPECT_EQ((m_query.*operation)("x.com"), test.pszValue) << test.pszName;
+            EXPECT_EQ(Ask(m_query, operation, "x.com"), test.pszValue) << test.pszName;
         }
     }
 };
@@ -55,7 +56,7 @@ TEST_F(ReplyParsingTest, AlexaTakesTheDigitsOfTheFirstPopularityText) {
         {"a NUL before the element",
          std::string("<ALEXA>") + '\0' + "<POPULARITY URL=\"x/\" TEXT=\"1\"/>", ""},
     };
-    Expect(Service::Alexa, &CMetricQuery::QueryAlexaRank, kCases);
+    Expect(Service::Alexa, Metric::Alexa, kCases);
 }
 
 // The bar of the older layout around a bold count and the words after it.
@@ -93,7 +94,7 @@ TEST_F(ReplyParsingTest, GoogleSiteReadsEitherLayout) {
         {"nothing found", "<p>Your search - <b>site:x.com</b> - did not match any documents.</p>",
          ""},
     };
-    Expect(Service::Google, &CMetricQuery::QueryGoogleSite, kCases);
+    Expect(Service::Google, Metric::GSite, kCases);
 }
 
 TEST_F(ReplyParsingTest, GoogleLinkDiffersOnlyInTheBarsFirstWord) {
@@ -107,7 +108,7 @@ TEST_F(ReplyParsingTest, GoogleLinkDiffersOnlyInTheBarsFirstWord) {
         {"bar, from is not its word: the first count before a blank",
          Bar("Results <b>1</b> - <b>10</b> of about <b>2,500</b> from <b>x.com</b>"), "1"},
     };
-    Expect(Service::Google, &CMetricQuery::QueryGoogleLink, kCases);
+    Expect(Service::Google, Metric::GLink, kCases);
 }
 
 TEST_F(ReplyParsingTest, BaiduReadsTheGbkCountBeforeItsCountingWord) {
@@ -123,7 +124,7 @@ TEST_F(ReplyParsingTest, BaiduReadsTheGbkCountBeforeItsCountingWord) {
         {"no count", ToGbk(strWords + "篇"), ""},
         {"nothing found", ToGbk("抱歉，没有找到与“x.com”相关的网页。"), ""},
     };
-    Expect(Service::Baidu, &CMetricQuery::QueryBaiduSite, kCases);
+    Expect(Service::Baidu, Metric::BSite, kCases);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "queries/CMetricQuery.h"
+#include "tests/support/Metrics.h"
 
 #include "tests/support/ServiceTestBed.h"
 
@@ -16,7 +17,7 @@ using Service = ServiceTestBed::Service;
 using Fault = ServiceTestBed::Fault;
 using Layout = ServiceTestBed::GoogleLayout;
 using Values = ServiceTestBed::DomainValues;
-using Operation = std::string (CMetricQuery::*)(std::string);
+using Operation = std::size_t;
 
 // Every query with the service it asks and the value it reads.
 struct Query {
@@ -27,16 +28,16 @@ struct Query {
 };
 
 const Query kQueries[] = {
-    {"PR", &CMetricQuery::QueryPageRank, Service::PageRank, &Values::strPageRank},
-    {"Alexa", &CMetricQuery::QueryAlexaRank, Service::Alexa, &Values::strAlexa},
-    {"GSite", &CMetricQuery::QueryGoogleSite, Service::Google, &Values::strGoogleSite},
-    {"GLink", &CMetricQuery::QueryGoogleLink, Service::Google, &Values::strGoogleLink},
-    {"GSearch1", &CMetricQuery::QueryGoogleSearch1, Service::Google, &Values::strGoogleSearch1},
-    {"GSearch2", &CMetricQuery::QueryGoogleSearch2, Service::Google, &Values::strGoogleSearch2},
-    {"BSite", &CMetricQuery::QueryBaiduSite, Service::Baidu, &Values::strBaiduSite},
-    {"BLink", &CMetricQuery::QueryBaiduLink, Service::Baidu, &Values::strBaiduLink},
-    {"BSearch1", &CMetricQuery::QueryBaiduSearch1, Service::Baidu, &Values::strBaiduSearch1},
-    {"BSearch2", &CMetricQuery::QueryBaiduSearch2, Service::Baidu, &Values::strBaiduSearch2},
+    {"PR", Metric::PR, Service::PageRank, &Values::strPageRank},
+    {"Alexa", Metric::Alexa, Service::Alexa, &Values::strAlexa},
+    {"GSite", Metric::GSite, Service::Google, &Values::strGoogleSite},
+    {"GLink", Metric::GLink, Service::Google, &Values::strGoogleLink},
+    {"GSearch1", Metric::GSearch1, Service::Google, &Values::strGoogleSearch1},
+    {"GSearch2", Metric::GSearch2, Service::Google, &Values::strGoogleSearch2},
+    {"BSite", Metric::BSite, Service::Baidu, &Values::strBaiduSite},
+    {"BLink", Metric::BLink, Service::Baidu, &Values::strBaiduLink},
+    {"BSearch1", Metric::BSearch1, Service::Baidu, &Values::strBaiduSearch1},
+    {"BSearch2", Metric::BSearch2, Service::Baidu, &Values::strBaiduSearch2},
 };
 
 Values Counts(Layout layout) {
@@ -57,7 +58,7 @@ protected:
     }
 
     std::string Ask(const Query& query, const std::string& strDomain) {
-        return (m_query.*query.operation)(strDomain);
+        return ::Ask(m_query, query.operation, strDomain);
     }
 };
 
@@ -121,7 +122,7 @@ TEST_F(ServiceQueriesTest, Utf8PagesLoseTheBaiduCountButNotGooglesBlankAlternati
 
 TEST_F(ServiceQueriesTest, ASlowAnswerIsAwaited) {
     m_bed.SetDelay(Service::Baidu, 300ms);
-    EXPECT_EQ(m_query.QueryBaiduLink("example.com"), "321");
+    EXPECT_EQ(::Ask(m_query, Metric::BLink, "example.com"), "321");
 }
 
 TEST_F(ServiceQueriesTest, ASilentServiceGivesNoValueOnceTheScanIsCancelled) {
@@ -133,7 +134,7 @@ TEST_F(ServiceQueriesTest, ASilentServiceGivesNoValueOnceTheScanIsCancelled) {
             bCancel = true;
         }
     });
-    EXPECT_EQ(query.QueryGoogleSearch2("example.com"), "");
+    EXPECT_EQ(::Ask(query, Metric::GSearch2, "example.com"), "");
     canceller.join();
     m_bed.SetSilent(Service::Google, false);
 }

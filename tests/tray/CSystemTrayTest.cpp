@@ -1,7 +1,7 @@
 #include "ui/CSystemTray.h"
-#include "core/WindowMessages.h"
 #include "ui/CTrayAnimation.h"
 #include "ui/TrayWindow.h"
+#include "ui/WindowMessages.h"
 
 #include <QApplication>
 #include <QMenu>

@@ -1,4 +1,5 @@
 #include "core/CDomainRecord.h"
+#include "tests/support/Metrics.h"
 #include "ui/CScoreListCtrl.h"
 #include "ui/CScoreListModel.h"
 #include "ui/CWindowPoster.h"
@@ -56,8 +57,8 @@ private slots:
         CDomainRecord* pRecord = records.Make("a.example");
         const char* values[] = {"4", "120", "1,230,000", "77", "8", "9", "10", "11", "12", "13"};
         if (state != "waiting") {
-            for (int i = 1; i < kMetricCount; ++i) {
-                pRecord->SetMetric(static_cast<EMetric>(i), values[i]);
+            for (int i = 1; i < int(Metric::Count); ++i) {
+                pRecord->SetMetric(static_cast<std::size_t>(i), values[i]);
             }
             pRecord->SetPageRankText(state == "failed" ? "" : "4");
         }
@@ -68,7 +69,7 @@ private slots:
         model.AppendRecord(pRecord);
         model.SetItemCount(1);
         QStringList shown;
-        for (int nColumn = 0; nColumn < CScoreListModel::kColumnCount; ++nColumn) {
+        for (int nColumn = 0; nColumn < CScoreListModel::ColumnCount(); ++nColumn) {
             shown << model.index(0, nColumn).data().toString();
         }
         QCOMPARE(shown, cells);
@@ -80,7 +81,7 @@ private slots:
                                      "GSite", "GLink",       "GSearch1", "GSearch2",
                                      "BSite", "BLink",       "BSearch1", "BSearch2"};
         const QList<int> widths = {40, 100, 50, 80, 90, 60, 85, 85, 90, 60, 85, 85};
-        for (int i = 0; i < CScoreListModel::kColumnCount; ++i) {
+        for (int i = 0; i < CScoreListModel::ColumnCount(); ++i) {
             QCOMPARE(list.model()->headerData(i, Qt::Horizontal).toString(), headers[i]);
             QCOMPARE(list.horizontalHeader()->sectionSize(i), widths[i]);
         }
@@ -154,10 +155,9 @@ private slots:
                 arrDelivered.push_back(message.pRecord);
             },
             [&] { ++nBatches; });
-        MessagePoster post = poster.Poster();
         std::thread worker([&] {
             for (CDomainRecord* pRecord : arrSent) {
-                post(WM_QUERY_BEGIN, pRecord);
+                poster.Post(WM_QUERY_BEGIN, pRecord);
             }
         });
         worker.join();

@@ -2,6 +2,7 @@
 #include "UiTestSupport.h"
 #include "core/CDomainRecord.h"
 #include "core/CQueryManager.h"
+#include "tests/support/Metrics.h"
 #include "tests/support/ServiceTestBed.h"
 #include "ui/CAboutDlg.h"
 #include "ui/CStringTable.h"
@@ -68,7 +69,7 @@ private:
         }
         QTRY_COMPARE(List().Model()->rowCount(), static_cast<int>(domains.size()));
         for (const QString& strDomain : domains) {
-            CDomainRecord* pRecord = Manager().Find(strDomain.toStdString());
+            CDomainRecord* pRecord = Manager().Store().Find(strDomain.toStdString());
             QVERIFY(pRecord);
             QTRY_VERIFY(pRecord->IsScanned());
         }
@@ -219,7 +220,7 @@ private slots:
         QCOMPARE(CMessageBox::AnsweredTexts(), QStringList{Text(IDS_BAD_DOMAIN)});
         QCOMPARE(Control<QLineEdit>(IDC_DOMAIN)->text(), text);
         QTRY_VERIFY(Control<QLineEdit>(IDC_DOMAIN)->hasFocus());
-        QCOMPARE(Manager().GetCount(), std::size_t{0});
+        QCOMPARE(Manager().Store().GetCount(), std::size_t{0});
         QTest::qWait(50);
         QCOMPARE(List().Model()->rowCount(), 0);
     }
@@ -242,12 +243,12 @@ private slots:
         QTest::keyClicks(pInterval, QStringLiteral("250"));
         AddDomain(QStringLiteral("example.com"));
         QCOMPARE(Manager().GetInterval(), 250);
-        QVERIFY(Manager().GetMetricFlag(EMetric::PR));
-        QVERIFY(!Manager().GetMetricFlag(EMetric::Alexa));
-        QVERIFY(Manager().GetMetricFlag(EMetric::GLink));
-        QVERIFY(Manager().GetMetricFlag(EMetric::BSearch2));
-        QVERIFY(Manager().GetMetricFlag(EMetric::GSite));
-        QVERIFY(!Manager().GetMetricFlag(EMetric::GSearch1));
+        QVERIFY(Manager().GetMetricFlag(Metric::PR));
+        QVERIFY(!Manager().GetMetricFlag(Metric::Alexa));
+        QVERIFY(Manager().GetMetricFlag(Metric::GLink));
+        QVERIFY(Manager().GetMetricFlag(Metric::BSearch2));
+        QVERIFY(Manager().GetMetricFlag(Metric::GSite));
+        QVERIFY(!Manager().GetMetricFlag(Metric::GSearch1));
     }
 
     void intervalBoxRefusesOutOfRange_data() {
@@ -287,8 +288,8 @@ private slots:
     void rescanHidesOldValuesUntilTheRowIsScannedAgain() {
         AddScanned({QStringLiteral("a.example")});
         StopWorker();
-        CDomainRecord* pRecord = Manager().Find("a.example");
-        pRecord->SetMetric(EMetric::GSite, "1,230,000");
+        CDomainRecord* pRecord = Manager().Store().Find("a.example");
+        pRecord->SetMetric(Metric::GSite, "1,230,000");
         List().Refresh();
         QCOMPARE(Column(List(), 4), QStringList{"1,230,000"});
 
@@ -298,7 +299,7 @@ private slots:
         Click(IDC_RESCAN);
         QTRY_COMPARE(m_pDlg->StatusText(), QStringLiteral("Querying a.example"));
         QCOMPARE(Column(List(), 4), QStringList{QString()});
-        QCOMPARE(pRecord->GetGSite(), std::string("1,230,000"));
+        QCOMPARE(pRecord->GetMetric(Metric::GSite), std::string("1,230,000"));
         m_pBed->SetSilent(ServiceTestBed::Service::PageRank, false);
         QTRY_COMPARE(Column(List(), 4), QStringList{"1,230,000"});
     }
@@ -312,14 +313,14 @@ private slots:
         Click(IDC_CLEAN);
         QCOMPARE(CMessageBox::AnsweredTexts(), QStringList{Text(IDS_STOP_FIRST)});
         QCOMPARE(List().Model()->rowCount(), 1);
-        QCOMPARE(Manager().GetCount(), std::size_t{1});
+        QCOMPARE(Manager().Store().GetCount(), std::size_t{1});
 
         m_pBed->SetSilent(ServiceTestBed::Service::PageRank, false);
         QTRY_VERIFY(!Manager().IsThreadAlive());
         Click(IDC_CLEAN);
         QCOMPARE(List().Model()->rowCount(), 0);
         QVERIFY(List().Model()->Rows().empty());
-        QCOMPARE(Manager().GetCount(), std::size_t{0});
+        QCOMPARE(Manager().Store().GetCount(), std::size_t{0});
     }
 
     void messagesForCleanedRecordsAreIgnored() {
@@ -360,12 +361,12 @@ private slots:
         AddScanned(domains);
         StopWorker();
         for (int i = 0; i < domains.size(); ++i) {
-            CDomainRecord* pRecord = Manager().Find(domains[i].toStdString());
+            CDomainRecord* pRecord = Manager().Store().Find(domains[i].toStdString());
             const std::string strValue = values[i].toStdString();
             if (column == 2 && strValue == "wait") {
                 pRecord->ResetForRescan();
             } else if (column >= 2) {
-                pRecord->SetMetric(static_cast<EMetric>(column - 2), strValue);
+                pRecord->SetMetric(static_cast<std::size_t>(column - 2), strValue);
             }
         }
         uitest::ClickHeader(List(), column);
@@ -379,7 +380,7 @@ private slots:
         uitest::ClickHeader(List(), column);
         QCOMPARE(Column(List(), 1), expected);
         QStringList indexOrder;
-        Manager().ForEachRecord([&](CDomainRecord& record) {
+        Manager().Store().ForEachRecord([&](CDomainRecord& record) {
             indexOrder << QString::fromStdString(record.GetDomain());
         });
         QCOMPARE(indexOrder, (QStringList{"a", "b", "c", "d"}));
@@ -417,7 +418,7 @@ private slots:
         CFileDialog::QueueAnswer(std::nullopt);
         Click(IDC_IMPORT);
         QTest::qWait(50);
-        QCOMPARE(Manager().GetCount(), std::size_t{0});
+        QCOMPARE(Manager().Store().GetCount(), std::size_t{0});
         QVERIFY(CMessageBox::AnsweredTexts().isEmpty());
     }
 
@@ -430,7 +431,7 @@ private slots:
         QVERIFY2(strShown.startsWith(CStringTable::Format(IDS_IMPORT_FAILED, QString())),
                  qPrintable(strShown));
         QVERIFY(strShown.size() > CStringTable::Format(IDS_IMPORT_FAILED, QString()).size());
-        QCOMPARE(Manager().GetCount(), std::size_t{0});
+        QCOMPARE(Manager().Store().GetCount(), std::size_t{0});
     }
 
     void exportWritesTheHeaderAndEveryRecord() {
@@ -459,7 +460,7 @@ private slots:
         QVERIFY(CMessageBox::AnsweredTexts().first().startsWith(strPrefix));
         QVERIFY(CMessageBox::AnsweredTexts().first().size() > strPrefix.size());
         QCOMPARE(Column(List(), 1), QStringList{"a.example"});
-        QCOMPARE(Manager().GetCount(), std::size_t{1});
+        QCOMPARE(Manager().Store().GetCount(), std::size_t{1});
     }
 
     void exportOfAnEmptyListWritesNothing() {

@@ -1,0 +1,136 @@
+#include "core/CMetricTable.h"
+#include "core/CQueryManager.h"
+#include "core/CQueryThread.h"
+#include "core/CTextPack.h"
+#include "tests/core/MessageLog.h"
+#include "tests/support/Metrics.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <system_error>
+
+namespace {
+
+// Every request of the table for one domain and token, byte for byte as the
+// services were always asked.
+TEST(CMetricTableTest, EveryMetricAsksItsServiceAsBefore) {
+    const std::string strSearch = "http://www.google.com";
+    const std::string strChinese = "http://www.baidu.com";
+    const std::string strToken = "&timestamp=0123456789abcdef0123456789abcdef";
+    const std::pair<std::size_t, std::string> kUrls[] = {
+        {Metric::PR, "http://toolbarqueries.google.com/search?client=navclient-auto&ch=62859134871"
+                     "&ie=UTF-8&oe=UTF-8&features=Rank&q=info:ex%2Dample%2Ecom" +
+                         strToken},
+        {Metric::Alexa,
+         "http://data.alexa.com/data/+kR702tm5193bZ?cli=10&dat=snba&ver=7.0&cdt=alx_vw=20"
+         "&wid=12206&act=00000000000&ss=1680x1050&bw=964&t=0&ttl=35371&vis=1&rq=4"
+         "&url=ex-ample.com"},
+        {Metric::GSite, strSearch + "/search?q=site%3Aex-ample.com" + strToken},
+        {Metric::GLink, strSearch + "/search?q=link%3Aex-ample.com" + strToken},
+        {Metric::GSearch1, strSearch + "/search?q=ex-ample.com" + strToken},
+        {Metric::GSearch2, strSearch + "/search?q=ex-ample.com&filter=0" + strToken},
+        {Metric::BSite, strChinese + "/s?wd=site%3Aex-ample.com" + strToken},
+        {Metric::BLink, strChinese + "/s?wd=Link%3Aex-ample.com" + strToken},
+        {Metric::BSearch1, strChinese + "/s?wd=%22ex-ample.com%22" + strToken},
+        {Metric::BSearch2, strChinese + "/s?wd=%22ex-ample.com%22&cl=0" + strToken},
+    };
+    ASSERT_EQ(CMetricTable::Count(), std::size(kUrls));
+    CMetricQuery query;
+    for (const auto& [nMetric, strUrl] : kUrls) {
+        EXPECT_EQ(query.RequestUrl(CMetricTable::At(nMetric).query, "ex-ample.com",
+                                   "0123456789abcdef0123456789abcdef"),
+                  strUrl)
+            << CMetricTable::At(nMetric).strId;
+    }
+}
+
+TEST(CMetricTableTest, NamesAndOrdersAreConsistent) {
+    const char* kIds[] = {"PR",       "Alexa", "GSite", "GLink",    "GSearch1",
+                          "GSearch2", "BSite", "BLink", "BSearch1", "BSearch2"};
+    for (std::size_t i = 0; i < std::size(kIds); ++i) {
+        EXPECT_EQ(CMetricTable::At(i).strId, kIds[i]);
+        EXPECT_EQ(CMetricTable::Find(kIds[i]), i);
+    }
+    EXPECT_EQ(CMetricTable::Find("bsearch2"), Metric::BSearch2);
+    EXPECT_EQ(CMetricTable::Find("BSearch"), std::nullopt);
+    EXPECT_EQ(CMetricTable::PageRankMetric(), Metric::PR);
+    // The services are asked in their own order, not the columns'.
+    using namespace Metric;
+    EXPECT_EQ(CMetricTable::QueryOrder(),
+              (std::vector<std::size_t>{Alexa, PR, BSite, GLink, BLink, GSite, BSearch1, BSearch2,
+                                        GSearch1, GSearch2}));
+    // The link counts are not exported.
+    EXPECT_EQ(CMetricTable::ExportOrder(),
+              (std::vector<std::size_t>{PR, GSite, GSearch1, GSearch2, BSite, BSearch1, BSearch2,
+                                        Alexa}));
+}
+
+TEST(CTextPackTest, SlotsKeepTheirOwnTextsWhateverTheirLength) {
+    CTextPack pack;
+    EXPECT_TRUE(pack.IsEmpty());
+    pack.Set(3, "");
+    EXPECT_TRUE(pack.IsEmpty()) << "an empty text needs no block";
+    const std::string strLong(300, 'x'); // a length of two bytes
+    pack.Set(2, "1,230,000");
+    pack.Set(0, strLong);
+    pack.Set(5, std::string("a\0b", 3));
+    EXPECT_EQ(pack.Get(0), strLong);
+    EXPECT_EQ(pack.Get(1), "");
+    EXPECT_EQ(pack.Get(2), "1,230,000");
+    EXPECT_EQ(pack.Get(5), std::string_view("a\0b", 3));
+    EXPECT_EQ(pack.Get(9), "");
+    pack.Set(0, "7");
+    pack.Set(2, "");
+    EXPECT_EQ(pack.Get(0), "7");
+    EXPECT_EQ(pack.Get(2), "");
+    EXPECT_EQ(pack.Get(5), std::string_view("a\0b", 3));
+}
+
+// A controller whose thread cannot be had, as when the process has reached
+// its limit of threads.
+class CNoThreadManager : public CQueryManager {
+public:
+    using CQueryManager::CQueryManager;
+
+protected:
+    void LaunchWorker(CQueryThread&) override {
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again),
+                                "cannot start a thread");
+    }
+};
+
+TEST(CQueryManagerStartTest, AFailedStartIsReportedAndLeavesTheControllerAsItWas) {
+    CRecordStore store;
+    MessageLog log;
+    CNoThreadManager manager(store, &log, CServiceHosts::AllOn("127.0.0.1:9"));
+    EXPECT_TRUE(manager.AddDomain("a.example"));
+    EXPECT_EQ(manager.IsThreadAlive(), 0);
+    EXPECT_FALSE(manager.IsRunning());
+    EXPECT_NE(manager.StartError().find("cannot start a thread"), std::string::npos);
+    // The row is kept, and with no worker alive the list can be cleaned.
+    EXPECT_EQ(store.GetCount(), 1u);
+    EXPECT_EQ(manager.StartThread(), -1);
+    manager.RemoveAll();
+    EXPECT_EQ(store.GetCount(), 0u);
+}
+
+TEST(CQueryManagerStartTest, ScanningOnTheCallersThreadVisitsEveryRowOnce) {
+    CRecordStore store;
+    MessageLog log;
+    CQueryManager manager(store, &log, CServiceHosts::AllOn("127.0.0.1:9"));
+    for (std::size_t i = 0; i < Metric::Count; ++i) {
+        manager.SetMetricFlag(i, false);
+    }
+    manager.SetInterval(0);
+    for (const char* pszDomain : {"b.example", "a.example", "c.example"}) {
+        store.AddDomain(pszDomain);
+    }
+    manager.ScanEveryRowOnce();
+    EXPECT_EQ(manager.IsThreadAlive(), 0);
+    EXPECT_EQ(log.Domains(WM_QUERY_END),
+              (std::vector<std::string>{"a.example", "b.example", "c.example"}));
+    EXPECT_TRUE(log.Domains(WM_DOMAIN_ADDED).empty());
+}
+
+} // namespace

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "core/CMetricTable.h"
+#include "queries/CMetricQuery.h"
+
+#include <cstddef>
+#include <string>
+
+// The built-in metrics by name, as indexes into the metric table, for tests
+// that name one.
+namespace Metric {
+enum : std::size_t {
+    PR,
+    Alexa,
+    GSite,
+    GLink,
+    GSearch1,
+    GSearch2,
+    BSite,
+    BLink,
+    BSearch1,
+    BSearch2,
+    Count,
+};
+} // namespace Metric
+
+// One metric's query through the query set.
+inline std::string Ask(CMetricQuery& query, std::size_t nMetric, const std::string& strDomain) {
+    return query.Query(CMetricTable::At(nMetric).query, strDomain);
+}
