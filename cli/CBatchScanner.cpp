@@ -92,6 +92,8 @@ void CBatchScanner::OnScanBegun(CDomainRecord& record) {
 
 void CBatchScanner::OnScanEnded(CDomainRecord&) {}
 
+void CBatchScanner::OnPassEnded(const SPassSummary&) {}
+
 void CBatchScanner::OnSkippedLine(std::size_t nLine, CListImporter::ESkip reason,
                                   std::string_view strLine) {
     if (m_options.bQuiet) {

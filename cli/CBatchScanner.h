@@ -31,6 +31,7 @@ private:
     void OnRowAdded(CDomainRecord& record) override;
     void OnScanBegun(CDomainRecord& record) override;
     void OnScanEnded(CDomainRecord& record) override;
+    void OnPassEnded(const SPassSummary& summary) override;
     void OnSkippedLine(std::size_t nLine, CListImporter::ESkip reason, std::string_view strLine);
     bool WriteCsv(const CRecordStore& store);
     void Error(const std::string& strMessage);

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "core/CCellNote.h"
 #include "core/CTextPack.h"
+#include "queries/SQueryResult.h"
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // One row of the score list: the domain and the value text of every metric,
 // by the metric's index in the metric table.
@@ -30,6 +33,24 @@ public:
 
     std::int16_t GetPageRank() const { return m_nPageRank.load(std::memory_order_relaxed); }
 
+    // A scan of the whole row begins at nNow (seconds since 1970): the time
+    // its cells share.
+    void BeginScan(std::uint32_t nNow);
+    // Stores a query's value text, as SetMetric does, and what became of it.
+    // bWithRow: asked in the row's scan, else on its own at nNow.
+    void SetResult(std::size_t nMetric, const SQueryResult& result, bool bWithRow,
+                   std::uint32_t nNow);
+    SCellState GetCellState(std::size_t nMetric) const;
+    // Marks every failed cell to be asked again; false when none failed.
+    bool MarkFailedCells();
+    // The cells marked to be asked again, in metric order.
+    std::vector<std::size_t> PendingCells() const;
+    // Whether any cell may be marked: cheap enough to ask of every row on
+    // every pass.
+    bool HasPendingCells() const { return m_bHasPending.load(std::memory_order_relaxed); }
+    // Forgets the mark once no cell is marked any more.
+    void SettlePending();
+
     // Stores the PageRank text and the number read from it, together.
     void SetPageRankText(std::string strText);
     // Sends the row back to waiting: empty PageRank text, number -1.
@@ -42,7 +63,13 @@ public:
     static std::int16_t PageRankFromText(const std::string& strText);
 
 private:
+    // The value texts' slots come first, then one note slot per metric.
+    static std::size_t NoteSlot(std::size_t nMetric);
+    std::vector<std::size_t> PendingCellsLocked() const;
+
     std::atomic<std::int16_t> m_nPageRank{-1};
+    std::atomic<bool> m_bHasPending{false};
+    std::uint32_t m_nScannedAt = 0;
     const std::string m_strDomain;
     CTextPack m_texts;
 };

@@ -51,6 +51,44 @@ constexpr const char* kTrafficHost = "http://data.alexa.com";
 constexpr const char* kSearchHost = "http://www.google.com";
 constexpr const char* kChineseSearchHost = "http://www.baidu.com";
 
+// What a service's "nothing found" and block pages look like: one row per
+// service. Every service's pages are also taken for a block when they say
+// they detected unusual traffic or ask for a security check (in English, or
+// in Chinese in UTF-8 or GBK).
+struct SServiceRules {
+    const char* pszNonePattern;
+    bool bNoneWhenEmpty;
+    std::vector<std::string> arrBlockHosts;
+    std::vector<std::string> arrBlockPaths;
+};
+
+constexpr const char* kBlockPattern =
+    R"(detected unusual traffic|security check|\xE5\xAE\x89\xE5\x85\xA8\xE9\xAA\x8C\xE8\xAF\x81|)"
+    R"(\xB0\xB2\xC8\xAB\xD1\xE9\xD6\xA4)";
+
+// An empty toolbar reply: no rank for the domain.
+const SServiceRules kToolbarRules = {"", true, {}, {"/sorry/"}};
+// A traffic-rank reply without a POPULARITY element.
+const SServiceRules kTrafficRules = {R"(^(?!.*?<POPULARITY).*?<ALEXA)", false, {}, {}};
+const SServiceRules kSearchRules = {
+    "did not match any documents", false, {"consent.google.com"}, {"/sorry/"}};
+// "Sorry, nothing found" in GBK or UTF-8.
+const SServiceRules kChineseSearchRules = {
+    R"(\xB1\xA7\xC7\xB8\xA3\xAC\xC3\xBB\xD3\xD0\xD5\xD2\xB5\xBD|)"
+    R"(\xE6\x8A\xB1\xE6\xAD\x89\xEF\xBC\x8C\xE6\xB2\xA1\xE6\x9C\x89\xE6\x89\xBE\xE5\x88\xB0)",
+    false,
+    {"wappass.baidu.com"},
+    {}};
+
+SQuerySpec WithRules(SQuerySpec query, const SServiceRules& rules) {
+    query.strNonePattern = rules.pszNonePattern;
+    query.bNoneWhenEmpty = rules.bNoneWhenEmpty;
+    query.arrBlockHosts = rules.arrBlockHosts;
+    query.arrBlockPaths = rules.arrBlockPaths;
+    query.strBlockPattern = kBlockPattern;
+    return query;
+}
+
 // A result count of one of the two web searches.
 SQuerySpec CountQuery(const char* pszHost, std::string_view strPath, std::string strPattern,
                       bool bLaterMatches) {
@@ -62,11 +100,12 @@ SQuerySpec CountQuery(const char* pszHost, std::string_view strPath, std::string
 }
 
 SQuerySpec GoogleQuery(std::string_view strPath, std::string_view strWord) {
-    return CountQuery(kSearchHost, strPath, GooglePattern(strWord), true);
+    return WithRules(CountQuery(kSearchHost, strPath, GooglePattern(strWord), true), kSearchRules);
 }
 
 SQuerySpec BaiduQuery(std::string_view strPath) {
-    return CountQuery(kChineseSearchHost, strPath, std::string(kBaiduPattern), false);
+    return WithRules(CountQuery(kChineseSearchHost, strPath, std::string(kBaiduPattern), false),
+                     kChineseSearchRules);
 }
 
 SQuerySpec ToolbarQuery() {
@@ -76,7 +115,7 @@ SQuerySpec ToolbarQuery() {
                    "&features=Rank&q=info:{domain_url}&timestamp={token}";
     query.strChecksumText = "info:{domain}";
     query.parser = EReplyParser::Toolbar;
-    return query;
+    return WithRules(query, kToolbarRules);
 }
 
 SQuerySpec TrafficRankQuery() {
@@ -86,7 +125,7 @@ SQuerySpec TrafficRankQuery() {
                    "&act=00000000000&ss=1680x1050&bw=964&t=0&ttl=35371&vis=1&rq=4&url={domain}";
     query.strPattern = "<POPULARITY URL=.*? TEXT=\"([0-9]*?)\"";
     query.chElementEnd = '>';
-    return query;
+    return WithRules(query, kTrafficRules);
 }
 
 struct SColumn {

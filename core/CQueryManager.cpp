@@ -44,6 +44,16 @@ int CQueryManager::RescanAll() {
     return 1;
 }
 
+std::size_t CQueryManager::RescanFailed() {
+    std::size_t nRows = 0;
+    m_store.ForEachRecord(
+        [&](CDomainRecord& record) { nRows += record.MarkFailedCells() ? 1 : 0; });
+    if (nRows > 0) {
+        StartThread();
+    }
+    return nRows;
+}
+
 void CQueryManager::RemoveAll() {
     m_store.RemoveAll();
 }
@@ -114,28 +124,53 @@ void CQueryManager::ScanEveryRowOnce() {
     m_bRunning.store(0, std::memory_order_relaxed);
 }
 
+namespace {
+
+std::uint32_t Now() {
+    const auto tNow = std::chrono::system_clock::now().time_since_epoch();
+    return static_cast<std::uint32_t>(
+        std::chrono::duration_cast<std::chrono::seconds>(tNow).count());
+}
+
+} // namespace
+
 void CQueryManager::ScanPass() {
+    SPassSummary summary;
+    summary.arrMetrics.resize(CMetricTable::Count());
     for (CDomainRecord* pRecord = m_store.First(); pRecord != nullptr;
          pRecord = m_store.Next(*pRecord)) {
         if (!IsRunning() || IsCancelled()) {
             break;
         }
         if (!pRecord->IsScanned()) {
-            ScanRecord(*pRecord);
+            ScanRecord(*pRecord, true, summary);
+        } else if (pRecord->HasPendingCells()) {
+            ScanRecord(*pRecord, false, summary);
         }
         Pause(1, false);
     }
+    if (summary.nRows > 0 && m_pListener != nullptr) {
+        m_pListener->OnPassEnded(summary);
+    }
 }
 
-void CQueryManager::ScanRecord(CDomainRecord& record) {
-    const std::string strDomain = record.GetDomain();
+void CQueryManager::ScanRecord(CDomainRecord& record, bool bWhole, SPassSummary& summary) {
     if (m_pListener != nullptr) {
         m_pListener->OnScanBegun(record);
     }
-    RunQueries(record, strDomain);
+    if (bWhole) {
+        record.BeginScan(Now());
+    }
+    // A whole row asks every metric ticked at the moment its turn comes.
+    RunQueries(record, bWhole ? CMetricTable::QueryOrder() : record.PendingCells(), bWhole,
+               summary);
+    if (!bWhole) {
+        record.SettlePending();
+    }
     if (IsCancelled()) {
         return;
     }
+    ++summary.nRows;
     // The throttle between rows is kept on Stop; only cancelling cuts it.
     Pause(m_nInterval.load(std::memory_order_relaxed), false);
     if (!IsCancelled() && m_pListener != nullptr) {
@@ -143,16 +178,23 @@ void CQueryManager::ScanRecord(CDomainRecord& record) {
     }
 }
 
-void CQueryManager::RunQueries(CDomainRecord& record, const std::string& strDomain) {
+void CQueryManager::RunQueries(CDomainRecord& record, const std::vector<std::size_t>& metrics,
+                               bool bWhole, SPassSummary& summary) {
+    const std::string strDomain = record.GetDomain();
     CMetricQuery query(m_hosts, &m_bCancel);
-    for (std::size_t nMetric : CMetricTable::QueryOrder()) {
+    if (m_limits) {
+        query.SetLimits(*m_limits);
+    }
+    for (std::size_t nMetric : metrics) {
         if (IsCancelled()) {
             return;
         }
-        if (!GetMetricFlag(nMetric)) {
+        if (bWhole && !GetMetricFlag(nMetric)) {
             continue;
         }
-        record.SetMetric(nMetric, query.Query(CMetricTable::At(nMetric).query, strDomain));
+        const SQueryResult result = query.Query(CMetricTable::At(nMetric).query, strDomain);
+        record.SetResult(nMetric, result, bWhole, Now());
+        summary.arrMetrics[nMetric].Count(record.GetCellState(nMetric));
     }
 }
 

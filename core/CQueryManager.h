@@ -3,6 +3,8 @@
 #include "core/CDomainRecord.h"
 #include "core/CRecordStore.h"
 #include "core/IScanListener.h"
+#include "core/SPassSummary.h"
+#include "queries/CMetricQuery.h"
 #include "queries/CServiceHosts.h"
 
 #include <atomic>
@@ -11,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +45,9 @@ public:
     bool AddDomain(const std::string& strDomain);
     // Sends every row back to waiting and starts the worker.
     int RescanAll();
+    // Asks again, in the next pass, only the cells whose query failed, and
+    // starts the worker; the number of rows that had any.
+    std::size_t RescanFailed();
     // Deletes every record. Only while no worker is alive.
     void RemoveAll();
 
@@ -69,6 +75,8 @@ public:
         m_nInterval.store(nMilliseconds, std::memory_order_relaxed);
     }
     std::int32_t GetInterval() const { return m_nInterval.load(std::memory_order_relaxed); }
+    // Shortens the transfer limits; for tests. Set before the worker starts.
+    void SetLimits(const CMetricQuery::SLimits& limits) { m_limits = limits; }
 
 protected:
     // Starts the thread; a test may make it fail.
@@ -78,8 +86,11 @@ private:
     // The worker's loop: passes until stopped.
     void QueryLoop();
     void ScanPass();
-    void ScanRecord(CDomainRecord& record);
-    void RunQueries(CDomainRecord& record, const std::string& strDomain);
+    // Scans the whole row (bWhole) or only its marked cells; counts the
+    // cells' outcomes into the pass's summary.
+    void ScanRecord(CDomainRecord& record, bool bWhole, SPassSummary& summary);
+    void RunQueries(CDomainRecord& record, const std::vector<std::size_t>& metrics, bool bWhole,
+                    SPassSummary& summary);
     // Sleeps, ending early when cancelled (or, when bWakeOnStop, when the
     // worker is told to stop).
     void Pause(std::int32_t nMilliseconds, bool bWakeOnStop);
@@ -91,6 +102,7 @@ private:
     std::atomic<std::int32_t> m_bRunning{0};
     std::vector<std::atomic<std::int32_t>> m_arrFlags;
     std::atomic<std::int32_t> m_nInterval{1000};
+    std::optional<CMetricQuery::SLimits> m_limits;
     std::unique_ptr<CQueryThread> m_pThread;
     std::string m_strStartError;
 

@@ -4,6 +4,8 @@
 #include <climits>
 #include <cstring>
 #include <new>
+#include <string_view>
+#include <strings.h>
 
 namespace {
 
@@ -50,7 +52,7 @@ const char* CWebClient::UserAgent() {
 }
 
 std::string CWebClient::EnsureHttpScheme(const std::string& strUrl) {
-    if (strUrl.compare(0, 5, "http:") == 0)
+    if (strUrl.compare(0, 5, "http:") == 0 || strUrl.compare(0, 6, "https:") == 0)
         return strUrl;
     return "http://" + strUrl;
 }
@@ -61,10 +63,31 @@ char* CWebClient::Fetch(const char* pszUrl, bool bPost, const char* pszForm, int
     const std::string strUrl = EnsureHttpScheme(pszUrl);
     if (bPost)
         return PostForm(strUrl, pszForm, nFormLength) > 0 ? m_strBody.data() : nullptr;
-    if (!OpenUrl(strUrl) || !Transfer(m_nConnectRetries))
+    CHeaderList pHeaders;
+    if (!OpenUrl(strUrl) || !AddHeaders(pHeaders))
+        return nullptr;
+    const bool bDone = Transfer(m_nConnectRetries);
+    // The header list dies with this call; the handle must not keep it.
+    SetOption(m_hInternet.get(), CURLOPT_HTTPHEADER, static_cast<curl_slist*>(nullptr));
+    if (!bDone)
         return nullptr;
     CommitBody();
     return m_strBody.data();
+}
+
+bool CWebClient::AddHeaders(CHeaderList& pHeaders) {
+    for (const std::string& strHeader : m_arrHeaders) {
+        curl_slist* pList = curl_slist_append(pHeaders.get(), strHeader.c_str());
+        if (pList == nullptr)
+            return false;
+        static_cast<void>(pHeaders.release());
+        pHeaders.reset(pList);
+    }
+    return !pHeaders || SetOption(m_hInternet.get(), CURLOPT_HTTPHEADER, pHeaders.get());
+}
+
+void CWebClient::SetHeaders(std::vector<std::string> arrHeaders) {
+    m_arrHeaders = std::move(arrHeaders);
 }
 
 // Settings shared by every request of this client.
@@ -86,7 +109,9 @@ bool CWebClient::ApplyCommonOptions() {
            SetOption(hCurl, CURLOPT_HEADERFUNCTION, &CWebClient::OnHeaderData) &&
            SetOption(hCurl, CURLOPT_HEADERDATA, this) &&
            SetOption(hCurl, CURLOPT_XFERINFOFUNCTION, &CWebClient::OnTransferInfo) &&
-           SetOption(hCurl, CURLOPT_XFERINFODATA, this) && SetOption(hCurl, CURLOPT_NOPROGRESS, 0L);
+           SetOption(hCurl, CURLOPT_XFERINFODATA, this) &&
+           SetOption(hCurl, CURLOPT_NOPROGRESS, 0L) &&
+           SetOption(hCurl, CURLOPT_ERRORBUFFER, m_szError);
 }
 
 // Makes the next transfer a GET of strUrl.
@@ -131,17 +156,83 @@ bool CWebClient::Transfer(unsigned nConnectRetries) {
     CURLcode code = PerformOnce();
     for (unsigned n = 0; n < nConnectRetries && IsConnectFailure(code); ++n)
         code = PerformOnce();
+    NoteReply();
     if (code == CURLE_OK)
         return true;
-    m_dwLastError = static_cast<std::uint32_t>(ReportedError(code));
+    NoteFailure(code);
     std::string().swap(m_strReceived);
     return false;
 }
 
+// What the last reply said of itself, whether the transfer ended well or not.
+void CWebClient::NoteReply() {
+    CURL* hCurl = m_hInternet.get();
+    m_nStatus = 0;
+    curl_easy_getinfo(hCurl, CURLINFO_RESPONSE_CODE, &m_nStatus);
+    char* pszUrl = nullptr;
+    curl_easy_getinfo(hCurl, CURLINFO_EFFECTIVE_URL, &pszUrl);
+    m_strFinalUrl = pszUrl != nullptr ? pszUrl : "";
+    m_eFailure = EFailure::None;
+    m_strErrorText.clear();
+}
+
+void CWebClient::NoteFailure(CURLcode code) {
+    const CURLcode reported = ReportedError(code);
+    m_dwLastError = static_cast<std::uint32_t>(reported);
+    switch (m_eAbort) {
+    case Abort::Cancelled:
+        m_eFailure = EFailure::Cancelled;
+        break;
+    case Abort::Stalled:
+        m_eFailure = EFailure::Stalled;
+        break;
+    case Abort::TooSlow:
+        m_eFailure = EFailure::TooSlow;
+        break;
+    case Abort::TooLarge:
+    case Abort::OutOfMemory:
+        m_eFailure = EFailure::TooLarge;
+        break;
+    case Abort::Stopped:
+        m_eFailure = EFailure::Stopped;
+        break;
+    case Abort::None:
+        m_eFailure = FailureOf(code);
+        break;
+    }
+    m_strErrorText = m_eAbort == Abort::None && m_szError[0] != '\0'
+                         ? std::string(m_szError)
+                         : std::string(curl_easy_strerror(reported));
+}
+
+CWebClient::EFailure CWebClient::FailureOf(CURLcode code) {
+    switch (code) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        return EFailure::Resolve;
+    case CURLE_TOO_MANY_REDIRECTS:
+        return EFailure::Redirects;
+    case CURLE_FILESIZE_EXCEEDED:
+    case CURLE_OUT_OF_MEMORY:
+        return EFailure::TooLarge;
+    case CURLE_ABORTED_BY_CALLBACK:
+        return EFailure::Cancelled;
+    default:
+        // Refused, unreachable, a connect time-out, TLS, or a connection
+        // broken off: the exchange never came through.
+        return EFailure::Connect;
+    }
+}
+
 CURLcode CWebClient::PerformOnce() {
     m_strReceived.clear();
+    m_arrRedirects.clear();
+    m_szError[0] = '\0';
     m_eAbort = Abort::None;
     m_tLastData = Clock::now();
+    m_tStart = m_tLastData;
+    m_tSpanStart = m_tLastData;
+    m_nSpanBytes = 0;
     const curl_off_t nCap = static_cast<curl_off_t>(m_nMaxBodyBytes);
     if (!SetOption(m_hInternet.get(), CURLOPT_MAXFILESIZE_LARGE, nCap) ||
         curl_multi_add_handle(m_hMulti.get(), m_hInternet.get()) != CURLM_OK)
@@ -192,11 +283,14 @@ CURLcode CWebClient::ReportedError(CURLcode code) const {
     case Abort::Cancelled:
         return CURLE_ABORTED_BY_CALLBACK;
     case Abort::Stalled:
+    case Abort::TooSlow:
         return CURLE_OPERATION_TIMEDOUT;
     case Abort::TooLarge:
         return CURLE_FILESIZE_EXCEEDED;
     case Abort::OutOfMemory:
         return CURLE_OUT_OF_MEMORY;
+    case Abort::Stopped:
+        return CURLE_WRITE_ERROR;
     case Abort::None:
         break;
     }
@@ -206,11 +300,26 @@ CURLcode CWebClient::ReportedError(CURLcode code) const {
 bool CWebClient::ShouldAbort() {
     if (m_eAbort != Abort::None)
         return true;
+    const Clock::time_point tNow = Clock::now();
     if (m_pCancel != nullptr && m_pCancel->load())
         m_eAbort = Abort::Cancelled;
-    else if (Clock::now() - m_tLastData >= std::chrono::milliseconds(m_nStallTimeoutMs))
+    else if (tNow - m_tLastData >= std::chrono::milliseconds(m_nStallTimeoutMs))
         m_eAbort = Abort::Stalled;
+    else if (IsTooSlow(tNow))
+        m_eAbort = Abort::TooSlow;
     return m_eAbort != Abort::None;
+}
+
+bool CWebClient::IsTooSlow(Clock::time_point tNow) {
+    if (tNow - m_tStart >= std::chrono::milliseconds(m_nCeilingMs))
+        return true;
+    if (tNow - m_tSpanStart < std::chrono::milliseconds(m_nFloorSpanMs))
+        return false;
+    if (m_nSpanBytes < m_nFloorBytes)
+        return true;
+    m_tSpanStart = tNow;
+    m_nSpanBytes = 0;
+    return false;
 }
 
 void CWebClient::CommitBody() {
@@ -222,6 +331,7 @@ void CWebClient::CommitBody() {
 
 bool CWebClient::AppendBody(const char* pData, std::size_t nBytes) {
     m_tLastData = Clock::now();
+    m_nSpanBytes += nBytes;
     if (ShouldAbort())
         return false;
     // The length is reported as a signed 32-bit count, so no body may exceed it.
@@ -246,9 +356,31 @@ std::size_t CWebClient::OnBodyData(char* pData, std::size_t nSize, std::size_t n
     return static_cast<CWebClient*>(pClient)->AppendBody(pData, nBytes) ? nBytes : 0;
 }
 
-std::size_t CWebClient::OnHeaderData(char*, std::size_t nSize, std::size_t nCount, void* pClient) {
-    static_cast<CWebClient*>(pClient)->m_tLastData = Clock::now();
-    return nSize * nCount;
+std::size_t CWebClient::OnHeaderData(char* pData, std::size_t nSize, std::size_t nCount,
+                                     void* pClient) {
+    auto* pThis = static_cast<CWebClient*>(pClient);
+    const std::size_t nBytes = nSize * nCount;
+    pThis->m_tLastData = Clock::now();
+    pThis->m_nSpanBytes += nBytes;
+    // Redirect targets are kept even when the transfer later fails: a
+    // redirect to a block page tells more than the failure that follows.
+    const std::string_view strLine(pData, nBytes);
+    constexpr std::string_view kLocation = "location:";
+    if (strLine.size() > kLocation.size() &&
+        strncasecmp(strLine.data(), kLocation.data(), kLocation.size()) == 0) {
+        std::string_view strTarget = strLine.substr(kLocation.size());
+        const std::size_t nStart = strTarget.find_first_not_of(" \t");
+        const std::size_t nEnd = strTarget.find_last_not_of(" \t\r\n");
+        if (nStart != std::string_view::npos && nEnd != std::string_view::npos && nEnd >= nStart) {
+            strTarget = strTarget.substr(nStart, nEnd - nStart + 1);
+            pThis->m_arrRedirects.emplace_back(strTarget);
+            if (pThis->m_pfnRedirectGuard && pThis->m_pfnRedirectGuard(strTarget)) {
+                pThis->m_eAbort = Abort::Stopped;
+                return 0;
+            }
+        }
+    }
+    return nBytes;
 }
 
 int CWebClient::OnTransferInfo(void* pClient, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {

@@ -6,8 +6,11 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 // One HTTP client for one query call. Fetch() GETs an URL (or POSTs a form)
 // and hands back the body as a NUL-terminated text owned by the client, valid
@@ -18,6 +21,12 @@ public:
     static constexpr long kConnectTimeoutMs = 10000;
     static constexpr unsigned kConnectRetries = 1;
     static constexpr long kDefaultStallTimeoutMs = 30000;
+    // A transfer must bring at least this many bytes in every span of this
+    // length (about 34 bytes a second), and may last this long in all, so
+    // that a server trickling a byte now and then cannot hold the worker.
+    static constexpr std::size_t kDefaultFloorBytes = 1024;
+    static constexpr long kDefaultFloorSpanMs = 30000;
+    static constexpr long kDefaultCeilingMs = 120000;
     static constexpr std::size_t kDefaultMaxBodyBytes = 64u * 1024u * 1024u;
     static constexpr std::size_t FetchBufferSize = 8192;
 
@@ -47,7 +56,36 @@ public:
     // The user-agent text sent with every request.
     static const char* UserAgent();
 
+    // Why the last transfer failed, as the place where it happened tells it.
+    enum class EFailure {
+        None,
+        Resolve,   // the host name could not be resolved
+        Connect,   // refused, unreachable, timed out, or broken off
+        Stalled,   // nothing arrived for the stall time
+        TooSlow,   // below the speed floor, or past the ceiling
+        TooLarge,  // a body over the cap
+        Redirects, // too many redirects
+        Cancelled, // the cancel flag was set
+        Stopped,   // sent to an address the redirect guard refused
+    };
+
     int GetBodyLength() const { return m_nBodyLength; }
+    EFailure GetFailure() const { return m_eFailure; }
+    // libcurl's message for the last failed transfer.
+    const std::string& GetErrorText() const { return m_strErrorText; }
+    // The HTTP status of the last transfer's final reply; 0 when none came.
+    long GetStatus() const { return m_nStatus; }
+    // Where the last transfer ended up after redirects.
+    const std::string& GetFinalUrl() const { return m_strFinalUrl; }
+    // Every redirect target the last transfer was sent to, as the servers
+    // wrote them, followed or not.
+    const std::vector<std::string>& GetRedirects() const { return m_arrRedirects; }
+    // Extra request headers ("Name: value") for every later GET.
+    void SetHeaders(std::vector<std::string> arrHeaders);
+    // Told every redirect target as it arrives; answering true ends the
+    // transfer there, before the target is asked.
+    using RedirectGuard = std::function<bool(std::string_view strTarget)>;
+    void SetRedirectGuard(RedirectGuard pfnGuard) { m_pfnRedirectGuard = std::move(pfnGuard); }
     // The CURLcode of the last failed transfer, 0 until one fails. A stalled
     // transfer reports CURLE_OPERATION_TIMEDOUT, a body over the cap
     // CURLE_FILESIZE_EXCEEDED, a cancelled one CURLE_ABORTED_BY_CALLBACK.
@@ -57,6 +95,13 @@ public:
     void SetStallTimeout(long nMs) { m_nStallTimeoutMs = nMs; }
     // A body larger than this fails.
     void SetMaxBodyBytes(std::size_t nBytes) { m_nMaxBodyBytes = nBytes; }
+    // The speed floor and the ceiling on the whole transfer (tests shorten
+    // them).
+    void SetSpeedFloor(std::size_t nBytes, long nSpanMs) {
+        m_nFloorBytes = nBytes;
+        m_nFloorSpanMs = nSpanMs;
+    }
+    void SetCeiling(long nMs) { m_nCeilingMs = nMs; }
 
 private:
     struct CEasyCleanup {
@@ -74,10 +119,11 @@ private:
     using Clock = std::chrono::steady_clock;
 
     // Why the client itself ended a transfer.
-    enum class Abort { None, Cancelled, Stalled, TooLarge, OutOfMemory };
+    enum class Abort { None, Cancelled, Stalled, TooSlow, TooLarge, OutOfMemory, Stopped };
 
     bool ApplyCommonOptions();
     bool OpenUrl(const std::string& strUrl);
+    bool AddHeaders(CHeaderList& pHeaders);
     int PostForm(const std::string& strUrl, const char* pszForm, int nFormLength);
 
     bool Transfer(unsigned nConnectRetries);
@@ -87,7 +133,11 @@ private:
     bool IsConnectFailure(CURLcode code) const;
     CURLcode ReportedError(CURLcode code) const;
     bool ShouldAbort();
+    bool IsTooSlow(Clock::time_point tNow);
     void CommitBody();
+    void NoteReply();
+    void NoteFailure(CURLcode code);
+    static EFailure FailureOf(CURLcode code);
 
     bool AppendBody(const char* pData, std::size_t nBytes);
     static std::size_t OnBodyData(char* pData, std::size_t nSize, std::size_t nCount,
@@ -112,6 +162,21 @@ private:
 
     long m_nStallTimeoutMs = kDefaultStallTimeoutMs;
     std::size_t m_nMaxBodyBytes = kDefaultMaxBodyBytes;
+    std::size_t m_nFloorBytes = kDefaultFloorBytes;
+    long m_nFloorSpanMs = kDefaultFloorSpanMs;
+    long m_nCeilingMs = kDefaultCeilingMs;
     Abort m_eAbort = Abort::None;
     Clock::time_point m_tLastData;
+    Clock::time_point m_tStart;
+    Clock::time_point m_tSpanStart;
+    std::size_t m_nSpanBytes = 0;
+
+    std::vector<std::string> m_arrHeaders;
+    RedirectGuard m_pfnRedirectGuard;
+    EFailure m_eFailure = EFailure::None;
+    std::string m_strErrorText;
+    long m_nStatus = 0;
+    std::string m_strFinalUrl;
+    std::vector<std::string> m_arrRedirects;
+    char m_szError[CURL_ERROR_SIZE] = {};
 };

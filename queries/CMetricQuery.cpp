@@ -4,6 +4,8 @@
 #include "queries/TextHelpers.h"
 #include "regex/regex.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <map>
 #include <span>
@@ -66,6 +68,124 @@ std::string ReadValue(const regex::match_backrefs& results, std::size_t nEntries
     return {};
 }
 
+bool Matches(const std::string& strPattern, std::string_view strText) {
+    if (strPattern.empty()) {
+        return false;
+    }
+    regex::match_backrefs results;
+    return regex::run_match(PatternFor(strPattern), results, strText.data(),
+                            strText.data() + strText.size());
+}
+
+// The host of an absolute address, without port; empty for a relative one.
+std::string_view HostOf(std::string_view strUrl) {
+    const std::size_t nScheme = strUrl.find("://");
+    if (nScheme == std::string_view::npos) {
+        return {};
+    }
+    const std::string_view strRest = strUrl.substr(nScheme + 3);
+    return strRest.substr(0, strRest.find_first_of(":/?#"));
+}
+
+// The path of an address, absolute or relative.
+std::string_view PathOf(std::string_view strUrl) {
+    const std::size_t nScheme = strUrl.find("://");
+    if (nScheme != std::string_view::npos) {
+        strUrl = strUrl.substr(nScheme + 3);
+        const std::size_t nPath = strUrl.find_first_of("/?#");
+        strUrl = nPath == std::string_view::npos ? std::string_view() : strUrl.substr(nPath);
+    }
+    return strUrl;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// Whether an address the transfer went to is one of the service's block
+// pages: on a block host, or on an asked host under a block path.
+bool IsBlockAddress(const SQuerySpec& spec, std::string_view strUrl,
+                    const std::vector<std::string_view>& askedHosts) {
+    const std::string_view strHost = HostOf(strUrl);
+    for (const std::string& strBlockHost : spec.arrBlockHosts) {
+        if (EqualsIgnoringCase(strHost, strBlockHost)) {
+            return true;
+        }
+    }
+    const bool bAskedHost =
+        strHost.empty() ||
+        std::any_of(askedHosts.begin(), askedHosts.end(),
+                    [&](std::string_view h) { return EqualsIgnoringCase(h, strHost); });
+    const std::string_view strPath = PathOf(strUrl);
+    return bAskedHost && std::any_of(spec.arrBlockPaths.begin(), spec.arrBlockPaths.end(),
+                                     [&](const std::string& p) { return strPath.starts_with(p); });
+}
+
+// The address a block showed itself at, or empty when none did.
+std::string BlockAddress(const SQuerySpec& spec, const CWebClient& client,
+                         const std::vector<std::string_view>& askedHosts) {
+    for (const std::string& strTarget : client.GetRedirects()) {
+        if (IsBlockAddress(spec, strTarget, askedHosts)) {
+            return strTarget;
+        }
+    }
+    return IsBlockAddress(spec, client.GetFinalUrl(), askedHosts) ? client.GetFinalUrl()
+                                                                  : std::string();
+}
+
+EFailReason ReasonOf(CWebClient::EFailure failure) {
+    switch (failure) {
+    case CWebClient::EFailure::Resolve:
+        return EFailReason::Dns;
+    case CWebClient::EFailure::Stalled:
+        return EFailReason::Timeout;
+    case CWebClient::EFailure::TooSlow:
+        return EFailReason::TooSlow;
+    case CWebClient::EFailure::TooLarge:
+        return EFailReason::TooLarge;
+    case CWebClient::EFailure::Redirects:
+        return EFailReason::Redirects;
+    case CWebClient::EFailure::Cancelled:
+        return EFailReason::Cancelled;
+    case CWebClient::EFailure::None:
+    case CWebClient::EFailure::Connect:
+    case CWebClient::EFailure::Stopped:
+        break;
+    }
+    return EFailReason::Connect;
+}
+
+void Fail(SQueryResult& result, EFailReason reason, std::string strDetail) {
+    result.strValue.clear();
+    result.outcome = EOutcome::Failed;
+    result.reason = reason;
+    result.strDetail = std::move(strDetail);
+}
+
+// What an answer without a value means.
+void ClassifyEmptyReply(const SQuerySpec& spec, const std::string& strReply,
+                        const std::string& strBlockAddress, const CWebClient& client,
+                        SQueryResult& result) {
+    const long nStatus = client.GetStatus();
+    if (nStatus == 429) {
+        Fail(result, EFailReason::Blocked, client.GetFinalUrl());
+    } else if (!strBlockAddress.empty()) {
+        Fail(result, EFailReason::Blocked, strBlockAddress);
+    } else if (Matches(spec.strBlockPattern, strReply)) {
+        Fail(result, EFailReason::Blocked, client.GetFinalUrl());
+    } else if (nStatus >= 400) {
+        Fail(result, EFailReason::HttpStatus, client.GetFinalUrl());
+    } else if ((spec.bNoneWhenEmpty && strReply.empty() && nStatus == 200) ||
+               Matches(spec.strNonePattern, strReply)) {
+        result.outcome = EOutcome::None;
+    } else {
+        Fail(result, EFailReason::NoMatch, client.GetFinalUrl());
+    }
+}
+
 std::string ParsePatternReply(const SQuerySpec& spec, const std::string& strReply) {
     const regex::compiled_pattern& pattern = PatternFor(spec.strPattern);
     regex::match_backrefs results;
@@ -78,35 +198,67 @@ std::string ParsePatternReply(const SQuerySpec& spec, const std::string& strRepl
 } // namespace
 
 CMetricQuery::CMetricQuery(CServiceHosts hosts, const std::atomic<bool>* pCancel)
-    : m_hosts(std::move(hosts)), m_pCancel(pCancel) {}
+    : m_hosts(std::move(hosts)),
+      m_pCancel(pCancel), m_limits{CWebClient::kDefaultStallTimeoutMs,
+                                   CWebClient::kDefaultFloorBytes, CWebClient::kDefaultFloorSpanMs,
+                                   CWebClient::kDefaultCeilingMs} {}
 
 CMetricQuery::~CMetricQuery() = default;
 
-std::string CMetricQuery::Query(const SQuerySpec& spec, const std::string& strDomain) {
+SQueryResult CMetricQuery::Query(const SQuerySpec& spec, const std::string& strDomain) {
+    SQueryResult result;
     try {
-        const std::string strUrl = RequestUrl(spec, strDomain, MakeTimestampToken());
-        const std::string strReply = FetchText(m_hosts.Route(strUrl));
-        return strReply.empty() ? std::string() : ParseReply(spec, strReply);
+        Ask(spec, strDomain, result);
     } catch (...) {
-        // A query's only failure value is the empty text.
-        return {};
+        // The value stays the empty text; the page could not be read.
+        Fail(result, EFailReason::NoMatch, "the reply could not be read");
     }
+    return result;
+}
+
+void CMetricQuery::Ask(const SQuerySpec& spec, const std::string& strDomain, SQueryResult& result) {
+    const std::string strToken = MakeTimestampToken();
+    const std::string strUrl = RequestUrl(spec, strDomain, strToken);
+    const std::string strRouted = m_hosts.Route(strUrl);
+    CWebClient client(m_pCancel);
+    client.SetStallTimeout(m_limits.nStallMs);
+    client.SetSpeedFloor(m_limits.nFloorBytes, m_limits.nFloorSpanMs);
+    client.SetCeiling(m_limits.nCeilingMs);
+    std::vector<std::string> arrHeaders;
+    for (const std::string& strHeader : spec.arrHeaders) {
+        arrHeaders.push_back(ExpandTemplate(spec, strHeader, strDomain, strToken));
+    }
+    client.SetHeaders(std::move(arrHeaders));
+    const std::vector<std::string_view> askedHosts = {HostOf(strUrl), HostOf(strRouted)};
+    // A block page is not worth asking for: its address says enough.
+    client.SetRedirectGuard(
+        [&](std::string_view strTarget) { return IsBlockAddress(spec, strTarget, askedHosts); });
+
+    const char* pszBody = client.Fetch(strRouted.c_str());
+    result.nHttpStatus = static_cast<int>(client.GetStatus());
+    const std::string strBlockAddress = BlockAddress(spec, client, askedHosts);
+    if (pszBody == nullptr) {
+        if (!strBlockAddress.empty()) {
+            Fail(result, EFailReason::Blocked, strBlockAddress);
+        } else {
+            Fail(result, ReasonOf(client.GetFailure()), client.GetErrorText());
+        }
+        return;
+    }
+    // Replies are text: a NUL byte inside ends them.
+    const std::string_view body(pszBody, static_cast<std::size_t>(client.GetBodyLength()));
+    const std::string strReply(body.substr(0, body.find('\0')));
+    result.strValue = strReply.empty() ? std::string() : ParseReply(spec, strReply);
+    if (!result.strValue.empty()) {
+        result.outcome = EOutcome::Value;
+        return;
+    }
+    ClassifyEmptyReply(spec, strReply, strBlockAddress, client, result);
 }
 
 std::string CMetricQuery::ParseReply(const SQuerySpec& spec, const std::string& strReply) {
     return spec.parser == EReplyParser::Toolbar ? ParseToolbarReply(strReply)
                                                 : ParsePatternReply(spec, strReply);
-}
-
-std::string CMetricQuery::FetchText(const std::string& strUrl) const {
-    CWebClient client(m_pCancel);
-    const char* pszBody = client.Fetch(strUrl.c_str());
-    if (pszBody == nullptr) {
-        return {};
-    }
-    // Replies are text: a NUL byte inside ends them.
-    const std::string_view body(pszBody, static_cast<std::size_t>(client.GetBodyLength()));
-    return std::string(body.substr(0, body.find('\0')));
 }
 
 std::string CMetricQuery::RequestUrl(const SQuerySpec& spec, const std::string& strDomain,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "queries/CServiceHosts.h"
+#include "queries/SQueryResult.h"
 #include "queries/SQuerySpec.h"
 #include "queries/ToolbarChecksum.h"
 
@@ -11,8 +12,9 @@
 
 // The per-row query object. Query() takes a metric's request and reply rule
 // and the domain text, and returns the metric value exactly as the service's
-// reply shows it, or the empty text on any failure. It never throws; it makes
-// exactly one request and blocks until it is answered or has failed.
+// reply shows it (the empty text on any failure) with what became of the
+// query. It never throws; it makes exactly one request and blocks until it is
+// answered or has failed.
 class CMetricQuery {
 public:
     // pCancel is handed to every web client so that a transfer in flight can
@@ -24,7 +26,18 @@ public:
     CMetricQuery(const CMetricQuery&) = delete;
     CMetricQuery& operator=(const CMetricQuery&) = delete;
 
-    std::string Query(const SQuerySpec& spec, const std::string& strDomain);
+    SQueryResult Query(const SQuerySpec& spec, const std::string& strDomain);
+
+    // The limits of every transfer (tests shorten them): nothing for
+    // nStallMs, fewer than nFloorBytes in any nFloorSpanMs, or longer than
+    // nCeilingMs in all, and the transfer fails.
+    struct SLimits {
+        long nStallMs;
+        std::size_t nFloorBytes;
+        long nFloorSpanMs;
+        long nCeilingMs;
+    };
+    void SetLimits(const SLimits& limits) { m_limits = limits; }
 
     // The URL spec names for the domain, with strToken for {token}, before
     // any routing to a test host.
@@ -35,8 +48,8 @@ public:
     static std::string ParseReply(const SQuerySpec& spec, const std::string& strReply);
 
 private:
-    // The reply as text (up to its first NUL byte), "" when the fetch failed.
-    std::string FetchText(const std::string& strUrl) const;
+    // Asks the service and reads its reply into result.
+    void Ask(const SQuerySpec& spec, const std::string& strDomain, SQueryResult& result);
     // Fills the template's placeholders; an unknown one stays as written.
     std::string ExpandTemplate(const SQuerySpec& spec, const std::string& strTemplate,
                                const std::string& strDomain, const std::string& strToken);
@@ -45,6 +58,7 @@ private:
 
     CServiceHosts m_hosts;
     const std::atomic<bool>* m_pCancel;
+    SLimits m_limits;
     // Work buffers of the toolbar checksum: null until the first request
     // that carries one, which releases and re-allocates them.
     std::unique_ptr<MixWords> m_pMixState;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // How a value is read out of a reply.
 enum class EReplyParser {
@@ -30,4 +31,20 @@ struct SQuerySpec {
     // A first match holding this byte has run past the element it started
     // in, so its group belongs to another element: no value ('\0': no bound).
     char chElementEnd = '\0';
+
+    // When no value is found: the service said it has nothing for the domain
+    // if the reply matches this pattern (same flags; empty: never), or, with
+    // bNoneWhenEmpty, when the reply is empty with status 200.
+    std::string strNonePattern;
+    bool bNoneWhenEmpty = false;
+
+    // The forms of the service's block, captcha and consent pages: a
+    // redirect to, or a final address on, one of these hosts; a path on the
+    // asked host starting with one of these; a page matching this pattern.
+    std::vector<std::string> arrBlockHosts;
+    std::vector<std::string> arrBlockPaths;
+    std::string strBlockPattern;
+
+    // Request headers ("Name: value"), each a template like the URL.
+    std::vector<std::string> arrHeaders;
 };

@@ -277,6 +277,8 @@ void CTallyvineDlg::OnScanEnded(CDomainRecord& record) {
     m_poster.Post(WM_QUERY_END, &record);
 }
 
+void CTallyvineDlg::OnPassEnded(const SPassSummary&) {}
+
 void CTallyvineDlg::ReportStartFailure() {
     if (m_pQueryManager && !m_pQueryManager->StartError().empty()) {
         CMessageBox::Show(

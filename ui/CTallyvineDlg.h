@@ -80,6 +80,7 @@ private:
     void OnRowAdded(CDomainRecord& record) override;
     void OnScanBegun(CDomainRecord& record) override;
     void OnScanEnded(CDomainRecord& record) override;
+    void OnPassEnded(const SPassSummary& summary) override;
     // Tells the user when the last command could not start the worker.
     void ReportStartFailure();
 

@@ -77,3 +77,62 @@ TEST(CDomainRecordTest, EachMetricHasItsOwnField) {
 }
 
 } // namespace
+
+namespace {
+
+SQueryResult Result(EOutcome outcome, std::string strValue = {},
+                    EFailReason reason = EFailReason::None, int nStatus = 200,
+                    std::string strDetail = {}) {
+    return {std::move(strValue), outcome, reason, nStatus, std::move(strDetail)};
+}
+
+TEST(CDomainRecordCellTest, EachCellKeepsItsOutcomeBesideItsValue) {
+    CDomainRecord record("example.com");
+    EXPECT_EQ(record.GetCellState(Metric::GSite).outcome, EOutcome::NotAsked);
+    record.BeginScan(1000);
+    record.SetResult(Metric::GSite, Result(EOutcome::Value, "1,230"), true, 1005);
+    record.SetResult(Metric::Alexa, Result(EOutcome::None), true, 1006);
+    record.SetResult(Metric::BSite,
+                     Result(EOutcome::Failed, "", EFailReason::Blocked, 429, "http://x/"), true,
+                     1007);
+    record.SetResult(Metric::GLink, Result(EOutcome::Value, "17", EFailReason::None, 404), true,
+                     1008);
+    EXPECT_EQ(record.GetMetric(Metric::GSite), "1,230");
+    const SCellState value = record.GetCellState(Metric::GSite);
+    EXPECT_EQ(value.outcome, EOutcome::Value);
+    EXPECT_EQ(value.nHttpStatus, 200);
+    EXPECT_EQ(value.nFetchedAt, 1000u) << "asked with its row";
+    EXPECT_EQ(record.GetCellState(Metric::Alexa).outcome, EOutcome::None);
+    const SCellState failed = record.GetCellState(Metric::BSite);
+    EXPECT_EQ(failed.reason, EFailReason::Blocked);
+    EXPECT_EQ(failed.nHttpStatus, 429);
+    EXPECT_EQ(failed.strDetail, "http://x/");
+    EXPECT_EQ(record.GetCellState(Metric::GLink).nHttpStatus, 404);
+    EXPECT_EQ(record.GetCellState(Metric::BLink).outcome, EOutcome::NotAsked);
+}
+
+TEST(CDomainRecordCellTest, OnlyFailedCellsAreMarkedAndAnsweringSettlesThem) {
+    CDomainRecord record("example.com");
+    record.BeginScan(1000);
+    EXPECT_FALSE(record.MarkFailedCells());
+    record.SetResult(Metric::PR, Result(EOutcome::Value, "5"), true, 1000);
+    record.SetResult(Metric::GSite, Result(EOutcome::Failed, "", EFailReason::Timeout, 0), true,
+                     1000);
+    record.SetResult(Metric::BSite, Result(EOutcome::Failed, "", EFailReason::Dns, 0), true, 1000);
+    EXPECT_TRUE(record.MarkFailedCells());
+    EXPECT_TRUE(record.HasPendingCells());
+    EXPECT_EQ(record.PendingCells(), (std::vector<std::size_t>{Metric::GSite, Metric::BSite}));
+    EXPECT_EQ(record.GetCellState(Metric::GSite).reason, EFailReason::Timeout)
+        << "a marked cell keeps its failure until it is answered";
+    record.SetResult(Metric::GSite, Result(EOutcome::Value, "12"), false, 2000);
+    record.SettlePending();
+    EXPECT_TRUE(record.HasPendingCells());
+    record.SetResult(Metric::BSite, Result(EOutcome::None), false, 2001);
+    record.SettlePending();
+    EXPECT_FALSE(record.HasPendingCells());
+    EXPECT_EQ(record.GetCellState(Metric::GSite).nFetchedAt, 2000u) << "asked on its own";
+    EXPECT_EQ(record.GetMetric(Metric::PR), "5");
+    EXPECT_EQ(record.GetPageRank(), 5);
+}
+
+} // namespace

@@ -2,6 +2,7 @@
 
 #include "core/CDomainRecord.h"
 #include "core/IScanListener.h"
+#include "core/SPassSummary.h"
 #include "ui/WindowMessages.h"
 
 #include <chrono>
@@ -23,6 +24,24 @@ public:
     void OnRowAdded(CDomainRecord& record) override { Log(WM_DOMAIN_ADDED, record); }
     void OnScanBegun(CDomainRecord& record) override { Log(WM_QUERY_BEGIN, record); }
     void OnScanEnded(CDomainRecord& record) override { Log(WM_QUERY_END, record); }
+    void OnPassEnded(const SPassSummary& summary) override {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_passes.push_back(summary);
+        }
+        m_changed.notify_all();
+    }
+
+    bool WaitForPasses(std::size_t nCount,
+                       std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_changed.wait_for(lock, timeout, [&] { return m_passes.size() >= nCount; });
+    }
+
+    std::vector<SPassSummary> Passes() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_passes;
+    }
 
     std::vector<Entry> Entries() const {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -64,4 +83,5 @@ private:
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     std::vector<Entry> m_entries;
+    std::vector<SPassSummary> m_passes;
 };

@@ -291,4 +291,40 @@ TEST_F(QueryWorkerTest, AFlagChangedDuringARowAppliesFromTheNextQuery) {
     EXPECT_EQ(AskedMetrics(m_bed), (std::vector<std::size_t>{Alexa, PR, GLink, GSearch2}));
 }
 
+TEST_F(QueryWorkerTest, RescanningFailedCellsAsksOnlyThemAndKeepsEveryOtherValue) {
+    Tick({Metric::PR, Metric::GSite, Metric::BSite});
+    ServiceTestBed::DomainValues values;
+    values.strPageRank = "6";
+    values.strGoogleSite = "1,230";
+    values.strBaiduSite = "456";
+    m_bed.SetDomain("example.com", values);
+    m_bed.SetHandler(Service::Google, [](const auto&, auto& res) { res.status = 429; });
+    m_pManager->AddDomain("example.com");
+    ASSERT_TRUE(m_log.WaitFor(WM_QUERY_END, 1));
+    CDomainRecord& record = *m_pManager->Store().Find("example.com");
+    EXPECT_EQ(record.GetCellState(Metric::GSite).reason, EFailReason::Blocked);
+    EXPECT_EQ(record.GetMetric(Metric::BSite), "456");
+
+    // The pass's summary names the service whose every query failed.
+    ASSERT_TRUE(m_log.WaitForPasses(1));
+    const SPassSummary summary = m_log.Passes().front();
+    EXPECT_EQ(summary.nRows, 1u);
+    EXPECT_EQ(summary.FailedCells(), 1u);
+    EXPECT_TRUE(summary.arrMetrics[Metric::GSite].AllFailed());
+    EXPECT_FALSE(summary.arrMetrics[Metric::BSite].AllFailed());
+
+    m_bed.SetHandler(Service::Google, nullptr);
+    m_bed.ClearRequests();
+    Tick({Metric::PR}); // the rescan asks failed cells whatever is ticked now
+    EXPECT_EQ(m_pManager->RescanFailed(), 1u);
+    ASSERT_TRUE(m_log.WaitFor(WM_QUERY_END, 2));
+    ASSERT_EQ(m_bed.RequestCount(), 1u);
+    EXPECT_EQ(m_bed.Requests().front().service, Service::Google);
+    EXPECT_EQ(record.GetMetric(Metric::GSite), "1,230");
+    EXPECT_EQ(record.GetCellState(Metric::GSite).outcome, EOutcome::Value);
+    EXPECT_EQ(record.GetMetric(Metric::PR), "6");
+    EXPECT_EQ(record.GetMetric(Metric::BSite), "456");
+    EXPECT_EQ(m_pManager->RescanFailed(), 0u) << "nothing failed any more";
+}
+
 } // namespace

@@ -24,7 +24,7 @@ enum : std::size_t {
 };
 } // namespace Metric
 
-// One metric's query through the query set.
+// One metric's query through the query set: its value text.
 inline std::string Ask(CMetricQuery& query, std::size_t nMetric, const std::string& strDomain) {
-    return query.Query(CMetricTable::At(nMetric).query, strDomain);
+    return query.Query(CMetricTable::At(nMetric).query, strDomain).strValue;
 }
