@@ -9,7 +9,7 @@
 
 CQueryManager::CQueryManager(CRecordStore& store, IScanListener* pListener, CServiceHosts hosts)
     : m_store(store), m_pListener(pListener), m_hosts(std::move(hosts)),
-      m_arrFlags(CMetricTable::Count()) {
+      m_arrFlags(CMetricTable::Count()), m_arrLastAsked(CMetricTable::Count()) {
     for (std::size_t i = 0; i < m_arrFlags.size(); ++i) {
         m_arrFlags[i].store(CMetricTable::At(i).bDefault ? 1 : 0, std::memory_order_relaxed);
     }
@@ -192,10 +192,41 @@ void CQueryManager::RunQueries(CDomainRecord& record, const std::vector<std::siz
         if (bWhole && !GetMetricFlag(nMetric)) {
             continue;
         }
-        const SQueryResult result = query.Query(CMetricTable::At(nMetric).query, strDomain);
+        const SQueryResult result = Ask(query, nMetric, strDomain);
         record.SetResult(nMetric, result, bWhole, Now());
         summary.arrMetrics[nMetric].Count(record.GetCellState(nMetric));
     }
+}
+
+SQueryResult CQueryManager::Ask(CMetricQuery& query, std::size_t nMetric,
+                                const std::string& strDomain) {
+    constexpr int kLongestRetryAfter = 60;
+    const SQuerySpec& spec = CMetricTable::At(nMetric).query;
+    const auto send = [&] {
+        KeepInterval(nMetric);
+        m_arrLastAsked[nMetric] = std::chrono::steady_clock::now();
+        return query.Query(spec, strDomain);
+    };
+    SQueryResult result = send();
+    if (result.nHttpStatus == 429 && result.nRetryAfter > 0 &&
+        result.nRetryAfter <= kLongestRetryAfter && !IsCancelled()) {
+        Pause(result.nRetryAfter * 1000, false);
+        if (!IsCancelled()) {
+            result = send();
+        }
+    }
+    return result;
+}
+
+void CQueryManager::KeepInterval(std::size_t nMetric) {
+    const int nInterval = CMetricTable::At(nMetric).nIntervalMs;
+    if (nInterval <= 0 || m_arrLastAsked[nMetric] == std::chrono::steady_clock::time_point()) {
+        return;
+    }
+    const auto due = m_arrLastAsked[nMetric] + std::chrono::milliseconds(nInterval);
+    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
+        due - std::chrono::steady_clock::now());
+    Pause(static_cast<std::int32_t>(wait.count()), false);
 }
 
 void CQueryManager::Pause(std::int32_t nMilliseconds, bool bWakeOnStop) {

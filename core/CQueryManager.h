@@ -8,6 +8,7 @@
 #include "queries/CServiceHosts.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -91,6 +92,11 @@ private:
     void ScanRecord(CDomainRecord& record, bool bWhole, SPassSummary& summary);
     void RunQueries(CDomainRecord& record, const std::vector<std::size_t>& metrics, bool bWhole,
                     SPassSummary& summary);
+    // One metric's query, kept to its source's interval, and asked once more
+    // after the time a 429 answer's Retry-After names (up to a minute).
+    SQueryResult Ask(CMetricQuery& query, std::size_t nMetric, const std::string& strDomain);
+    // Waits until the metric's source may be asked again.
+    void KeepInterval(std::size_t nMetric);
     // Sleeps, ending early when cancelled (or, when bWakeOnStop, when the
     // worker is told to stop).
     void Pause(std::int32_t nMilliseconds, bool bWakeOnStop);
@@ -103,6 +109,8 @@ private:
     std::vector<std::atomic<std::int32_t>> m_arrFlags;
     std::atomic<std::int32_t> m_nInterval{1000};
     std::optional<CMetricQuery::SLimits> m_limits;
+    // When each metric's source was last asked; the worker's own.
+    std::vector<std::chrono::steady_clock::time_point> m_arrLastAsked;
     std::unique_ptr<CQueryThread> m_pThread;
     std::string m_strStartError;
 

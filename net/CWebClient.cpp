@@ -1,9 +1,11 @@
 #include "net/CWebClient.h"
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string_view>
 #include <strings.h>
 
@@ -227,6 +229,7 @@ CWebClient::EFailure CWebClient::FailureOf(CURLcode code) {
 CURLcode CWebClient::PerformOnce() {
     m_strReceived.clear();
     m_arrRedirects.clear();
+    m_nRetryAfter = 0;
     m_szError[0] = '\0';
     m_eAbort = Abort::None;
     m_tLastData = Clock::now();
@@ -362,25 +365,54 @@ std::size_t CWebClient::OnHeaderData(char* pData, std::size_t nSize, std::size_t
     const std::size_t nBytes = nSize * nCount;
     pThis->m_tLastData = Clock::now();
     pThis->m_nSpanBytes += nBytes;
+    return pThis->TakeHeader(std::string_view(pData, nBytes)) ? nBytes : 0;
+}
+
+namespace {
+
+// The value of a header line "Name: value" when its name is strName.
+std::optional<std::string_view> HeaderValue(std::string_view strLine, std::string_view strName) {
+    if (strLine.size() <= strName.size() || strLine[strName.size()] != ':' ||
+        strncasecmp(strLine.data(), strName.data(), strName.size()) != 0) {
+        return std::nullopt;
+    }
+    std::string_view strValue = strLine.substr(strName.size() + 1);
+    const std::size_t nStart = strValue.find_first_not_of(" \t");
+    const std::size_t nEnd = strValue.find_last_not_of(" \t\r\n");
+    if (nStart == std::string_view::npos || nEnd == std::string_view::npos || nEnd < nStart) {
+        return std::string_view();
+    }
+    return strValue.substr(nStart, nEnd - nStart + 1);
+}
+
+} // namespace
+
+bool CWebClient::TakeHeader(std::string_view strLine) {
+    // Each reply of a redirect chain starts with its status line.
+    if (strLine.starts_with("HTTP/")) {
+        m_nRetryAfter = 0;
+    }
+    if (const auto strDelay = HeaderValue(strLine, "Retry-After")) {
+        long nSeconds = 0;
+        const auto [pEnd, error] =
+            std::from_chars(strDelay->data(), strDelay->data() + strDelay->size(), nSeconds);
+        m_nRetryAfter =
+            error == std::errc() && pEnd == strDelay->data() + strDelay->size() && nSeconds > 0
+                ? nSeconds
+                : 0;
+    }
+    const auto strTarget = HeaderValue(strLine, "Location");
+    if (!strTarget || strTarget->empty()) {
+        return true;
+    }
     // Redirect targets are kept even when the transfer later fails: a
     // redirect to a block page tells more than the failure that follows.
-    const std::string_view strLine(pData, nBytes);
-    constexpr std::string_view kLocation = "location:";
-    if (strLine.size() > kLocation.size() &&
-        strncasecmp(strLine.data(), kLocation.data(), kLocation.size()) == 0) {
-        std::string_view strTarget = strLine.substr(kLocation.size());
-        const std::size_t nStart = strTarget.find_first_not_of(" \t");
-        const std::size_t nEnd = strTarget.find_last_not_of(" \t\r\n");
-        if (nStart != std::string_view::npos && nEnd != std::string_view::npos && nEnd >= nStart) {
-            strTarget = strTarget.substr(nStart, nEnd - nStart + 1);
-            pThis->m_arrRedirects.emplace_back(strTarget);
-            if (pThis->m_pfnRedirectGuard && pThis->m_pfnRedirectGuard(strTarget)) {
-                pThis->m_eAbort = Abort::Stopped;
-                return 0;
-            }
-        }
+    m_arrRedirects.emplace_back(*strTarget);
+    if (m_pfnRedirectGuard && m_pfnRedirectGuard(*strTarget)) {
+        m_eAbort = Abort::Stopped;
+        return false;
     }
-    return nBytes;
+    return true;
 }
 
 int CWebClient::OnTransferInfo(void* pClient, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {

@@ -80,6 +80,9 @@ public:
     // Every redirect target the last transfer was sent to, as the servers
     // wrote them, followed or not.
     const std::vector<std::string>& GetRedirects() const { return m_arrRedirects; }
+    // The final reply's Retry-After in seconds; 0 when it had none (or gave
+    // a date).
+    long GetRetryAfter() const { return m_nRetryAfter; }
     // Extra request headers ("Name: value") for every later GET.
     void SetHeaders(std::vector<std::string> arrHeaders);
     // Told every redirect target as it arrives; answering true ends the
@@ -140,6 +143,8 @@ private:
     static EFailure FailureOf(CURLcode code);
 
     bool AppendBody(const char* pData, std::size_t nBytes);
+    // Notes the headers the client acts on; false ends the transfer.
+    bool TakeHeader(std::string_view strLine);
     static std::size_t OnBodyData(char* pData, std::size_t nSize, std::size_t nCount,
                                   void* pClient);
     static std::size_t OnHeaderData(char* pData, std::size_t nSize, std::size_t nCount,
@@ -178,5 +183,6 @@ private:
     long m_nStatus = 0;
     std::string m_strFinalUrl;
     std::vector<std::string> m_arrRedirects;
+    long m_nRetryAfter = 0;
     char m_szError[CURL_ERROR_SIZE] = {};
 };

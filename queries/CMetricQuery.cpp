@@ -4,9 +4,12 @@
 #include "queries/TextHelpers.h"
 #include "regex/regex.h"
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cstdlib>
 #include <map>
 #include <span>
 #include <string_view>
@@ -186,6 +189,43 @@ void ClassifyEmptyReply(const SQuerySpec& spec, const std::string& strReply,
     }
 }
 
+// A JSON scalar as the text a page would show: strings bare, numbers as
+// written.
+std::string ScalarText(const nlohmann::json& value) {
+    if (value.is_string()) {
+        return value.get<std::string>();
+    }
+    return value.is_primitive() && !value.is_null() ? value.dump() : std::string();
+}
+
+std::string ParseJsonReply(const SQuerySpec& spec, const std::string& strReply) {
+    const nlohmann::json reply = nlohmann::json::parse(strReply, nullptr, false);
+    if (!reply.is_object() || !reply.contains(spec.strJsonArray) ||
+        !reply[spec.strJsonArray].is_array()) {
+        return {};
+    }
+    const nlohmann::json* pChosen = nullptr;
+    std::string strNewest;
+    for (const nlohmann::json& element : reply[spec.strJsonArray]) {
+        if (!element.is_object() || !element.contains(spec.strJsonValue)) {
+            continue;
+        }
+        const std::string strKey =
+            spec.strJsonNewest.empty() || !element.contains(spec.strJsonNewest)
+                ? std::string()
+                : ScalarText(element[spec.strJsonNewest]);
+        // ISO dates order as texts.
+        if (pChosen == nullptr || strKey > strNewest) {
+            pChosen = &element;
+            strNewest = strKey;
+        }
+        if (spec.strJsonNewest.empty()) {
+            break;
+        }
+    }
+    return pChosen == nullptr ? std::string() : ScalarText((*pChosen)[spec.strJsonValue]);
+}
+
 std::string ParsePatternReply(const SQuerySpec& spec, const std::string& strReply) {
     const regex::compiled_pattern& pattern = PatternFor(spec.strPattern);
     regex::match_backrefs results;
@@ -236,6 +276,7 @@ void CMetricQuery::Ask(const SQuerySpec& spec, const std::string& strDomain, SQu
 
     const char* pszBody = client.Fetch(strRouted.c_str());
     result.nHttpStatus = static_cast<int>(client.GetStatus());
+    result.nRetryAfter = static_cast<int>(client.GetRetryAfter());
     const std::string strBlockAddress = BlockAddress(spec, client, askedHosts);
     if (pszBody == nullptr) {
         if (!strBlockAddress.empty()) {
@@ -257,8 +298,15 @@ void CMetricQuery::Ask(const SQuerySpec& spec, const std::string& strDomain, SQu
 }
 
 std::string CMetricQuery::ParseReply(const SQuerySpec& spec, const std::string& strReply) {
-    return spec.parser == EReplyParser::Toolbar ? ParseToolbarReply(strReply)
-                                                : ParsePatternReply(spec, strReply);
+    switch (spec.parser) {
+    case EReplyParser::Toolbar:
+        return ParseToolbarReply(strReply);
+    case EReplyParser::Json:
+        return ParseJsonReply(spec, strReply);
+    case EReplyParser::Pattern:
+        break;
+    }
+    return ParsePatternReply(spec, strReply);
 }
 
 std::string CMetricQuery::RequestUrl(const SQuerySpec& spec, const std::string& strDomain,
@@ -287,6 +335,10 @@ std::string CMetricQuery::ExpandTemplate(const SQuerySpec& spec, const std::stri
             strOut += UrlEncode(strDomain);
         } else if (strName == "token") {
             strOut += strToken;
+        } else if (strName.starts_with("env:")) {
+            // Keys stay out of the definition files.
+            const char* pszValue = std::getenv(std::string(strName.substr(4)).c_str());
+            strOut += pszValue != nullptr ? pszValue : "";
         } else if (strName == "checksum" && &strTemplate != &spec.strChecksumText) {
             strOut += std::to_string(
                 Checksum(ExpandTemplate(spec, spec.strChecksumText, strDomain, strToken)));

@@ -44,4 +44,7 @@ struct SQueryResult {
     EFailReason reason = EFailReason::None;
     int nHttpStatus = 0;
     std::string strDetail;
+    // How long the service asked to be left alone (Retry-After), in seconds;
+    // 0 when it did not say.
+    int nRetryAfter = 0;
 };

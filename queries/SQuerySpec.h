@@ -10,6 +10,10 @@ enum class EReplyParser {
     // A toolbar line "Rank_1:1:7": the text after its last colon, without
     // line feeds; a reply not starting with "Rank" holds no value.
     Toolbar,
+    // A JSON reply: in the array strJsonArray, the member strJsonValue of the
+    // element whose strJsonNewest is largest (the first element when that is
+    // empty), as text.
+    Json,
 };
 
 // Everything that tells one metric's request and reply from another's: the
@@ -17,7 +21,8 @@ enum class EReplyParser {
 //
 // The URL is a template. {domain} stands for the domain as given,
 // {domain_url} for it percent-encoded, {token} for a fresh timestamp token,
-// and {checksum} for the toolbar checksum of the checksum text (itself a
+// {env:NAME} for the environment variable NAME (empty when unset), and
+// {checksum} for the toolbar checksum of the checksum text (itself a
 // template, without {checksum}).
 struct SQuerySpec {
     std::string strUrl;
@@ -25,6 +30,9 @@ struct SQuerySpec {
     EReplyParser parser = EReplyParser::Pattern;
     // Compiled case-insensitive, global, with "." taking line breaks.
     std::string strPattern;
+    std::string strJsonArray;
+    std::string strJsonValue;
+    std::string strJsonNewest;
     // When the first match's groups are all empty, take the first count text
     // (digits and commas) among the groups of the later matches.
     bool bLaterMatches = false;

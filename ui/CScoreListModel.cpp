@@ -10,14 +10,18 @@ namespace {
 constexpr int kNumberColumn = 0;
 constexpr int kDomainColumn = 1;
 
-int HeaderStringId(int nColumn) {
+// A metric without a header text of the string table shows its id.
+QString HeaderText(int nColumn) {
     if (nColumn == kNumberColumn) {
-        return IDS_COL_NO;
+        return CStringTable::Load(IDS_COL_NO);
     }
     if (nColumn == kDomainColumn) {
-        return IDS_COL_DOMAIN;
+        return CStringTable::Load(IDS_COL_DOMAIN);
     }
-    return CMetricTable::At(static_cast<std::size_t>(nColumn - kFirstMetricColumn)).nHeaderStringId;
+    const SMetric& metric =
+        CMetricTable::At(static_cast<std::size_t>(nColumn - kFirstMetricColumn));
+    return metric.nHeaderStringId != 0 ? CStringTable::Load(metric.nHeaderStringId)
+                                       : QString::fromStdString(metric.strId);
 }
 
 // Texts are stored as bytes; the list shows each byte as one character.
@@ -53,7 +57,7 @@ QVariant CScoreListModel::headerData(int nSection, Qt::Orientation orientation, 
         return QVariant();
     }
     if (nRole == Qt::DisplayRole) {
-        return CStringTable::Load(HeaderStringId(nSection));
+        return HeaderText(nSection);
     }
     if (nRole == Qt::TextAlignmentRole) {
         return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));

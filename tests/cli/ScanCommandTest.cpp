@@ -62,11 +62,11 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"UnknownMetric",
                   {"--metrics", "PR,PageRank"},
                   "unknown metric 'PageRank' (known: PR, Alexa, GSite, GLink, GSearch1, "
-                  "GSearch2, BSite, BLink, BSearch1, BSearch2)"},
+                  "GSearch2, BSite, BLink, BSearch1, BSearch2, Tranco)"},
         UsageCase{"EmptyMetric",
                   {"--metrics=GSite,"},
                   "unknown metric '' (known: PR, Alexa, GSite, GLink, GSearch1, GSearch2, "
-                  "BSite, BLink, BSearch1, BSearch2)"},
+                  "BSite, BLink, BSearch1, BSearch2, Tranco)"},
         UsageCase{"FlagWithValue", {"--quiet=yes"}, "option '--quiet' takes no value"},
         UsageCase{
             "TwoLists", {"a.txt", "b.txt"}, "more than one list file given ('a.txt', 'b.txt')"}),

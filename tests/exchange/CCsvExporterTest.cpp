@@ -65,9 +65,9 @@ TEST_F(CsvExportTest, RowsFollowTheIndexInByteOrder) {
 TEST_F(CsvExportTest, ValuesAreWrittenAsStoredInTheirColumns) {
     CDomainRecord& record = m_list.Add("a.example");
     record.SetMetric(Metric::PR, "7");
-    const char* values[int(Metric::Count)] = {"7",   "1,234", "1,230,000", "GL", "say \"hi\"",
-                                              "x,y", "3",     "BL",        "5",  ""};
-    for (int i = 1; i < int(Metric::Count); ++i) {
+    const char* values[int(Metric::TheTen)] = {"7",   "1,234", "1,230,000", "GL", "say \"hi\"",
+                                               "x,y", "3",     "BL",        "5",  ""};
+    for (int i = 1; i < int(Metric::TheTen); ++i) {
         record.SetMetric(static_cast<std::size_t>(i), values[i]);
     }
     // Column order: PR, GSite, GSearch1, GSearch2, BSite, BSearch1, BSearch2, Alexa;

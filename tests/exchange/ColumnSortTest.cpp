@@ -93,7 +93,7 @@ TEST_F(ColumnSortTest, CountsPutTheLargestFirstAndEmptyAmongTheZeros) {
 TEST_F(ColumnSortTest, EveryCountColumnSortsItsOwnMetric) {
     const std::size_t counts[] = {Metric::GSite, Metric::GLink, Metric::GSearch1, Metric::GSearch2,
                                   Metric::BSite, Metric::BLink, Metric::BSearch1, Metric::BSearch2};
-    for (int nColumn = 4; nColumn < SortColumnCount(); ++nColumn) {
+    for (int nColumn = 4; nColumn < 4 + int(std::size(counts)); ++nColumn) {
         m_records.clear();
         const std::size_t metric = counts[nColumn - 4];
         Make("low", metric, "1");
@@ -143,7 +143,7 @@ TEST_F(ColumnSortTest, ARowWaitingForItsRescanSortsByItsOlderTexts) {
 TEST_F(ColumnSortTest, ColumnsOutsideTheSortableOnesChangeNothing) {
     Make("b", Metric::GSite, "1");
     Make("a", Metric::GSite, "2");
-    for (int nColumn : {0, -1, 12, 1000}) {
+    for (int nColumn : {0, -1, SortColumnCount(), 1000}) {
         EXPECT_EQ(PredicateForColumn(nColumn), nullptr) << nColumn;
         EXPECT_EQ(Sorted(nColumn), (Order{"b", "a"})) << nColumn;
     }

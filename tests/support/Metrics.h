@@ -7,7 +7,8 @@
 #include <string>
 
 // The built-in metrics by name, as indexes into the metric table, for tests
-// that name one.
+// that name one. Tranco, the eleventh, is not one of the score list's first
+// ten and is unticked at start.
 namespace Metric {
 enum : std::size_t {
     PR,
@@ -20,7 +21,10 @@ enum : std::size_t {
     BLink,
     BSearch1,
     BSearch2,
+    Tranco,
     Count,
+    // How many metrics the score list had before Tranco joined.
+    TheTen = Tranco,
 };
 } // namespace Metric
 

@@ -57,7 +57,7 @@ private slots:
         CDomainRecord* pRecord = records.Make("a.example");
         const char* values[] = {"4", "120", "1,230,000", "77", "8", "9", "10", "11", "12", "13"};
         if (state != "waiting") {
-            for (int i = 1; i < int(Metric::Count); ++i) {
+            for (int i = 1; i < int(Metric::TheTen); ++i) {
                 pRecord->SetMetric(static_cast<std::size_t>(i), values[i]);
             }
             pRecord->SetPageRankText(state == "failed" ? "" : "4");
@@ -69,7 +69,7 @@ private slots:
         model.AppendRecord(pRecord);
         model.SetItemCount(1);
         QStringList shown;
-        for (int nColumn = 0; nColumn < CScoreListModel::ColumnCount(); ++nColumn) {
+        for (int nColumn = 0; nColumn < int(cells.size()); ++nColumn) {
             shown << model.index(0, nColumn).data().toString();
         }
         QCOMPARE(shown, cells);
@@ -77,10 +77,11 @@ private slots:
 
     void headersAndWidths() {
         CScoreListCtrl list;
-        const QStringList headers = {"No",    "Domain name", "PR",       "Alexa",
-                                     "GSite", "GLink",       "GSearch1", "GSearch2",
-                                     "BSite", "BLink",       "BSearch1", "BSearch2"};
-        const QList<int> widths = {40, 100, 50, 80, 90, 60, 85, 85, 90, 60, 85, 85};
+        const QStringList headers = {"No",       "Domain name", "PR",       "Alexa", "GSite",
+                                     "GLink",    "GSearch1",    "GSearch2", "BSite", "BLink",
+                                     "BSearch1", "BSearch2",    "Tranco"};
+        const QList<int> widths = {40, 100, 50, 80, 90, 60, 85, 85, 90, 60, 85, 85, 80};
+        QCOMPARE(CScoreListModel::ColumnCount(), int(headers.size()));
         for (int i = 0; i < CScoreListModel::ColumnCount(); ++i) {
             QCOMPARE(list.model()->headerData(i, Qt::Horizontal).toString(), headers[i]);
             QCOMPARE(list.horizontalHeader()->sectionSize(i), widths[i]);
@@ -111,7 +112,7 @@ private slots:
         QCOMPARE(list.horizontalHeader()->sortIndicatorSection(), 6);
         list.SortByColumn(0);
         QCOMPARE(list.SortMark(), 6);
-        list.SortByColumn(12);
+        list.SortByColumn(CScoreListModel::ColumnCount());
         QCOMPARE(list.SortMark(), -1);
         QVERIFY(!list.horizontalHeader()->isSortIndicatorShown());
     }

@@ -1,0 +1,304 @@
+#include "core/CSourceFile.h"
+
+#include "regex/regex.h"
+
+#include <toml++/toml.h>
+
+#include <algorithm>
+#include <cctype>
+#include <optional>
+
+namespace {
+
+// The flags every reply pattern is compiled with.
+constexpr std::uint32_t kPatternFlags =
+    regex::ignore_case | regex::global | regex::single_line | regex::all_backrefs;
+
+constexpr std::string_view kKnownFields[] = {
+    "id",
+    "label",
+    "label_zh_CN",
+    "url",
+    "pattern",
+    "none_pattern",
+    "interval_ms",
+    "order",
+    "headers",
+    "checksum",
+    "parser",
+    "later_matches",
+    "element_end",
+    "none_when_empty",
+    "block_hosts",
+    "block_paths",
+    "block_pattern",
+    "json_array",
+    "json_value",
+    "json_newest",
+    "sort",
+    "always_asked",
+    "ticked",
+    "column_width",
+    "header_string",
+    "control_id",
+    "query_place",
+    "export_place",
+    "quoted",
+};
+
+std::string Upper(std::string_view strText) {
+    std::string strUpper(strText);
+    for (char& c : strUpper) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return strUpper;
+}
+
+bool IsIdText(std::string_view strId) {
+    return !strId.empty() && std::isalpha(static_cast<unsigned char>(strId.front())) != 0 &&
+           std::all_of(strId.begin(), strId.end(),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+}
+
+// The first placeholder of a template that is not one of the known ones;
+// empty when all are known.
+std::string UnknownPlaceholder(std::string_view strTemplate) {
+    for (std::size_t nOpen = strTemplate.find('{'); nOpen != std::string_view::npos;
+         nOpen = strTemplate.find('{', nOpen + 1)) {
+        const std::size_t nClose = strTemplate.find('}', nOpen);
+        if (nClose == std::string_view::npos) {
+            return std::string(strTemplate.substr(nOpen));
+        }
+        const std::string_view strName = strTemplate.substr(nOpen + 1, nClose - nOpen - 1);
+        const bool bEnv = strName.starts_with("env:") && IsIdText(strName.substr(4, 1)) &&
+                          std::all_of(strName.begin() + 4, strName.end(), [](char c) {
+                              return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
+                          });
+        if (!bEnv && strName != "domain" && strName != "domain_url" && strName != "token" &&
+            strName != "checksum") {
+            return "{" + std::string(strName) + "}";
+        }
+    }
+    return {};
+}
+
+// Reads the fields of one definition, stopping at the first broken rule.
+class CFieldReader {
+public:
+    CFieldReader(const toml::table& table, std::string strName)
+        : m_table(table), m_strName(std::move(strName)) {}
+
+    const std::string& Error() const { return m_strError; }
+    bool Failed() const { return !m_strError.empty(); }
+
+    // False, with the error, at the line of the field (or of the file's
+    // start for a missing one).
+    bool Fail(std::string_view strKey, const std::string& strWhat) {
+        if (m_strError.empty()) {
+            const toml::node* pNode = strKey.empty() ? nullptr : m_table.get(strKey);
+            const auto nLine = pNode != nullptr ? pNode->source().begin.line : 1;
+            m_strError = m_strName + ":" + std::to_string(nLine) + ": " + strWhat;
+        }
+        return false;
+    }
+
+    void CheckKnownFields() {
+        for (const auto& [key, node] : m_table) {
+            if (std::find(std::begin(kKnownFields), std::end(kKnownFields), key.str()) ==
+                std::end(kKnownFields)) {
+                Fail(key.str(), "unknown field '" + std::string(key.str()) + "'");
+            }
+        }
+    }
+
+    void String(std::string_view strKey, std::string& strOut, bool bRequired = false) {
+        const toml::node* pNode = m_table.get(strKey);
+        if (pNode == nullptr) {
+            if (bRequired) {
+                Fail({}, "missing field '" + std::string(strKey) + "'");
+            }
+            return;
+        }
+        if (!pNode->is_string()) {
+            Fail(strKey, "'" + std::string(strKey) + "' must be a text");
+            return;
+        }
+        strOut = pNode->as_string()->get();
+    }
+
+    void Integer(std::string_view strKey, int& nOut, long nMin, long nMax) {
+        const toml::node* pNode = m_table.get(strKey);
+        if (pNode == nullptr) {
+            return;
+        }
+        if (!pNode->is_integer() || pNode->as_integer()->get() < nMin ||
+            pNode->as_integer()->get() > nMax) {
+            Fail(strKey, "'" + std::string(strKey) + "' must be a whole number from " +
+                             std::to_string(nMin) + " to " + std::to_string(nMax));
+            return;
+        }
+        nOut = static_cast<int>(pNode->as_integer()->get());
+    }
+
+    void Boolean(std::string_view strKey, bool& bOut) {
+        const toml::node* pNode = m_table.get(strKey);
+        if (pNode == nullptr) {
+            return;
+        }
+        if (!pNode->is_boolean()) {
+            Fail(strKey, "'" + std::string(strKey) + "' must be true or false");
+            return;
+        }
+        bOut = pNode->as_boolean()->get();
+    }
+
+    void Texts(std::string_view strKey, std::vector<std::string>& arrOut) {
+        const toml::node* pNode = m_table.get(strKey);
+        if (pNode == nullptr) {
+            return;
+        }
+        const toml::array* pArray = pNode->as_array();
+        if (pArray == nullptr || !pArray->is_homogeneous(toml::node_type::string)) {
+            Fail(strKey, "'" + std::string(strKey) + "' must be a list of texts");
+            return;
+        }
+        for (const toml::node& element : *pArray) {
+            arrOut.push_back(element.as_string()->get());
+        }
+    }
+
+    // One of the words of a closed set; the index of the word taken.
+    void Choice(std::string_view strKey, std::initializer_list<std::string_view> words,
+                std::size_t& nOut) {
+        std::string strWord;
+        String(strKey, strWord);
+        if (strWord.empty() || Failed()) {
+            return;
+        }
+        const auto it = std::find(words.begin(), words.end(), strWord);
+        if (it == words.end()) {
+            std::string strKnown;
+            for (std::string_view word : words) {
+                strKnown += (strKnown.empty() ? "" : ", ") + std::string(word);
+            }
+            Fail(strKey, "'" + std::string(strKey) + "' must be one of " + strKnown);
+            return;
+        }
+        nOut = static_cast<std::size_t>(it - words.begin());
+    }
+
+    void Pattern(std::string_view strKey, const std::string& strPattern) {
+        if (strPattern.empty() || Failed()) {
+            return;
+        }
+        try {
+            const regex::compiled_pattern pattern(strPattern, kPatternFlags);
+        } catch (const std::exception& error) {
+            Fail(strKey, "'" + std::string(strKey) + "' does not compile: " + error.what());
+        }
+    }
+
+    void Template(std::string_view strKey, const std::string& strTemplate) {
+        const std::string strUnknown = UnknownPlaceholder(strTemplate);
+        if (!strUnknown.empty()) {
+            Fail(strKey, "unknown placeholder " + strUnknown + " in '" + std::string(strKey) + "'");
+        }
+    }
+
+private:
+    const toml::table& m_table;
+    const std::string m_strName;
+    std::string m_strError;
+};
+
+void ReadIdentity(CFieldReader& reader, const std::set<std::string>& takenIds, SMetric& metric) {
+    reader.String("id", metric.strId, true);
+    reader.String("label", metric.strLabel, true);
+    reader.String("label_zh_CN", metric.strLabelZhCN);
+    if (reader.Failed()) {
+        return;
+    }
+    if (!IsIdText(metric.strId)) {
+        reader.Fail("id", "the id '" + metric.strId +
+                              "' must be a letter followed by letters and digits");
+    } else if (takenIds.contains(Upper(metric.strId))) {
+        reader.Fail("id", "the id '" + metric.strId + "' is taken by another source");
+    }
+}
+
+void ReadRequest(CFieldReader& reader, SQuerySpec& query) {
+    reader.String("url", query.strUrl, true);
+    reader.String("checksum", query.strChecksumText);
+    reader.Texts("headers", query.arrHeaders);
+    reader.Template("url", query.strUrl);
+    reader.Template("checksum", query.strChecksumText);
+    for (const std::string& strHeader : query.arrHeaders) {
+        reader.Template("headers", strHeader);
+    }
+}
+
+void ReadReply(CFieldReader& reader, SQuerySpec& query) {
+    std::size_t nParser = 0;
+    reader.Choice("parser", {"pattern", "toolbar", "json"}, nParser);
+    query.parser = static_cast<EReplyParser>(nParser);
+    reader.String("pattern", query.strPattern, query.parser == EReplyParser::Pattern);
+    reader.Boolean("later_matches", query.bLaterMatches);
+    std::string strElementEnd;
+    reader.String("element_end", strElementEnd);
+    if (strElementEnd.size() > 1) {
+        reader.Fail("element_end", "'element_end' must be one character");
+    }
+    query.chElementEnd = strElementEnd.empty() ? '\0' : strElementEnd.front();
+    reader.String("json_array", query.strJsonArray, query.parser == EReplyParser::Json);
+    reader.String("json_value", query.strJsonValue, query.parser == EReplyParser::Json);
+    reader.String("json_newest", query.strJsonNewest);
+    reader.String("none_pattern", query.strNonePattern);
+    reader.Boolean("none_when_empty", query.bNoneWhenEmpty);
+    reader.Texts("block_hosts", query.arrBlockHosts);
+    reader.Texts("block_paths", query.arrBlockPaths);
+    reader.String("block_pattern", query.strBlockPattern);
+    reader.Pattern("pattern", query.strPattern);
+    reader.Pattern("none_pattern", query.strNonePattern);
+    reader.Pattern("block_pattern", query.strBlockPattern);
+}
+
+void ReadPresentation(CFieldReader& reader, SMetric& metric) {
+    std::size_t nOrder = 1;
+    reader.Choice("order", {"ascending", "descending"}, nOrder);
+    metric.bAscending = nOrder == 0;
+    std::size_t nSort = static_cast<std::size_t>(ESortKey::Count);
+    reader.Choice("sort", {"pagerank", "number", "count"}, nSort);
+    metric.sortKey = static_cast<ESortKey>(nSort);
+    reader.Integer("interval_ms", metric.nIntervalMs, 0, 3'600'000);
+    reader.Boolean("always_asked", metric.bAlwaysAsked);
+    reader.Boolean("ticked", metric.bDefault);
+    reader.Boolean("quoted", metric.bQuoted);
+    reader.Integer("column_width", metric.nColumnWidth, 20, 1000);
+    reader.Integer("header_string", metric.nHeaderStringId, 0, 65535);
+    reader.Integer("control_id", metric.nControlId, 0, 65535);
+    reader.Integer("query_place", metric.nQueryPlace, 0, 1'000'000);
+    reader.Integer("export_place", metric.nExportPlace, SMetric::kNeverExported, 1000);
+}
+
+} // namespace
+
+bool CSourceFile::Read(std::string_view strText, const std::string& strName,
+                       const std::set<std::string>& takenIds, SMetric& metric,
+                       std::string& strError) {
+    toml::table table;
+    try {
+        table = toml::parse(strText, strName);
+    } catch (const toml::parse_error& error) {
+        strError = strName + ":" + std::to_string(error.source().begin.line) + ": " +
+                   std::string(error.description());
+        return false;
+    }
+    CFieldReader reader(table, strName);
+    reader.CheckKnownFields();
+    ReadIdentity(reader, takenIds, metric);
+    ReadRequest(reader, metric.query);
+    ReadReply(reader, metric.query);
+    ReadPresentation(reader, metric);
+    strError = reader.Error();
+    return !reader.Failed();
+}
