@@ -86,7 +86,7 @@ void CBatchScanner::OnRowAdded(CDomainRecord&) {}
 void CBatchScanner::OnScanBegun(CDomainRecord& record) {
     if (m_bProgress) {
         std::fprintf(m_pErr, "%s: row %zu of %zu: %s\n", kProgram, ++m_nBegun, m_nTotal,
-                     record.GetDomain().c_str());
+                     std::string(record.GetDomain()).c_str());
     }
 }
 

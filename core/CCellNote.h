@@ -22,10 +22,18 @@ struct SCellState {
 // A cell's state as the few bytes a record keeps of it. Most cells are
 // values answered with status 200 in their row's scan: one byte. The status,
 // a time of the cell's own (when it was asked apart from its row) and the
-// detail follow only when there is something to say.
+// detail follow, led by their length, only when there is something to say.
 class CCellNote {
 public:
     // nRowTime: the row's scan time, which a cell asked with its row shares.
     static std::string Encode(const SCellState& state, std::uint32_t nRowTime);
     static SCellState Decode(std::string_view strNote, std::uint32_t nRowTime);
+
+    // A row keeps the notes of all its cells in one text, each note its head
+    // byte and, when it says more, the length of the rest and the rest. A
+    // cell past the end has the empty note: not asked.
+    static std::string_view NoteAt(std::string_view strNotes, std::size_t nCell);
+    // The notes with one cell's note replaced.
+    static std::string WithNote(std::string_view strNotes, std::size_t nCell,
+                                std::string_view strNote);
 };

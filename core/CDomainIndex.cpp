@@ -1,6 +1,7 @@
 #include "core/CDomainIndex.h"
 
 #include <algorithm>
+#include <new>
 #include <string>
 
 namespace {
@@ -43,9 +44,15 @@ CDomainRecord* CDomainIndex::Insert(std::string_view strDomain) {
             return nullptr;
         }
     }
-    auto pRecord = std::make_unique<CDomainRecord>(std::string(strDomain));
-    InsertAt(position, {key.prefix, pRecord.get()});
-    return pRecord.release();
+    void* pPlace = m_recordPool.Allocate(sizeof(CDomainRecord));
+    auto* pRecord = new (pPlace) CDomainRecord(strDomain, &m_recordPool, &m_textPool);
+    try {
+        InsertAt(position, {key.prefix, pRecord});
+    } catch (...) {
+        m_recordPool.Free(pPlace, sizeof(CDomainRecord));
+        throw;
+    }
+    return pRecord;
 }
 
 CDomainRecord* CDomainIndex::Find(std::string_view strDomain) const {
@@ -69,14 +76,13 @@ CDomainRecord* CDomainIndex::After(std::string_view strDomain) const {
 }
 
 void CDomainIndex::Clear() {
-    for (const auto& pChunk : m_arrChunks) {
-        for (std::size_t i = 0; i < pChunk->nCount; ++i) {
-            delete pChunk->arrRecord[i];
-        }
-    }
+    // A record of the pools frees nothing itself: its texts are the pools'.
+    // Both go whole, a few hundred slabs instead of millions of blocks.
     m_arrChunks.clear();
     m_arrBounds.clear();
     m_nCount = 0;
+    m_textPool.ReleaseAll();
+    m_recordPool.ReleaseAll();
 }
 
 // Comparing two prefixes orders the texts as their bytes do; equal prefixes

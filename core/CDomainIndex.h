@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/CDomainRecord.h"
+#include "core/CSlabPool.h"
 
 #include <array>
 #include <compare>
@@ -22,9 +23,9 @@
 // most eight-byte prefixes. A small array of every chunk's first entry leads
 // to the right chunk; a full chunk splits in two.
 //
-// Records keep their addresses until Clear. Positions in the index do not
-// survive an insert, so a walk goes from record to record: After(domain)
-// finds the next entry again each step.
+// Records live in the index's pools and keep their addresses until Clear. Positions in the index do
+// not survive an insert, so a walk goes from record to record: After(domain) finds the next entry
+// again each step.
 //
 // Not thread-safe: the owner serialises every call.
 class CDomainIndex {
@@ -49,7 +50,7 @@ public:
     // indexed itself; null when there is none.
     CDomainRecord* After(std::string_view strDomain) const;
     std::size_t GetCount() const { return m_nCount; }
-    // Deletes every record, in index order, and empties the index.
+    // Deletes every record and empties the index.
     void Clear();
 
 private:
@@ -93,6 +94,10 @@ private:
     void MakeRoom(SPosition& position);
     void AddChunk(std::size_t nAt, std::unique_ptr<SChunk> pChunk);
 
+    // The records and their domain texts, and their value texts (used under
+    // the records' text guard): both go at once with Clear.
+    CSlabPool m_recordPool;
+    CSlabPool m_textPool;
     const std::size_t m_nChunkCapacity;
     std::size_t m_nCount = 0;
     std::vector<std::unique_ptr<SChunk>> m_arrChunks;

@@ -1,7 +1,10 @@
 #include "core/CDomainRecord.h"
 
 #include "core/CMetricTable.h"
+#include "core/CSlabPool.h"
 #include "core/LeadingNumber.h"
+
+#include <cstring>
 
 #include <mutex>
 
@@ -16,9 +19,53 @@ std::mutex& TextGuard() {
 
 } // namespace
 
-CDomainRecord::CDomainRecord(std::string strDomain) : m_strDomain(std::move(strDomain)) {}
+namespace {
 
-CDomainRecord::~CDomainRecord() = default;
+// The text led by its length, seven bits a byte.
+const std::uint8_t* CopyText(std::string_view strText, CSlabPool* pPool) {
+    std::uint8_t szLength[10];
+    std::size_t nLengthBytes = 0;
+    for (std::size_t n = strText.size();; n >>= 7) {
+        szLength[nLengthBytes++] = static_cast<std::uint8_t>((n & 0x7F) | (n >= 0x80 ? 0x80 : 0));
+        if (n < 0x80) {
+            break;
+        }
+    }
+    const std::size_t nBytes = nLengthBytes + strText.size();
+    auto* pCopy = reinterpret_cast<std::uint8_t*>(pPool != nullptr ? pPool->AllocateBytes(nBytes)
+                                                                   : new char[nBytes]);
+    std::memcpy(pCopy, szLength, nLengthBytes);
+    if (!strText.empty()) {
+        std::memcpy(pCopy + nLengthBytes, strText.data(), strText.size());
+    }
+    return pCopy;
+}
+
+} // namespace
+
+CDomainRecord::CDomainRecord(std::string_view strDomain, CSlabPool* pRecordPool,
+                             CSlabPool* pTextPool)
+    : m_pDomain(CopyText(strDomain, pRecordPool)), m_texts(pTextPool),
+      m_bOwnsDomain(pRecordPool == nullptr) {}
+
+CDomainRecord::~CDomainRecord() {
+    if (m_bOwnsDomain) {
+        delete[] reinterpret_cast<const char*>(m_pDomain);
+    }
+}
+
+std::string_view CDomainRecord::GetDomain() const {
+    const std::uint8_t* pAt = m_pDomain;
+    std::size_t nLength = 0;
+    for (unsigned nShift = 0;; nShift += 7) {
+        const std::uint8_t nByte = *pAt++;
+        nLength |= static_cast<std::size_t>(nByte & 0x7F) << nShift;
+        if ((nByte & 0x80) == 0) {
+            break;
+        }
+    }
+    return {reinterpret_cast<const char*>(pAt), nLength};
+}
 
 std::string CDomainRecord::GetMetric(std::size_t nMetric) const {
     std::lock_guard<std::mutex> lock(TextGuard());
@@ -34,8 +81,12 @@ void CDomainRecord::SetMetric(std::size_t nMetric, std::string strText) {
     m_texts.Set(nMetric, strText);
 }
 
-std::size_t CDomainRecord::NoteSlot(std::size_t nMetric) {
-    return CMetricTable::Count() + nMetric;
+std::size_t CDomainRecord::NotesSlot() {
+    return CMetricTable::Count();
+}
+
+std::string_view CDomainRecord::NoteOf(std::size_t nMetric) const {
+    return CCellNote::NoteAt(m_texts.Get(NotesSlot()), nMetric);
 }
 
 void CDomainRecord::BeginScan(std::uint32_t nNow) {
@@ -45,30 +96,38 @@ void CDomainRecord::BeginScan(std::uint32_t nNow) {
 
 void CDomainRecord::SetResult(std::size_t nMetric, const SQueryResult& result, bool bWithRow,
                               std::uint32_t nNow) {
-    SetMetric(nMetric, result.strValue);
     SCellState state;
     state.outcome = result.outcome;
     state.reason = result.reason;
     state.nHttpStatus = result.nHttpStatus;
     state.strDetail = result.strDetail;
+    const bool bPageRank = nMetric == CMetricTable::PageRankMetric();
+    const std::int16_t nPageRank = bPageRank ? PageRankFromText(result.strValue) : 0;
     std::lock_guard<std::mutex> lock(TextGuard());
     state.nFetchedAt = bWithRow ? m_nScannedAt : nNow;
-    m_texts.Set(NoteSlot(nMetric), CCellNote::Encode(state, m_nScannedAt));
+    const std::string strNote = CCellNote::Encode(state, m_nScannedAt);
+    const std::string strNotes = CCellNote::WithNote(m_texts.Get(NotesSlot()), nMetric, strNote);
+    m_texts.Set({{nMetric, result.strValue}, {NotesSlot(), strNotes}});
+    if (bPageRank) {
+        m_nPageRank.store(nPageRank, std::memory_order_relaxed);
+    }
 }
 
 SCellState CDomainRecord::GetCellState(std::size_t nMetric) const {
     std::lock_guard<std::mutex> lock(TextGuard());
-    return CCellNote::Decode(m_texts.Get(NoteSlot(nMetric)), m_nScannedAt);
+    return CCellNote::Decode(NoteOf(nMetric), m_nScannedAt);
 }
 
 bool CDomainRecord::MarkFailedCells() {
     std::lock_guard<std::mutex> lock(TextGuard());
     bool bMarked = false;
     for (std::size_t nMetric = 0; nMetric < CMetricTable::Count(); ++nMetric) {
-        SCellState state = CCellNote::Decode(m_texts.Get(NoteSlot(nMetric)), m_nScannedAt);
+        SCellState state = CCellNote::Decode(NoteOf(nMetric), m_nScannedAt);
         if (state.outcome == EOutcome::Failed && !state.bPending) {
             state.bPending = true;
-            m_texts.Set(NoteSlot(nMetric), CCellNote::Encode(state, m_nScannedAt));
+            const std::string strNote = CCellNote::Encode(state, m_nScannedAt);
+            m_texts.Set(NotesSlot(),
+                        CCellNote::WithNote(m_texts.Get(NotesSlot()), nMetric, strNote));
             bMarked = true;
         }
     }
@@ -96,7 +155,7 @@ std::vector<std::size_t> CDomainRecord::PendingCellsLocked() const {
         return cells;
     }
     for (std::size_t nMetric = 0; nMetric < CMetricTable::Count(); ++nMetric) {
-        const std::string_view strNote = m_texts.Get(NoteSlot(nMetric));
+        const std::string_view strNote = NoteOf(nMetric);
         if (!strNote.empty() && CCellNote::Decode(strNote, m_nScannedAt).bPending) {
             cells.push_back(nMetric);
         }

@@ -8,7 +8,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
+
+class CSlabPool;
 
 // One row of the score list: the domain and the value text of every metric,
 // by the metric's index in the metric table.
@@ -17,15 +20,20 @@
 // them, so every text getter returns a copy taken under a guard shared by all
 // records, and every setter writes under it. The domain never changes after
 // construction and is read without the guard.
+//
+// A record of a store keeps its domain text in the store's record pool and
+// its value texts in the store's text pool (guarded by the text guard), and
+// goes with them; a record of its own keeps both on the heap.
 class CDomainRecord {
 public:
-    explicit CDomainRecord(std::string strDomain);
+    explicit CDomainRecord(std::string_view strDomain, CSlabPool* pRecordPool = nullptr,
+                           CSlabPool* pTextPool = nullptr);
     virtual ~CDomainRecord();
 
     CDomainRecord(const CDomainRecord&) = delete;
     CDomainRecord& operator=(const CDomainRecord&) = delete;
 
-    const std::string& GetDomain() const { return m_strDomain; }
+    std::string_view GetDomain() const;
 
     std::string GetMetric(std::size_t nMetric) const;
     // Setting the PageRank metric also sets the number read from the text.
@@ -63,13 +71,18 @@ public:
     static std::int16_t PageRankFromText(const std::string& strText);
 
 private:
-    // The value texts' slots come first, then one note slot per metric.
-    static std::size_t NoteSlot(std::size_t nMetric);
+    // The value texts' slots come first, then one slot with every cell's
+    // note (see CCellNote).
+    static std::size_t NotesSlot();
+    std::string_view NoteOf(std::size_t nMetric) const;
     std::vector<std::size_t> PendingCellsLocked() const;
 
+    // The domain's length as a variable-length number, then its bytes: a
+    // record of a million is small.
+    const std::uint8_t* m_pDomain;
+    CTextPack m_texts;
     std::atomic<std::int16_t> m_nPageRank{-1};
     std::atomic<bool> m_bHasPending{false};
+    const bool m_bOwnsDomain;
     std::uint32_t m_nScannedAt = 0;
-    const std::string m_strDomain;
-    CTextPack m_texts;
 };

@@ -180,7 +180,7 @@ void CQueryManager::ScanRecord(CDomainRecord& record, bool bWhole, SPassSummary&
 
 void CQueryManager::RunQueries(CDomainRecord& record, const std::vector<std::size_t>& metrics,
                                bool bWhole, SPassSummary& summary) {
-    const std::string strDomain = record.GetDomain();
+    const std::string strDomain(record.GetDomain());
     CMetricQuery query(m_hosts, &m_bCancel);
     if (m_limits) {
         query.SetLimits(*m_limits);

@@ -2,27 +2,44 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <initializer_list>
 #include <string_view>
 
-// A row's value texts in one small block: the number of slots, each slot's
-// length as a variable-length number, then the texts back to back. A million
-// rows of ten short counts take about a hundred bytes each, where ten string
+class CSlabPool;
+
+// A row's texts in one small block: the number of slots, each slot's length
+// as a variable-length number, then the texts back to back. A million rows
+// of ten short counts take about a hundred bytes each, where ten string
 // objects took over four hundred. Empty until a text is stored.
 //
-// Writes rebuild the block; they come once per query, reads far more often.
-// Not thread-safe: the owner guards it.
+// The block comes from a pool when one is given, and then lives and dies
+// with that pool; else from the heap, and dies with the pack. Writes rebuild
+// the block; they come once per query, reads far more often.
+// Not thread-safe: the owner guards it and its pool.
 class CTextPack {
 public:
-    CTextPack() = default;
-    CTextPack(CTextPack&&) noexcept = default;
-    CTextPack& operator=(CTextPack&&) noexcept = default;
+    explicit CTextPack(CSlabPool* pPool = nullptr) : m_pPool(pPool) {}
+    ~CTextPack();
+
+    CTextPack(const CTextPack&) = delete;
+    CTextPack& operator=(const CTextPack&) = delete;
+
+    struct SWrite {
+        std::size_t nSlot;
+        std::string_view strText;
+    };
 
     // The text of a slot; empty for a slot never written.
     std::string_view Get(std::size_t nSlot) const;
     void Set(std::size_t nSlot, std::string_view strText);
-    bool IsEmpty() const { return !m_pBlock; }
+    // Writes several slots with one rebuild of the block.
+    void Set(std::initializer_list<SWrite> writes);
+    bool IsEmpty() const { return m_pBlock == nullptr; }
 
 private:
-    std::unique_ptr<std::uint8_t[]> m_pBlock;
+    std::uint8_t* Allocate(std::size_t nBytes);
+    void Release();
+
+    std::uint8_t* m_pBlock = nullptr;
+    CSlabPool* m_pPool;
 };

@@ -25,7 +25,7 @@ QString HeaderText(int nColumn) {
 }
 
 // Texts are stored as bytes; the list shows each byte as one character.
-QString FromBytes(const std::string& strBytes) {
+QString FromBytes(std::string_view strBytes) {
     return QString::fromLatin1(strBytes.data(), static_cast<qsizetype>(strBytes.size()));
 }
 

@@ -327,7 +327,8 @@ void CTallyvineDlg::OnQueryBegin(CDomainRecord* pRecord) {
     if (!pRecord) {
         return;
     }
-    const QString strDomain = QString::fromLatin1(pRecord->GetDomain());
+    const std::string_view strName = pRecord->GetDomain();
+    const QString strDomain = QString::fromLatin1(strName.data(), qsizetype(strName.size()));
     m_pUi->m_staticStatus->setText(CStringTable::Format(IDS_QUERYING, strDomain));
     // Setting the item count redraws every row, the record's among them.
     ScoreList()->Refresh();

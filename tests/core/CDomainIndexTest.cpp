@@ -43,7 +43,7 @@ private:
 std::vector<std::string> WalkAll(const CDomainIndex& index) {
     std::vector<std::string> names;
     for (const CDomainRecord* p = index.First(); p != nullptr; p = index.After(p->GetDomain())) {
-        names.push_back(p->GetDomain());
+        names.emplace_back(p->GetDomain());
     }
     return names;
 }
@@ -115,7 +115,7 @@ TEST(CDomainIndexTest, AWalkSeesTheEntriesAddedAheadOfIt) {
     }
     std::vector<std::string> visited;
     for (const CDomainRecord* p = index.First(); p != nullptr; p = index.After(p->GetDomain())) {
-        visited.push_back(p->GetDomain());
+        visited.emplace_back(p->GetDomain());
         for (int i = 0; i < 2; ++i) {
             const std::string strName = names.Next();
             if (index.Insert(strName) != nullptr && strName > p->GetDomain()) {

@@ -21,7 +21,7 @@ protected:
     std::vector<std::string> IndexOrder() const {
         std::vector<std::string> domains;
         m_manager.Store().ForEachRecord(
-            [&](CDomainRecord& record) { domains.push_back(record.GetDomain()); });
+            [&](CDomainRecord& record) { domains.emplace_back(record.GetDomain()); });
         return domains;
     }
 };

@@ -75,7 +75,8 @@ private:
     void Log(unsigned nMessage, const CDomainRecord& record) {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            m_entries.push_back({nMessage, record.GetDomain(), std::chrono::steady_clock::now()});
+            m_entries.push_back(
+                {nMessage, std::string(record.GetDomain()), std::chrono::steady_clock::now()});
         }
         m_changed.notify_all();
     }

@@ -65,7 +65,7 @@ protected:
     static std::vector<std::string> Domains(const std::vector<CDomainRecord*>& rows) {
         std::vector<std::string> domains;
         for (const CDomainRecord* pRecord : rows) {
-            domains.push_back(pRecord->GetDomain());
+            domains.emplace_back(pRecord->GetDomain());
         }
         return domains;
     }

@@ -381,7 +381,7 @@ private slots:
         QCOMPARE(Column(List(), 1), expected);
         QStringList indexOrder;
         Manager().Store().ForEachRecord([&](CDomainRecord& record) {
-            indexOrder << QString::fromStdString(record.GetDomain());
+            indexOrder << QString::fromStdString(std::string(record.GetDomain()));
         });
         QCOMPARE(indexOrder, (QStringList{"a", "b", "c", "d"}));
     }
