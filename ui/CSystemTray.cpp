@@ -21,8 +21,6 @@ constexpr unsigned NIF_TIP = 0x4;
 // The tip field holds 64 bytes with its terminating zero.
 constexpr qsizetype kMaxTipBytes = 63;
 
-constexpr int kDefaultPollInterval = 2000;
-
 constexpr const char* kMenuContext = "CSystemTray";
 
 struct SMenuItem {
@@ -87,7 +85,9 @@ CSystemTray::TrayProbe CSystemTray::s_probe;
 
 CSystemTray::CSystemTray() = default;
 
-CSystemTray::~CSystemTray() { RemoveTrayIcon(); }
+CSystemTray::~CSystemTray() {
+    RemoveTrayIcon();
+}
 
 bool CSystemTray::CreateTrayIcon(QWidget* pParent, unsigned nCallbackMessage, const QString& strTip,
                                  const QIcon& icon, unsigned nId, bool bHidden) {
@@ -143,6 +143,9 @@ unsigned CSystemTray::ReAddPendingIcon() {
     m_iconData.nFlags = m_nCreateFlags;
     const bool bAdded = AddIcon();
     m_bIconHidden = m_bReAddPending = !bAdded;
+    if (bAdded) {
+        m_bIconRemoved = false;
+    }
     return bAdded ? 0 : 1;
 }
 
@@ -210,6 +213,10 @@ void CSystemTray::SetNotifyTarget(QWidget* pTarget) {
     m_pNotifyTarget = pTarget;
 }
 
+bool CSystemTray::IsIconShown() const {
+    return m_pIcon && m_pIcon->isVisible() && IsTrayPresent();
+}
+
 void CSystemTray::SetTrayProbe(TrayProbe probe) {
     s_probe = std::move(probe);
 }
@@ -219,6 +226,7 @@ bool CSystemTray::IsTrayPresent() {
 }
 
 void CSystemTray::SetTrayPollInterval(int nMilliseconds) {
+    m_nPollInterval = nMilliseconds;
     if (m_pPollTimer) {
         m_pPollTimer->setInterval(nMilliseconds);
     }
@@ -230,6 +238,11 @@ void CSystemTray::OnTaskbarCreated() {
 }
 
 void CSystemTray::OnWorkAreaChanged() {
+    // A panel that goes away changes the work area too; an add now would fail
+    // and leave the icon hidden for good. The tray's return brings it back.
+    if (!IsTrayPresent()) {
+        return;
+    }
     m_bReAddPending = !m_bIconHidden;
     ReAddPendingIcon();
 }
@@ -259,7 +272,7 @@ void CSystemTray::OnActivated(QSystemTrayIcon::ActivationReason reason) {
 void CSystemTray::WatchTray() {
     if (!m_pPollTimer) {
         m_pPollTimer = new QTimer(this);
-        m_pPollTimer->setInterval(kDefaultPollInterval);
+        m_pPollTimer->setInterval(m_nPollInterval);
         connect(m_pPollTimer, &QTimer::timeout, this, &CSystemTray::PollTray);
         if (QScreen* pScreen = QGuiApplication::primaryScreen()) {
             connect(pScreen, &QScreen::availableGeometryChanged, this,
@@ -279,6 +292,17 @@ void CSystemTray::PollTray() {
     if (bPresent) {
         OnTaskbarCreated();
     } else {
+        OnTrayGone();
         emit TrayLost();
     }
+}
+
+// The icon went with the tray; it is added again when a tray comes back.
+void CSystemTray::OnTrayGone() {
+    if (m_bIconRemoved) {
+        return;
+    }
+    DeleteIcon();
+    m_bIconRemoved = true;
+    m_bReAddPending = !m_bIconHidden;
 }

@@ -30,7 +30,8 @@ inline constexpr unsigned ID_TRAY_EXIT = 32772;
 // The program's icon in the desktop's tray. A left click brings the main
 // window back from the tray, a right click opens the menu (About, Exit),
 // whose choice is handed to the window as Command(). When the tray comes
-// back after the panel restarted, the icon is shown again.
+// back after the panel restarted, the icon is shown again; while no tray is
+// there the icon counts as removed.
 //
 // The flags follow the icon's life: hidden (not known to be in the tray),
 // removed (deleted or never added) and re-add pending. Without a tray the
@@ -73,6 +74,9 @@ public:
     bool IsIconHidden() const { return m_bIconHidden; }
     bool IsIconRemoved() const { return m_bIconRemoved; }
     bool IsReAddPending() const { return m_bReAddPending; }
+    // Whether the icon is in a tray right now, so that a click on it can
+    // bring a window back: a tray is there and the icon is shown in it.
+    bool IsIconShown() const;
     // The icon as the tray shows it; null before a tray was found.
     const QSystemTrayIcon* Icon() const { return m_pIcon.get(); }
 
@@ -113,6 +117,7 @@ private:
     bool ShowMenu(QWidget* pTarget);
     void PollTray();
     void WatchTray();
+    void OnTrayGone();
 
     STrayIconData m_iconData;
     bool m_bTrayUsable = false;
@@ -129,5 +134,6 @@ private:
     std::unique_ptr<QSystemTrayIcon> m_pIcon;
     static TrayProbe s_probe;
     QTimer* m_pPollTimer = nullptr;
+    int m_nPollInterval = 2000;
     bool m_bTrayPresent = false;
 };
