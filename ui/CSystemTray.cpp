@@ -14,10 +14,6 @@
 
 namespace {
 
-constexpr unsigned NIF_MESSAGE = 0x1;
-constexpr unsigned NIF_ICON = 0x2;
-constexpr unsigned NIF_TIP = 0x4;
-
 // The tip field holds 64 bytes with its terminating zero.
 constexpr qsizetype kMaxTipBytes = 63;
 
@@ -29,7 +25,7 @@ struct SMenuItem {
     int nPrompt;
 };
 
-// The tray menu (id 130): About, then Exit.
+// The tray menu (id 130): About, shown in bold as the default, then Exit.
 constexpr SMenuItem s_trayMenu[] = {
     {QT_TRANSLATE_NOOP("CSystemTray", "&About"), ID_TRAY_ABOUT, IDS_TRAY_ABOUT},
     {QT_TRANSLATE_NOOP("CSystemTray", "E&xit"), ID_TRAY_EXIT, IDS_TRAY_EXIT},
@@ -60,6 +56,7 @@ std::unique_ptr<QMenu> LoadMenu(unsigned nId) {
         pAction->setData(item.nCommand);
         pAction->setStatusTip(CStringTable::Load(item.nPrompt));
     }
+    pMenu->setDefaultAction(pMenu->actions().constFirst());
     return pMenu;
 }
 
@@ -103,13 +100,9 @@ bool CSystemTray::CreateTrayIcon(QWidget* pParent, unsigned nCallbackMessage, co
 
     m_iconData.pOwner = pParent;
     m_iconData.nId = nId;
-    m_iconData.nFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    m_iconData.icon = icon;
     m_iconData.nCallbackMessage = nCallbackMessage;
-    m_iconData.strTip = CutTip(strTip);
     m_pIcon->setIcon(icon);
-    m_pIcon->setToolTip(m_iconData.strTip);
-    m_nCreateFlags = m_iconData.nFlags;
+    m_pIcon->setToolTip(CutTip(strTip));
     WatchTray();
 
     m_bIconHidden = bHidden;
@@ -126,7 +119,6 @@ bool CSystemTray::RemoveTrayIcon() {
     if (!m_bTrayUsable || m_bIconRemoved) {
         return true;
     }
-    m_iconData.nFlags = 0;
     if (DeleteIcon()) {
         m_bIconHidden = m_bIconRemoved = true;
     }
@@ -140,7 +132,6 @@ unsigned CSystemTray::ReAddPendingIcon() {
     if (m_bIconHidden) {
         return 1;
     }
-    m_iconData.nFlags = m_nCreateFlags;
     const bool bAdded = AddIcon();
     m_bIconHidden = m_bReAddPending = !bAdded;
     if (bAdded) {
@@ -174,16 +165,6 @@ bool CSystemTray::ShowMenu(QWidget* pTarget) {
     if (!pMenu) {
         return false;
     }
-    const QList<QAction*> actions = pMenu->actions();
-    for (qsizetype nItem = 0; nItem < actions.size(); ++nItem) {
-        const bool bDefault = m_bMenuDefaultByPos
-                                  ? nItem == static_cast<qsizetype>(m_nMenuDefaultItem)
-                                  : actions[nItem]->data().toUInt() == m_nMenuDefaultItem;
-        if (bDefault) {
-            pMenu->setDefaultAction(actions[nItem]);
-        }
-    }
-    PrepareMenu(pMenu.get());
     const QPoint pos = QCursor::pos();
     if (pTarget->isVisible()) {
         pTarget->activateWindow();
@@ -195,8 +176,6 @@ bool CSystemTray::ShowMenu(QWidget* pTarget) {
     }
     return true;
 }
-
-void CSystemTray::PrepareMenu(QMenu*) {}
 
 int CSystemTray::WindowProc(unsigned nMessage, unsigned wParam, unsigned lParam) {
     if (m_bTrayUsable && nMessage == m_iconData.nCallbackMessage) {

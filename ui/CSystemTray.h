@@ -9,7 +9,6 @@
 #include <functional>
 #include <memory>
 
-class QMenu;
 class QTimer;
 class QWidget;
 
@@ -56,9 +55,7 @@ public:
 
     // A mouse action on the icon (wParam: icon id, lParam: mouse code).
     // 0 when it is not this icon's or there is no window to act on, else 1.
-    virtual int OnTrayNotify(unsigned wParam, unsigned lParam);
-    // Called with the menu before it is shown.
-    virtual void PrepareMenu(QMenu* pMenu);
+    int OnTrayNotify(unsigned wParam, unsigned lParam);
 
     // A message for the tray's own address, as another start of the program
     // sends it: the callback message goes to OnTrayNotify, anything else is
@@ -104,10 +101,7 @@ private:
     struct STrayIconData {
         QPointer<QWidget> pOwner;
         unsigned nId = 0;
-        unsigned nFlags = 0;
         unsigned nCallbackMessage = 0;
-        QIcon icon;
-        QString strTip;
     };
 
     bool AddIcon();
@@ -125,9 +119,6 @@ private:
     bool m_bIconRemoved = true;
     bool m_bReAddPending = false;
     QPointer<QWidget> m_pNotifyTarget;
-    unsigned m_nMenuDefaultItem = 0;
-    bool m_bMenuDefaultByPos = true;
-    unsigned m_nCreateFlags = 0;
 
     static bool IsTrayPresent();
 
