@@ -60,9 +60,11 @@ int CBatchScanner::Run() {
     manager.SetInterval(m_options.nInterval);
 
     const CListImporter importer(
-        manager, [this](std::size_t nLine, CListImporter::ESkip reason, std::string_view strLine) {
+        manager,
+        [this](std::size_t nLine, CListImporter::ESkip reason, std::string_view strLine) {
             OnSkippedLine(nLine, reason, strLine);
-        });
+        },
+        [this](std::string_view strLine) { return m_options.shard.Takes(strLine); });
     const bool bStdin = m_options.strList.empty() || m_options.strList == "-";
     const CListImporter::SResult result =
         bStdin ? importer.ImportDescriptor(STDIN_FILENO) : importer.ImportFile(m_options.strList);
@@ -73,8 +75,8 @@ int CBatchScanner::Run() {
     m_nTotal = manager.GetCount();
     if (m_nTotal == 0) {
         if (!m_options.bQuiet) {
-            std::fprintf(m_pErr, "%s: %s holds no domain name; nothing written\n", kProgram,
-                         ListName().c_str());
+            std::fprintf(m_pErr, "%s: %s holds no domain name%s; nothing written\n", kProgram,
+                         ListName().c_str(), ShardName().c_str());
         }
         return kSuccess;
     }
@@ -131,6 +133,14 @@ bool CBatchScanner::WriteCsv(CQueryManager& manager) {
 
 void CBatchScanner::Error(const std::string& strMessage) {
     std::fprintf(m_pErr, "%s: %s\n", kProgram, strMessage.c_str());
+}
+
+std::string CBatchScanner::ShardName() const {
+    const CShard& shard = m_options.shard;
+    if (shard.nCount == 1) {
+        return {};
+    }
+    return " in shard " + std::to_string(shard.nIndex) + "/" + std::to_string(shard.nCount);
 }
 
 std::string CBatchScanner::ListName() const {

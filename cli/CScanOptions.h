@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/CShard.h"
 #include "core/CDomainRecord.h"
 
 #include <array>
@@ -7,12 +8,14 @@
 #include <vector>
 
 // The command line of tallyvine-scan:
-//   tallyvine-scan [--metrics LIST] [--interval MS] [--output FILE] [--quiet] [LISTFILE]
+//   tallyvine-scan [--metrics LIST] [--interval MS] [--shard K/N] [--output FILE] [--quiet]
+//                  [LISTFILE]
 struct CScanOptions {
     // Ticked metrics in column order; PR is always ticked.
     std::array<bool, kMetricCount> bMetrics{true,  true, true,  false, false,
                                             false, true, false, false, false};
     int nInterval = 1000;
+    CShard shard;          // the part of the list this run scans; 1/1 is all of it
     std::string strOutput; // empty or "-": standard output
     std::string strList;   // empty or "-": standard input
     bool bQuiet = false;

@@ -33,7 +33,12 @@ public:
         std::size_t nSkipped = 0;
     };
 
-    explicit CListImporter(CQueryManager& manager, SkipHandler pfnSkip = nullptr);
+    // Asked about every non-empty line before any check; a line it declines
+    // is passed over silently, as if the list did not hold it.
+    using LineFilter = std::function<bool(std::string_view strLine)>;
+
+    explicit CListImporter(CQueryManager& manager, SkipHandler pfnSkip = nullptr,
+                           LineFilter pfnFilter = nullptr);
 
     // Reads the file whole, then imports it; nothing is added when the read fails.
     SResult ImportFile(const std::string& strPath) const;
@@ -49,10 +54,12 @@ private:
     // Cuts the text into lines with the line pattern and takes each one.
     void SplitLines(const std::string& strText, CLineWalker& walker, SResult& result) const;
     void TakeLine(CLineWalker& walker, std::string_view strLine, SResult& result) const;
+    bool Declines(std::string_view strLine) const;
     // pAt: where the skipped line starts (for its number).
     void Skip(CLineWalker& walker, const char* pAt, std::string_view strLine, ESkip reason,
               SResult& result) const;
 
     CQueryManager& m_manager;
     SkipHandler m_pfnSkip;
+    LineFilter m_pfnFilter;
 };
