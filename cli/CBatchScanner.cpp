@@ -61,7 +61,8 @@ int CBatchScanner::Run() {
         [&store](const std::string& strDomain) { return store.AddDomain(strDomain) != nullptr; },
         [this](std::size_t nLine, CListImporter::ESkip reason, std::string_view strLine) {
             OnSkippedLine(nLine, reason, strLine);
-        });
+        },
+        [this](std::string_view strLine) { return m_options.shard.Takes(strLine); });
     const bool bStdin = m_options.strList.empty() || m_options.strList == "-";
     const CListImporter::SResult result =
         bStdin ? importer.ImportDescriptor(STDIN_FILENO) : importer.ImportFile(m_options.strList);
@@ -72,8 +73,8 @@ int CBatchScanner::Run() {
     m_nTotal = store.GetCount();
     if (m_nTotal == 0) {
         if (!m_options.bQuiet) {
-            std::fprintf(m_pErr, "%s: %s holds no domain name; nothing written\n", kProgram,
-                         ListName().c_str());
+            std::fprintf(m_pErr, "%s: %s holds no domain name%s; nothing written\n", kProgram,
+                         ListName().c_str(), ShardName().c_str());
         }
         return kSuccess;
     }
@@ -121,6 +122,14 @@ bool CBatchScanner::WriteCsv(const CRecordStore& store) {
 
 void CBatchScanner::Error(const std::string& strMessage) {
     std::fprintf(m_pErr, "%s: %s\n", kProgram, strMessage.c_str());
+}
+
+std::string CBatchScanner::ShardName() const {
+    const CShard& shard = m_options.shard;
+    if (shard.nCount == 1) {
+        return {};
+    }
+    return " in shard " + std::to_string(shard.nIndex) + "/" + std::to_string(shard.nCount);
 }
 
 std::string CBatchScanner::ListName() const {

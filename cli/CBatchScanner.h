@@ -36,6 +36,8 @@ private:
     bool WriteCsv(const CRecordStore& store);
     void Error(const std::string& strMessage);
     std::string ListName() const;
+    // " in shard K/N" when the run scans one shard of several, else empty.
+    std::string ShardName() const;
 
     const CScanOptions m_options;
     const CServiceHosts m_hosts;

@@ -52,7 +52,8 @@ void SplitOption(const std::string& strArg, std::string& strName, std::string& s
 }
 
 bool IsValueOption(const std::string& strName) {
-    return strName == "--metrics" || strName == "--interval" || strName == "--output";
+    return strName == "--metrics" || strName == "--interval" || strName == "--shard" ||
+           strName == "--output";
 }
 
 } // namespace
@@ -148,6 +149,9 @@ bool CScanOptions::Parse(const std::vector<std::string>& args, CScanOptions& opt
         if (strName == "--interval" && !ParseInterval(strValue, options.nInterval, strError)) {
             return false;
         }
+        if (strName == "--shard" && !CShard::Parse(strValue, options.shard, strError)) {
+            return false;
+        }
         if (strName == "--output") {
             options.strOutput = strValue;
         }
@@ -161,8 +165,8 @@ bool CScanOptions::Parse(const std::vector<std::string>& args, CScanOptions& opt
 }
 
 const char* CScanOptions::Usage() {
-    return "usage: tallyvine-scan [--metrics LIST] [--interval MS] [--output FILE] [--quiet] "
-           "[LISTFILE]\n";
+    return "usage: tallyvine-scan [--metrics LIST] [--interval MS] [--shard K/N] [--output FILE] "
+           "[--quiet] [LISTFILE]\n";
 }
 
 std::string CScanOptions::Help() {
@@ -203,8 +207,14 @@ std::string CScanOptions::Help() {
            strMetrics + "\n" +
            "  --interval MS    pause after each domain, in milliseconds, 0 to 10000\n"
            "                   (default 1000); keeps the services from refusing requests\n"
+           "  --shard K/N      scan only shard K of N (1 <= K <= N): the names whose\n"
+           "                   64-bit FNV-1a hash of their bytes, modulo N, is K - 1.\n"
+           "                   N runs with K = 1 to N, on one machine or several, read\n"
+           "                   the same list and scan each name exactly once between\n"
+           "                   them; lines of other shards are passed over silently\n"
            "  --output FILE    write the CSV to FILE instead of standard output; FILE is\n"
-           "                   replaced only once it is written whole\n"
+           "                   replaced only once it is written whole, unless its folder\n"
+           "                   takes no new file: then FILE is rewritten in place\n"
            "  --quiet          no progress and no warnings on standard error\n"
            "  --help           show this help and exit\n"
            "\n"

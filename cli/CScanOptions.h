@@ -1,15 +1,19 @@
 #pragma once
 
+#include "cli/CShard.h"
+
 #include <string>
 #include <vector>
 
 // The command line of tallyvine-scan:
-//   tallyvine-scan [--metrics LIST] [--interval MS] [--output FILE] [--quiet] [LISTFILE]
+//   tallyvine-scan [--metrics LIST] [--interval MS] [--shard K/N] [--output FILE] [--quiet]
+//                  [LISTFILE]
 struct CScanOptions {
     // Ticked metrics by their index in the metric table; the always-asked
     // one is always ticked.
     std::vector<bool> bMetrics = DefaultMetrics();
     int nInterval = 1000;
+    CShard shard;          // the part of the list this run scans; 1/1 is all of it
     std::string strOutput; // empty or "-": standard output
     std::string strList;   // empty or "-": standard input
     bool bQuiet = false;

@@ -2,6 +2,7 @@
 // writes the scores as CSV.
 #include "cli/CBatchScanner.h"
 #include "cli/CScanOptions.h"
+#include "net/CWebClient.h"
 
 #include <csignal>
 #include <cstdio>
@@ -20,6 +21,12 @@ int main(int argc, char** argv) {
     }
     // A closed output pipe is a write error to report, not a reason to die.
     std::signal(SIGPIPE, SIG_IGN);
+    // The HTTP library's global set-up is not thread-safe: it runs here,
+    // before the scan starts its worker thread.
+    if (!CWebClient::GlobalInit()) {
+        std::fprintf(stderr, "tallyvine-scan: the network library could not be started\n");
+        return CBatchScanner::kFailure;
+    }
     const bool bProgress = !options.bQuiet && isatty(STDERR_FILENO) == 1;
     CBatchScanner scanner(options, CServiceHosts::FromEnvironment(), stderr, bProgress);
     return scanner.Run();

@@ -14,14 +14,6 @@ function(tallyvine_warnings target)
     endif()
 endfunction()
 
-# A folder whose layer has not been built yet is skipped, so the tree builds at
-# every step.
-function(tallyvine_optional_subdirectory dir)
-    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
-        add_subdirectory(${dir})
-    endif()
-endfunction()
-
 # One GoogleTest program per layer, registered with CTest.
 function(tallyvine_gtest name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})

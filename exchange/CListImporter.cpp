@@ -68,8 +68,9 @@ private:
     std::size_t m_nLine = 1;
 };
 
-CListImporter::CListImporter(DomainSink pfnAdd, SkipHandler pfnSkip)
-    : m_pfnAdd(std::move(pfnAdd)), m_pfnSkip(std::move(pfnSkip)) {}
+CListImporter::CListImporter(DomainSink pfnAdd, SkipHandler pfnSkip, LineFilter pfnFilter)
+    : m_pfnAdd(std::move(pfnAdd)), m_pfnSkip(std::move(pfnSkip)),
+      m_pfnFilter(std::move(pfnFilter)) {}
 
 CListImporter::SResult CListImporter::ImportFile(const std::string& strPath) const {
     std::string strBytes;
@@ -144,14 +145,16 @@ void CListImporter::SplitLines(const std::string& strText, CLineWalker& walker,
             // The matcher gave up inside this line: skip it, take up the rest.
             const std::size_t nLineEnd = FindLineEnd(strText, nPos);
             const std::string_view strLine(strText.data() + nPos, nLineEnd - nPos);
-            Skip(walker, strLine.data(), strLine, ESkip::TooLong, result);
+            if (!Declines(strLine)) {
+                Skip(walker, strLine.data(), strLine, ESkip::TooLong, result);
+            }
             nPos = SkipLineEnds(strText, nLineEnd);
         }
     }
 }
 
 void CListImporter::TakeLine(CLineWalker& walker, std::string_view strLine, SResult& result) const {
-    if (strLine.empty()) {
+    if (strLine.empty() || Declines(strLine)) {
         return;
     }
     const std::string strDomain(strLine);
@@ -162,6 +165,10 @@ void CListImporter::TakeLine(CLineWalker& walker, std::string_view strLine, SRes
     } else {
         ++result.nAdded;
     }
+}
+
+bool CListImporter::Declines(std::string_view strLine) const {
+    return m_pfnFilter && !m_pfnFilter(strLine);
 }
 
 void CListImporter::Skip(CLineWalker& walker, const char* pAt, std::string_view strLine,

@@ -34,8 +34,12 @@ public:
     // Takes a name that passed the check; false when the list holds it
     // already.
     using DomainSink = std::function<bool(const std::string& strDomain)>;
+    // Asked about every non-empty line before any check; a line it declines
+    // is passed over silently, as if the list did not hold it.
+    using LineFilter = std::function<bool(std::string_view strLine)>;
 
-    explicit CListImporter(DomainSink pfnAdd, SkipHandler pfnSkip = nullptr);
+    explicit CListImporter(DomainSink pfnAdd, SkipHandler pfnSkip = nullptr,
+                           LineFilter pfnFilter = nullptr);
 
     // Reads the file whole, then imports it; nothing is added when the read fails.
     SResult ImportFile(const std::string& strPath) const;
@@ -51,10 +55,12 @@ private:
     // Cuts the text into lines with the line pattern and takes each one.
     void SplitLines(const std::string& strText, CLineWalker& walker, SResult& result) const;
     void TakeLine(CLineWalker& walker, std::string_view strLine, SResult& result) const;
+    bool Declines(std::string_view strLine) const;
     // pAt: where the skipped line starts (for its number).
     void Skip(CLineWalker& walker, const char* pAt, std::string_view strLine, ESkip reason,
               SResult& result) const;
 
     DomainSink m_pfnAdd;
     SkipHandler m_pfnSkip;
+    LineFilter m_pfnFilter;
 };

@@ -37,7 +37,19 @@ std::string ResolveTarget(const std::string& strPath) {
     return realpath(strPath.c_str(), szResolved) != nullptr ? std::string(szResolved) : strPath;
 }
 
+// The folder's refusals of a new file: its permissions, a read-only mount,
+// an immutable folder.
+bool IsRefusedByFolder(int nErrno) {
+    return nErrno == EACCES || nErrno == EPERM || nErrno == EROFS;
+}
+
+int OpenNew(const char* pszPath) {
+    return open(pszPath, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+}
+
 } // namespace
+
+CReplacingFile::TempOpener CReplacingFile::s_pfnTempOpener = OpenNew;
 
 CReplacingFile::CReplacingFile(std::string strPath) : m_strPath(std::move(strPath)) {}
 
@@ -69,31 +81,39 @@ bool CReplacingFile::Open() {
             return Fail("cannot write " + m_strPath);
         }
     }
-    if (!OpenBeside(m_strTarget)) {
-        return false;
+    if (OpenBeside(m_strTarget)) {
+        // The new file takes the place of the old one, permissions included.
+        if (bExists) {
+            fchmod(m_fd, info.st_mode & 07777);
+        }
+        return true;
     }
-    // The new file takes the place of the old one, permissions included.
-    if (bExists) {
-        fchmod(m_fd, info.st_mode & 07777);
+    // A folder that takes no new file may still hold a file that can be
+    // written: it is rewritten in place, keeping its hard links and owner.
+    if (bExists && IsRefusedByFolder(errno)) {
+        m_bSync = true;
+        return OpenDirect();
     }
-    return true;
+    return Fail("cannot create " + m_strPath);
 }
 
+// False with errno set when no file could be made beside the target.
 bool CReplacingFile::OpenBeside(const std::string& strTarget) {
     const std::string strStem =
         ParentOf(strTarget) + "/." + BaseOf(strTarget) + ".tmp-" + std::to_string(getpid()) + "-";
     for (int nTry = 0; nTry < 100; ++nTry) {
         const std::string strTemp = strStem + std::to_string(g_nTempCounter++);
-        m_fd = open(strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        m_fd = s_pfnTempOpener(strTemp.c_str());
         if (m_fd >= 0) {
             m_strTemp = strTemp;
+            m_bSync = true;
             return true;
         }
         if (errno != EEXIST) {
             break;
         }
     }
-    return Fail("cannot create " + m_strPath);
+    return false;
 }
 
 bool CReplacingFile::OpenDirect() {
@@ -119,8 +139,9 @@ bool CReplacingFile::Commit() {
     if (m_bFailed || m_fd < 0) {
         return false;
     }
-    // Only a regular file needs its bytes on disk before the rename.
-    if (!m_strTemp.empty() && fsync(m_fd) != 0) {
+    // A device needs no sync; a regular file's bytes are on disk before the
+    // rename or, written in place, before the export counts as done.
+    if (m_bSync && fsync(m_fd) != 0) {
         return Fail("cannot write " + m_strPath);
     }
     const int fd = m_fd;
@@ -148,6 +169,10 @@ bool CReplacingFile::WriteAll(int fd, std::string_view bytes, std::string& strEr
         bytes.remove_prefix(static_cast<std::size_t>(nWritten));
     }
     return true;
+}
+
+void CReplacingFile::SetTempOpener(TempOpener pfnOpen) {
+    s_pfnTempOpener = pfnOpen ? pfnOpen : OpenNew;
 }
 
 bool CReplacingFile::Fail(const std::string& strWhat) {

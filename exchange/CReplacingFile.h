@@ -9,7 +9,10 @@
 // partial file.
 //
 // A final name that exists and is not a regular file (a terminal, a pipe,
-// /dev/null) cannot be replaced: it is opened and written directly.
+// /dev/null) cannot be replaced: it is opened and written directly. So is a
+// writable file in a folder that takes no new file (no write permission, a
+// read-only mount): it is truncated at Open and its bytes are synced by
+// Commit; an error on the way leaves it partly written.
 class CReplacingFile {
 public:
     explicit CReplacingFile(std::string strPath);
@@ -30,6 +33,12 @@ public:
     // False with the reason in strError when a write fails.
     static bool WriteAll(int fd, std::string_view bytes, std::string& strError);
 
+    // Tests: stands in for creating the file beside the target (an open()
+    // with O_CREAT | O_EXCL), so that a folder refusing new files can be
+    // played by root too; null restores the real one.
+    using TempOpener = int (*)(const char* pszPath);
+    static void SetTempOpener(TempOpener pfnOpen);
+
 private:
     bool Fail(const std::string& strWhat);
     bool OpenBeside(const std::string& strTarget);
@@ -40,6 +49,9 @@ private:
     std::string m_strTarget; // the file that is replaced (symbolic links followed)
     std::string m_strTemp;   // empty when writing directly
     int m_fd = -1;
+    bool m_bSync = false; // a regular file, whose bytes Commit puts on disk
     bool m_bFailed = false;
     std::string m_strError;
+
+    static TempOpener s_pfnTempOpener;
 };

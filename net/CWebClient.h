@@ -39,9 +39,11 @@ public:
     CWebClient& operator=(const CWebClient&) = delete;
 
     // Initialises the HTTP library once per process; later calls only return
-    // the first call's outcome. The program calls it at start-up before any
-    // thread exists; every constructor calls it too, so a client never runs
-    // on an uninitialised library.
+    // the first call's outcome. Each program (the window, the batch scanner)
+    // calls it on its main thread before any other thread exists; for them
+    // the call in every constructor only reads that outcome, and it keeps a
+    // client that runs without such a start (tests) off an uninitialised
+    // library.
     static bool GlobalInit();
 
     // GET when bPost is false, else a form POST; nFormLength -1 means

@@ -14,14 +14,8 @@
 
 namespace {
 
-constexpr unsigned NIF_MESSAGE = 0x1;
-constexpr unsigned NIF_ICON = 0x2;
-constexpr unsigned NIF_TIP = 0x4;
-
 // The tip field holds 64 bytes with its terminating zero.
 constexpr qsizetype kMaxTipBytes = 63;
-
-constexpr int kDefaultPollInterval = 2000;
 
 constexpr const char* kMenuContext = "CSystemTray";
 
@@ -31,7 +25,7 @@ struct SMenuItem {
     int nPrompt;
 };
 
-// The tray menu (id 130): About, then Exit.
+// The tray menu (id 130): About, shown in bold as the default, then Exit.
 constexpr SMenuItem s_trayMenu[] = {
     {QT_TRANSLATE_NOOP("CSystemTray", "&About"), ID_TRAY_ABOUT, IDS_TRAY_ABOUT},
     {QT_TRANSLATE_NOOP("CSystemTray", "E&xit"), ID_TRAY_EXIT, IDS_TRAY_EXIT},
@@ -62,6 +56,7 @@ std::unique_ptr<QMenu> LoadMenu(unsigned nId) {
         pAction->setData(item.nCommand);
         pAction->setStatusTip(CStringTable::Load(item.nPrompt));
     }
+    pMenu->setDefaultAction(pMenu->actions().constFirst());
     return pMenu;
 }
 
@@ -87,7 +82,9 @@ CSystemTray::TrayProbe CSystemTray::s_probe;
 
 CSystemTray::CSystemTray() = default;
 
-CSystemTray::~CSystemTray() { RemoveTrayIcon(); }
+CSystemTray::~CSystemTray() {
+    RemoveTrayIcon();
+}
 
 bool CSystemTray::CreateTrayIcon(QWidget* pParent, unsigned nCallbackMessage, const QString& strTip,
                                  const QIcon& icon, unsigned nId, bool bHidden) {
@@ -103,13 +100,9 @@ bool CSystemTray::CreateTrayIcon(QWidget* pParent, unsigned nCallbackMessage, co
 
     m_iconData.pOwner = pParent;
     m_iconData.nId = nId;
-    m_iconData.nFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    m_iconData.icon = icon;
     m_iconData.nCallbackMessage = nCallbackMessage;
-    m_iconData.strTip = CutTip(strTip);
     m_pIcon->setIcon(icon);
-    m_pIcon->setToolTip(m_iconData.strTip);
-    m_nCreateFlags = m_iconData.nFlags;
+    m_pIcon->setToolTip(CutTip(strTip));
     WatchTray();
 
     m_bIconHidden = bHidden;
@@ -126,7 +119,6 @@ bool CSystemTray::RemoveTrayIcon() {
     if (!m_bTrayUsable || m_bIconRemoved) {
         return true;
     }
-    m_iconData.nFlags = 0;
     if (DeleteIcon()) {
         m_bIconHidden = m_bIconRemoved = true;
     }
@@ -140,9 +132,11 @@ unsigned CSystemTray::ReAddPendingIcon() {
     if (m_bIconHidden) {
         return 1;
     }
-    m_iconData.nFlags = m_nCreateFlags;
     const bool bAdded = AddIcon();
     m_bIconHidden = m_bReAddPending = !bAdded;
+    if (bAdded) {
+        m_bIconRemoved = false;
+    }
     return bAdded ? 0 : 1;
 }
 
@@ -171,16 +165,6 @@ bool CSystemTray::ShowMenu(QWidget* pTarget) {
     if (!pMenu) {
         return false;
     }
-    const QList<QAction*> actions = pMenu->actions();
-    for (qsizetype nItem = 0; nItem < actions.size(); ++nItem) {
-        const bool bDefault = m_bMenuDefaultByPos
-                                  ? nItem == static_cast<qsizetype>(m_nMenuDefaultItem)
-                                  : actions[nItem]->data().toUInt() == m_nMenuDefaultItem;
-        if (bDefault) {
-            pMenu->setDefaultAction(actions[nItem]);
-        }
-    }
-    PrepareMenu(pMenu.get());
     const QPoint pos = QCursor::pos();
     if (pTarget->isVisible()) {
         pTarget->activateWindow();
@@ -192,8 +176,6 @@ bool CSystemTray::ShowMenu(QWidget* pTarget) {
     }
     return true;
 }
-
-void CSystemTray::PrepareMenu(QMenu*) {}
 
 int CSystemTray::WindowProc(unsigned nMessage, unsigned wParam, unsigned lParam) {
     if (m_bTrayUsable && nMessage == m_iconData.nCallbackMessage) {
@@ -210,6 +192,10 @@ void CSystemTray::SetNotifyTarget(QWidget* pTarget) {
     m_pNotifyTarget = pTarget;
 }
 
+bool CSystemTray::IsIconShown() const {
+    return m_pIcon && m_pIcon->isVisible() && IsTrayPresent();
+}
+
 void CSystemTray::SetTrayProbe(TrayProbe probe) {
     s_probe = std::move(probe);
 }
@@ -219,6 +205,7 @@ bool CSystemTray::IsTrayPresent() {
 }
 
 void CSystemTray::SetTrayPollInterval(int nMilliseconds) {
+    m_nPollInterval = nMilliseconds;
     if (m_pPollTimer) {
         m_pPollTimer->setInterval(nMilliseconds);
     }
@@ -230,6 +217,11 @@ void CSystemTray::OnTaskbarCreated() {
 }
 
 void CSystemTray::OnWorkAreaChanged() {
+    // A panel that goes away changes the work area too; an add now would fail
+    // and leave the icon hidden for good. The tray's return brings it back.
+    if (!IsTrayPresent()) {
+        return;
+    }
     m_bReAddPending = !m_bIconHidden;
     ReAddPendingIcon();
 }
@@ -259,7 +251,7 @@ void CSystemTray::OnActivated(QSystemTrayIcon::ActivationReason reason) {
 void CSystemTray::WatchTray() {
     if (!m_pPollTimer) {
         m_pPollTimer = new QTimer(this);
-        m_pPollTimer->setInterval(kDefaultPollInterval);
+        m_pPollTimer->setInterval(m_nPollInterval);
         connect(m_pPollTimer, &QTimer::timeout, this, &CSystemTray::PollTray);
         if (QScreen* pScreen = QGuiApplication::primaryScreen()) {
             connect(pScreen, &QScreen::availableGeometryChanged, this,
@@ -279,6 +271,17 @@ void CSystemTray::PollTray() {
     if (bPresent) {
         OnTaskbarCreated();
     } else {
+        OnTrayGone();
         emit TrayLost();
     }
+}
+
+// The icon went with the tray; it is added again when a tray comes back.
+void CSystemTray::OnTrayGone() {
+    if (m_bIconRemoved) {
+        return;
+    }
+    DeleteIcon();
+    m_bIconRemoved = true;
+    m_bReAddPending = !m_bIconHidden;
 }

@@ -9,7 +9,6 @@
 #include <functional>
 #include <memory>
 
-class QMenu;
 class QTimer;
 class QWidget;
 
@@ -30,7 +29,8 @@ inline constexpr unsigned ID_TRAY_EXIT = 32772;
 // The program's icon in the desktop's tray. A left click brings the main
 // window back from the tray, a right click opens the menu (About, Exit),
 // whose choice is handed to the window as Command(). When the tray comes
-// back after the panel restarted, the icon is shown again.
+// back after the panel restarted, the icon is shown again; while no tray is
+// there the icon counts as removed.
 //
 // The flags follow the icon's life: hidden (not known to be in the tray),
 // removed (deleted or never added) and re-add pending. Without a tray the
@@ -55,9 +55,7 @@ public:
 
     // A mouse action on the icon (wParam: icon id, lParam: mouse code).
     // 0 when it is not this icon's or there is no window to act on, else 1.
-    virtual int OnTrayNotify(unsigned wParam, unsigned lParam);
-    // Called with the menu before it is shown.
-    virtual void PrepareMenu(QMenu* pMenu);
+    int OnTrayNotify(unsigned wParam, unsigned lParam);
 
     // A message for the tray's own address, as another start of the program
     // sends it: the callback message goes to OnTrayNotify, anything else is
@@ -73,6 +71,9 @@ public:
     bool IsIconHidden() const { return m_bIconHidden; }
     bool IsIconRemoved() const { return m_bIconRemoved; }
     bool IsReAddPending() const { return m_bReAddPending; }
+    // Whether the icon is in a tray right now, so that a click on it can
+    // bring a window back: a tray is there and the icon is shown in it.
+    bool IsIconShown() const;
     // The icon as the tray shows it; null before a tray was found.
     const QSystemTrayIcon* Icon() const { return m_pIcon.get(); }
 
@@ -100,10 +101,7 @@ private:
     struct STrayIconData {
         QPointer<QWidget> pOwner;
         unsigned nId = 0;
-        unsigned nFlags = 0;
         unsigned nCallbackMessage = 0;
-        QIcon icon;
-        QString strTip;
     };
 
     bool AddIcon();
@@ -113,6 +111,7 @@ private:
     bool ShowMenu(QWidget* pTarget);
     void PollTray();
     void WatchTray();
+    void OnTrayGone();
 
     STrayIconData m_iconData;
     bool m_bTrayUsable = false;
@@ -120,14 +119,12 @@ private:
     bool m_bIconRemoved = true;
     bool m_bReAddPending = false;
     QPointer<QWidget> m_pNotifyTarget;
-    unsigned m_nMenuDefaultItem = 0;
-    bool m_bMenuDefaultByPos = true;
-    unsigned m_nCreateFlags = 0;
 
     static bool IsTrayPresent();
 
     std::unique_ptr<QSystemTrayIcon> m_pIcon;
     static TrayProbe s_probe;
     QTimer* m_pPollTimer = nullptr;
+    int m_nPollInterval = 2000;
     bool m_bTrayPresent = false;
 };

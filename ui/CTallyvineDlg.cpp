@@ -353,8 +353,9 @@ void CTallyvineDlg::CreateTray() {
 
 void CTallyvineDlg::OnMinimised() {
     // Into the tray only when the icon is there to bring the window back;
-    // otherwise the minimise stays an ordinary one.
-    if (isMinimized() && !m_TrayIcon.IsIconHidden()) {
+    // otherwise the minimise stays an ordinary one. The tray may have gone
+    // since its presence was last checked, so it is asked now.
+    if (isMinimized() && m_TrayIcon.IsIconShown()) {
         AnimateToTray(this, true);
     }
 }

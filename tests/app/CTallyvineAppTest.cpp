@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTranslator>
@@ -99,6 +100,7 @@ private slots:
     // One instance per user.
     void secondStartRestoresFirstFromTray();
     void secondStartWithoutTrayShowsFirst();
+    void minimiseIntoTheTrayOnlyWhileItIsThere();
     void staleSocketReplaced();
     void liveSocketNeverDisplaced();
 
@@ -188,6 +190,42 @@ void CTallyvineAppTest::secondStartWithoutTrayShowsFirst() {
     StartSecond(second);
     QVERIFY(pDlg->isVisible());
     QVERIFY(!pDlg->isMinimized());
+}
+
+// The panel holding the tray may go away at any time; a window parked in the
+// tray then could never be brought back.
+void CTallyvineAppTest::minimiseIntoTheTrayOnlyWhileItIsThere() {
+    bool bTray = true;
+    CSystemTray::SetTrayProbe([&bTray] { return bTray; });
+    CTallyvineApp first;
+    QVERIFY(first.InitInstance());
+    CTallyvineDlg* pDlg = first.MainWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(pDlg));
+    CSystemTray& tray = pDlg->TrayIcon();
+    QSignalSpy lost(&tray, &CSystemTray::TrayLost);
+
+    // Gone, and not yet noticed by the periodic check.
+    bTray = false;
+    pDlg->showMinimized();
+    QTest::qWait(50);
+    QVERIFY(pDlg->isVisible());
+    QVERIFY(pDlg->isMinimized());
+    pDlg->showNormal();
+
+    // Gone, and noticed.
+    tray.SetTrayPollInterval(10);
+    QTRY_COMPARE(lost.count(), 1);
+    pDlg->showMinimized();
+    QTest::qWait(50);
+    QVERIFY(pDlg->isVisible());
+    QVERIFY(pDlg->isMinimized());
+    pDlg->showNormal();
+
+    // Back: the icon returns and takes the window again.
+    bTray = true;
+    QTRY_VERIFY(tray.Icon()->isVisible());
+    pDlg->showMinimized();
+    QTRY_VERIFY(!pDlg->isVisible());
 }
 
 void CTallyvineAppTest::staleSocketReplaced() {

@@ -1,4 +1,5 @@
 #include "ScanProcess.h"
+#include "cli/CShard.h"
 #include "tests/support/ServiceTestBed.h"
 #include "tests/support/TestFolder.h"
 
@@ -8,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 namespace {
@@ -17,8 +19,8 @@ using namespace std::string_literals;
 using Service = ServiceTestBed::Service;
 
 const std::string kUsage =
-    "usage: tallyvine-scan [--metrics LIST] [--interval MS] [--output FILE] [--quiet] "
-    "[LISTFILE]\n";
+    "usage: tallyvine-scan [--metrics LIST] [--interval MS] [--shard K/N] [--output FILE] "
+    "[--quiet] [LISTFILE]\n";
 const std::string kHeader =
     "Domain name,PR,GSite,GSearch1,GSearch2,BSite,BSearch1,BSearch2,Alexa\r\n";
 
@@ -67,6 +69,13 @@ INSTANTIATE_TEST_SUITE_P(
                   {"--metrics=GSite,"},
                   "unknown metric '' (known: PR, Alexa, GSite, GLink, GSearch1, GSearch2, "
                   "BSite, BLink, BSearch1, BSearch2, Tranco)"},
+        UsageCase{"ShardMissingValue", {"--shard"}, "option '--shard' needs a value"},
+        UsageCase{"ShardBeyondItsCount",
+                  {"--shard", "4/3"},
+                  "the shard must be K/N, whole numbers with 1 <= K <= N <= 1000000, not '4/3'"},
+        UsageCase{"ShardWithoutCount",
+                  {"--shard=2"},
+                  "the shard must be K/N, whole numbers with 1 <= K <= N <= 1000000, not '2'"},
         UsageCase{"FlagWithValue", {"--quiet=yes"}, "option '--quiet' takes no value"},
         UsageCase{
             "TwoLists", {"a.txt", "b.txt"}, "more than one list file given ('a.txt', 'b.txt')"}),
@@ -77,8 +86,8 @@ TEST(ScanHelpTest, ExplainsEveryOptionOnStandardOutput) {
     EXPECT_EQ(run.nExitCode, 0);
     EXPECT_EQ(run.strErr, "");
     EXPECT_EQ(run.strOut.rfind(kUsage, 0), 0u);
-    for (const char* pszOption :
-         {"--metrics", "--interval", "--output", "--quiet", "--help", "LISTFILE", "Exit status"}) {
+    for (const char* pszOption : {"--metrics", "--interval", "--shard", "--output", "--quiet",
+                                  "--help", "LISTFILE", "Exit status"}) {
         EXPECT_NE(run.strOut.find(pszOption, kUsage.size()), std::string::npos) << pszOption;
     }
 }
@@ -178,6 +187,53 @@ TEST_F(ScanCommandTest, QueriesOnlyTheChosenMetricsAndAlwaysPageRank) {
     EXPECT_EQ(RequestsTo(Service::Alexa), 0u);
 }
 
+// The lines of a text whose lines end with CR LF.
+std::vector<std::string> LinesOf(const std::string& strText) {
+    std::vector<std::string> lines;
+    std::size_t nStart = 0;
+    for (std::size_t nEnd; (nEnd = strText.find("\r\n", nStart)) != std::string::npos;
+         nStart = nEnd + 2) {
+        lines.push_back(strText.substr(nStart, nEnd - nStart));
+    }
+    return lines;
+}
+
+// Machines that read the same list scan each name once between them, and
+// each warning about the list comes from one of them only.
+TEST_F(ScanCommandTest, TheShardsOfAListScanEachNameOnce) {
+    std::string strList;
+    std::multiset<std::string> names;
+    for (int i = 0; i < 40; ++i) {
+        names.insert("host" + std::to_string(i) + ".example");
+        strList += "host" + std::to_string(i) + ".example\n";
+    }
+    const std::string strPath = WriteList(strList + "not a domain\nhost7.example\n");
+    std::multiset<std::string> scanned;
+    std::multiset<std::string> warnings;
+    for (const char* pszShard : {"1/3", "2/3", "3/3"}) {
+        const ScanRun run =
+            Scan({"--interval", "0", "--metrics", "PR", "--shard", pszShard, strPath});
+        EXPECT_EQ(run.nExitCode, 0) << pszShard;
+        std::istringstream err(run.strErr);
+        for (std::string strLine; std::getline(err, strLine);) {
+            warnings.insert(strLine);
+        }
+        const std::vector<std::string> lines = LinesOf(run.strOut);
+        ASSERT_FALSE(lines.empty()) << pszShard;
+        EXPECT_EQ(lines[0] + "\r\n", kHeader) << pszShard;
+        for (std::size_t i = 1; i < lines.size(); ++i) {
+            scanned.insert(lines[i].substr(0, lines[i].find(',')));
+        }
+    }
+    EXPECT_EQ(scanned, names);
+    EXPECT_EQ(RequestsTo(Service::PageRank), names.size());
+    EXPECT_EQ(warnings,
+              (std::multiset<std::string>{
+                  "tallyvine-scan: " + strPath + ":41: skipped 'not a domain': not a domain name",
+                  "tallyvine-scan: " + strPath +
+                      ":42: skipped 'host7.example': repeats an earlier name"}));
+}
+
 TEST_F(ScanCommandTest, ShowsProgressOnlyOnATerminal) {
     const ScanRun run = RunScanner(
         {{"--interval", "0", "--metrics", "PR"}, "b.example\na.example\n", m_bed.Host(), true});
@@ -201,6 +257,22 @@ TEST_F(ScanCommandTest, AnEmptyListWritesNothing) {
     EXPECT_EQ(run.strErr,
               "tallyvine-scan: " + PathOf("list.txt") + " holds no domain name; nothing written\n");
     EXPECT_EQ(m_bed.RequestCount(), 0u);
+}
+
+TEST_F(ScanCommandTest, AnEmptyShardWritesNothing) {
+    std::string strOut;
+    std::string strErrors;
+    for (const char* pszShard : {"1/2", "2/2"}) {
+        const ScanRun run =
+            Scan({"--interval", "0", "--metrics", "PR", "--shard", pszShard}, "a.example\n");
+        EXPECT_EQ(run.nExitCode, 0) << pszShard;
+        strOut += run.strOut;
+        strErrors += run.strErr;
+    }
+    EXPECT_EQ(strOut, kHeader + Row("a.example", "3"));
+    const char* pszEmpty = CShard{1, 2}.Takes("a.example") ? "2/2" : "1/2";
+    EXPECT_EQ(strErrors, "tallyvine-scan: standard input holds no domain name in shard "s +
+                             pszEmpty + "; nothing written\n");
 }
 
 TEST_F(ScanCommandTest, AListThatCannotBeReadFails) {

@@ -31,15 +31,7 @@ protected:
 
     std::string PathOf(const std::string& strName) const { return m_folder.PathOf(strName); }
 
-    // Every name in the test folder, so stray partial files show.
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(m_folder.Path())) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> Names() const { return m_folder.Names(); }
 
     std::string Export(const CCsvExporter& exporter = CCsvExporter()) {
         const std::string strPath = PathOf("list.csv");

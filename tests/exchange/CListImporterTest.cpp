@@ -160,6 +160,28 @@ TEST_F(ImportTest, WithoutAHandlerSkipsAreOnlyCounted) {
     EXPECT_EQ(result.nSkipped, 1u);
 }
 
+// A declined line is passed over as if the list did not hold it: neither
+// added nor skipped, whatever is wrong with it; the others are checked as
+// usual, with their line numbers in the whole list.
+TEST_F(ImportTest, LinesTheFilterDeclinesArePassedOverSilently) {
+    const std::string strHuge(4'000'000, 'x');
+    Skips skips;
+    CListImporter importer(
+        AddTo(m_list.manager),
+        [&skips](std::size_t nLine, ESkip reason, std::string_view) {
+            skips.push_back({nLine, reason});
+        },
+        [](std::string_view strLine) { return strLine.substr(0, 4) == "keep"; });
+    const auto result =
+        importer.ImportBytes("drop.example\nkeep.example\nbad line\ndrop.example\n" + strHuge +
+                             " \nkeep line\nkeep.example\n");
+    EXPECT_TRUE(result.bComplete);
+    EXPECT_EQ(m_list.Added(), (Names{"keep.example"}));
+    EXPECT_EQ(skips, (Skips{{6, ESkip::NotADomain}, {7, ESkip::Duplicate}}));
+    EXPECT_EQ(result.nAdded, 1u);
+    EXPECT_EQ(result.nSkipped, 2u);
+}
+
 // Long lists are matched a piece at a time; no line may be lost or split
 // where one piece ends and the next begins.
 TEST_F(ImportTest, ALongListArrivesWholeAndInOrder) {

@@ -236,6 +236,24 @@ TEST(EnsureHttpScheme, PrefixesUnlessTextStartsWithHttpColon) {
         EXPECT_EQ(CWebClient::EnsureHttpScheme(row.pszIn), row.pszOut) << row.pszIn;
 }
 
+// The programs start the library first thing; a later call from any thread,
+// as every client makes, must only answer that outcome.
+TEST_F(WebClientTest, TheLibraryIsStartedOnceWhoeverAsks) {
+    ASSERT_TRUE(CWebClient::GlobalInit());
+    std::atomic<int> nStarted{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i) {
+        threads.emplace_back([&nStarted] {
+            CWebClient client;
+            if (CWebClient::GlobalInit() && client.Fetch(Url("/ok").c_str()) != nullptr)
+                ++nStarted;
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(nStarted, 4);
+}
+
 TEST_F(WebClientTest, GetReturnsBodyWhateverTheStatus) {
     const struct {
         std::string strUrl;

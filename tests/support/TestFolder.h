@@ -1,10 +1,12 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 // A folder of a test's own under the temporary folder, removed with all it
 // holds when the test ends, and whole-file reads and writes.
@@ -29,6 +31,16 @@ public:
 
     const std::filesystem::path& Path() const { return m_path; }
     std::string PathOf(const std::string& strName) const { return (m_path / strName).string(); }
+
+    // Every name in the folder, sorted, so that stray partial files show.
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(m_path)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
 
     // Writes the bytes as the folder's file strName; answers its path.
     std::string Write(const std::string& strName, const std::string& strBytes) const {

@@ -68,6 +68,7 @@ constexpr SFlags kShown{false, false, false};
 constexpr SFlags kAddFailed{true, true, true};
 constexpr SFlags kReAddFailed{true, false, true};
 constexpr SFlags kDeleted{true, true, false};
+constexpr SFlags kLost{false, true, true};
 
 QIcon TestIcon() {
     QPixmap pixmap(16, 16);
@@ -79,6 +80,16 @@ bool Create(CSystemTray& tray, QWidget* pOwner, bool bHidden = false,
             const QString& strTip = QStringLiteral("Tallyvine")) {
     return tray.CreateTrayIcon(pOwner, WM_TRAY_NOTIFY, strTip, TestIcon(), IDR_TRAYMENU, bHidden);
 }
+
+// A shown icon whose tray's presence is checked every 10 ms.
+struct SWatchedTray : STestTray {
+    explicit SWatchedTray(QWidget* pOwner) {
+        tray.SetTrayPollInterval(10);
+        bCreated = Create(tray, pOwner);
+    }
+    bool bCreated = false;
+    QSignalSpy lost{&tray, &CSystemTray::TrayLost};
+};
 
 // Runs pAct on the tray menu once it is open, then leaves it.
 void OnMenu(std::function<void(QMenu*)> act) {
@@ -111,6 +122,9 @@ private slots:
     void removeAndRemoveAgain();
     void workAreaChange();
     void trayComesBack();
+    void shownOnlyWhileATrayHoldsIt();
+    void trayGoneAndBack();
+    void workAreaChangeWithoutTray();
     void tipCutToField();
 
     // Mouse actions on the icon.
@@ -252,22 +266,66 @@ void CSystemTrayTest::workAreaChange() {
 }
 
 void CSystemTrayTest::trayComesBack() {
-    STestTray test;
-    CSystemTray& tray = test.tray;
-    CScriptedTray& desktop = test.desktop;
-    tray.SetTrayPollInterval(10);
-    QVERIFY(Create(tray, m_pWindow.get()));
-    QSignalSpy lost(&tray, &CSystemTray::TrayLost);
-
-    desktop.Set(false);
-    QTRY_COMPARE(lost.count(), 1);
-    // Gone with the tray, but nobody says so until it is back.
-    QCOMPARE(Flags(tray), kShown);
+    SWatchedTray test(m_pWindow.get());
+    QVERIFY(test.bCreated);
+    test.desktop.Set(false);
+    QTRY_COMPARE(test.lost.count(), 1);
+    // Gone with the tray, and added again when it is back.
+    QCOMPARE(Flags(test.tray), kLost);
     // Back, and asked again at once for the add, which fails this time.
     CScriptedTray back({true, false});
     CSystemTray::SetTrayProbe(back.Probe());
-    QTRY_COMPARE(Flags(tray), kReAddFailed);
-    QCOMPARE(lost.count(), 1);
+    QTRY_COMPARE(Flags(test.tray), kAddFailed);
+    QCOMPARE(test.lost.count(), 1);
+}
+
+// Shown means in a tray right now: the desktop is asked at that moment, not
+// only at the next check of the tray's presence.
+void CSystemTrayTest::shownOnlyWhileATrayHoldsIt() {
+    STestTray test;
+    CSystemTray& tray = test.tray;
+    CScriptedTray& desktop = test.desktop;
+    QVERIFY(!tray.IsIconShown());
+    QVERIFY(Create(tray, m_pWindow.get()));
+    QVERIFY(tray.IsIconShown());
+    desktop.Set(false);
+    QVERIFY(!tray.IsIconShown());
+    desktop.Set(true);
+    QVERIFY(tray.IsIconShown());
+    QVERIFY(tray.RemoveTrayIcon());
+    QVERIFY(!tray.IsIconShown());
+
+    CSystemTray hidden;
+    QVERIFY(Create(hidden, m_pWindow.get(), true));
+    QVERIFY(!hidden.IsIconShown());
+}
+
+// Every return of the tray brings the icon back.
+void CSystemTrayTest::trayGoneAndBack() {
+    SWatchedTray test(m_pWindow.get());
+    QVERIFY(test.bCreated);
+    for (int nLosses = 1; nLosses <= 2; ++nLosses) {
+        test.desktop.Set(false);
+        QTRY_COMPARE(test.lost.count(), nLosses);
+        QVERIFY(!test.tray.Icon()->isVisible());
+        QVERIFY(!test.tray.IsIconShown());
+        test.desktop.Set(true);
+        QTRY_VERIFY(test.tray.IsIconShown());
+        QCOMPARE(Flags(test.tray), kShown);
+    }
+}
+
+// A panel that goes away changes the work area before the tray's absence is
+// noticed; the icon must still come back with the next tray.
+void CSystemTrayTest::workAreaChangeWithoutTray() {
+    SWatchedTray test(m_pWindow.get());
+    QVERIFY(test.bCreated);
+    test.desktop.Set(false);
+    test.tray.OnWorkAreaChanged();
+    QTRY_COMPARE(test.lost.count(), 1);
+    test.desktop.Set(true);
+    QTRY_VERIFY(test.tray.IsIconShown());
+    QCOMPARE(Flags(test.tray), kShown);
 }
 
 void CSystemTrayTest::tipCutToField() {
