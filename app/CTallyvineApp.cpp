@@ -1,7 +1,6 @@
 #include "app/CTallyvineApp.h"
 
 #include "app/CSingleInstance.h"
-#include "net/CWebClient.h"
 #include "ui/CMessageBox.h"
 #include "ui/CSystemTray.h"
 #include "ui/CTallyvineDlg.h"
@@ -28,7 +27,7 @@ constexpr const char* kLanguagePack = "TallyvineRes_zh_CN.qm";
 
 } // namespace
 
-CTallyvineApp::CTallyvineApp() : m_networkInit([] { return CWebClient::GlobalInit(); }) {}
+CTallyvineApp::CTallyvineApp() : m_networkInit([] { return CTallyvineDlg::PrepareNetwork(); }) {}
 
 CTallyvineApp::~CTallyvineApp() {
     ExitInstance(m_nExitCode);

@@ -1,12 +1,12 @@
 #include "app/CTallyvineApp.h"
-#include "net/CWebClient.h"
+#include "ui/CTallyvineDlg.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
     // The HTTP library starts before any thread, Qt's own included; a failure
     // is told to the user once the window system is there.
-    CWebClient::GlobalInit();
+    CTallyvineDlg::PrepareNetwork();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tallyvine"));
     return CTallyvineApp().Run();

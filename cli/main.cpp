@@ -2,7 +2,7 @@
 // writes the scores as CSV.
 #include "cli/CBatchScanner.h"
 #include "cli/CScanOptions.h"
-#include "net/CWebClient.h"
+#include "core/CQueryManager.h"
 
 #include <csignal>
 #include <cstdio>
@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     // The HTTP library's global set-up is not thread-safe: it runs here,
     // before the scan starts its worker thread.
-    if (!CWebClient::GlobalInit()) {
+    if (!CQueryManager::PrepareNetwork()) {
         std::fprintf(stderr, "tallyvine-scan: the network library could not be started\n");
         return CBatchScanner::kFailure;
     }

@@ -36,6 +36,9 @@ public:
     // then deletes every record of the store.
     virtual ~CQueryManager();
 
+    // Starts the network layer; once per process, before any thread.
+    static bool PrepareNetwork() { return CMetricQuery::PrepareNetwork(); }
+
     CQueryManager(const CQueryManager&) = delete;
     CQueryManager& operator=(const CQueryManager&) = delete;
 

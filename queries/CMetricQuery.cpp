@@ -245,6 +245,10 @@ CMetricQuery::CMetricQuery(CServiceHosts hosts, const std::atomic<bool>* pCancel
 
 CMetricQuery::~CMetricQuery() = default;
 
+bool CMetricQuery::PrepareNetwork() {
+    return CWebClient::GlobalInit();
+}
+
 SQueryResult CMetricQuery::Query(const SQuerySpec& spec, const std::string& strDomain) {
     SQueryResult result;
     try {

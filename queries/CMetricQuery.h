@@ -23,6 +23,10 @@ public:
                           const std::atomic<bool>* pCancel = nullptr);
     virtual ~CMetricQuery();
 
+    // Starts the HTTP library; once per process, before any thread. Later
+    // calls give the first call's outcome.
+    static bool PrepareNetwork();
+
     CMetricQuery(const CMetricQuery&) = delete;
     CMetricQuery& operator=(const CMetricQuery&) = delete;
 

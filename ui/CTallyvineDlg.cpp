@@ -219,6 +219,10 @@ void CTallyvineDlg::OnAbout() {
     about.exec();
 }
 
+bool CTallyvineDlg::PrepareNetwork() {
+    return CQueryManager::PrepareNetwork();
+}
+
 bool CTallyvineDlg::ConfirmExit() {
     return CMessageBox::Show(this, CStringTable::Load(IDS_EXIT_CONFIRM),
                              QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;

@@ -36,6 +36,9 @@ public:
                            QWidget* pParent = nullptr);
     ~CTallyvineDlg() override;
 
+    // Starts the network layer; once per process, before any thread.
+    static bool PrepareNetwork();
+
     // Asks "Exit?"; true when the user answers Yes.
     bool ConfirmExit();
 
