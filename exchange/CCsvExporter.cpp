@@ -37,10 +37,14 @@ std::string CCsvExporter::HeaderLine() const {
             strLine += m_header.arrMetrics[nMetric];
         }
     }
+    for (std::size_t nMetric : m_arrExtraMetrics) {
+        strLine += ',';
+        strLine += CMetricTable::At(nMetric).strId;
+    }
     return strLine + "\r\n";
 }
 
-void CCsvExporter::AppendRecordLine(const CDomainRecord& record, std::string& strOut) {
+void CCsvExporter::AppendRecordLine(const CDomainRecord& record, std::string& strOut) const {
     strOut += record.GetDomain();
     for (std::size_t nMetric : CMetricTable::ExportOrder()) {
         const bool bQuoted = CMetricTable::At(nMetric).bQuoted;
@@ -49,6 +53,11 @@ void CCsvExporter::AppendRecordLine(const CDomainRecord& record, std::string& st
         if (bQuoted) {
             strOut += '"';
         }
+    }
+    for (std::size_t nMetric : m_arrExtraMetrics) {
+        strOut += ",\"";
+        strOut += record.GetMetric(nMetric);
+        strOut += '"';
     }
     strOut += "\r\n";
 }

@@ -31,6 +31,12 @@ class CCsvExporter {
 public:
     explicit CCsvExporter(SCsvHeader header = {});
 
+    // Metrics without a fixed column that get one, quoted, after the fixed
+    // ones, in this order: the ticked ones. None by default.
+    void SetExtraMetrics(std::vector<std::size_t> arrMetrics) {
+        m_arrExtraMetrics = std::move(arrMetrics);
+    }
+
     // Writes the file at strPath. It is written beside its final name and
     // moved into place only when complete, so a failed export never harms an
     // existing file. False when the list is empty (no file is created or
@@ -44,11 +50,12 @@ public:
 
 private:
     std::string HeaderLine() const;
-    static void AppendRecordLine(const CDomainRecord& record, std::string& strOut);
+    void AppendRecordLine(const CDomainRecord& record, std::string& strOut) const;
     using BlockWriter = std::function<bool(std::string_view block)>;
     // Builds the lines and hands them to the writer in large blocks; stops at
     // the first failed write.
     bool WriteLines(const CRecordStore& store, const BlockWriter& pfnWrite) const;
 
     SCsvHeader m_header;
+    std::vector<std::size_t> m_arrExtraMetrics;
 };

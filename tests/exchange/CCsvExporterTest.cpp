@@ -88,6 +88,19 @@ TEST_F(CsvExportTest, TheCallerSuppliesTheHeaderTexts) {
                   kUnscannedLine);
 }
 
+TEST_F(CsvExportTest, TickedExtraSourcesFollowTheNineQuoted) {
+    CDomainRecord& record = m_list.Add("a.example");
+    record.SetMetric(Metric::PR, "3");
+    record.SetMetric(Metric::Tranco, "123");
+    EXPECT_EQ(Export(), kHeader + "a.example,3" + kUnscannedLine.substr(1))
+        << "unticked: as before";
+    CCsvExporter exporter;
+    exporter.SetExtraMetrics({Metric::Tranco});
+    EXPECT_EQ(Export(exporter),
+              "Domain name,PR,GSite,GSearch1,GSearch2,BSite,BSearch1,BSearch2,Alexa,Tranco\r\n"
+              "a.example,3,\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"123\"\r\n");
+}
+
 TEST_F(CsvExportTest, AnEmptyListWritesNothingAndTouchesNoFile) {
     const std::string strKept = PathOf("kept.csv");
     TestFolder::WriteFile(strKept, "old");
