@@ -88,6 +88,7 @@ void CScoreListCtrl::SortByColumn(int nColumn) {
     // The list shows no row while the sequence is reordered.
     m_pModel->SetItemCount(0);
     ::SortByColumn(Rows(), nColumn);
+    m_pModel->RowsReordered();
     SetSortMark(nColumn);
     Refresh();
 }

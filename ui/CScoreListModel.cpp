@@ -4,6 +4,9 @@
 #include "core/CMetricTable.h"
 #include "exchange/ColumnSort.h"
 #include "ui/CStringTable.h"
+#include "ui/CellStateText.h"
+
+#include <QColor>
 
 namespace {
 
@@ -22,6 +25,14 @@ QString HeaderText(int nColumn) {
         CMetricTable::At(static_cast<std::size_t>(nColumn - kFirstMetricColumn));
     return metric.nHeaderStringId != 0 ? CStringTable::Load(metric.nHeaderStringId)
                                        : QString::fromStdString(metric.strId);
+}
+
+// A failed cell's tint: the palette's own red, faint, so that the text stays
+// readable on a light and on a dark palette.
+QColor FailedTint() {
+    QColor tint(Qt::red);
+    tint.setAlpha(48);
+    return tint;
 }
 
 // Texts are stored as bytes; the list shows each byte as one character.
@@ -46,10 +57,53 @@ int CScoreListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant CScoreListModel::data(const QModelIndex& index, int nRole) const {
-    if (nRole != Qt::DisplayRole || !index.isValid()) {
+    if (!index.isValid()) {
         return QVariant();
     }
-    return CellText(index.row(), index.column());
+    switch (nRole) {
+    case Qt::DisplayRole:
+        return CellText(index.row(), index.column());
+    case Qt::ToolTipRole: {
+        const QString strTip = CellToolTip(index.row(), index.column());
+        return strTip.isEmpty() ? QVariant() : QVariant(strTip);
+    }
+    case Qt::BackgroundRole:
+        return IsFailedCell(index.row(), index.column()) ? QVariant(FailedTint()) : QVariant();
+    default:
+        return QVariant();
+    }
+}
+
+const CDomainRecord* CScoreListModel::MetricCell(int nRow, int nColumn,
+                                                 std::size_t& nMetric) const {
+    if (nRow < 0 || static_cast<std::size_t>(nRow) >= m_arrRows.size() ||
+        nColumn < kFirstMetricColumn || nColumn >= ColumnCount()) {
+        return nullptr;
+    }
+    const CDomainRecord* pRecord = m_arrRows[static_cast<std::size_t>(nRow)];
+    // A row waiting for its scan shows nothing of its cells but PageRank's.
+    nMetric = static_cast<std::size_t>(nColumn - kFirstMetricColumn);
+    if (pRecord == nullptr ||
+        (nMetric != CMetricTable::PageRankMetric() && pRecord->GetPageRank() < 0)) {
+        return nullptr;
+    }
+    return pRecord;
+}
+
+bool CScoreListModel::IsFailedCell(int nRow, int nColumn) const {
+    std::size_t nMetric = 0;
+    const CDomainRecord* pRecord = MetricCell(nRow, nColumn, nMetric);
+    return pRecord != nullptr && pRecord->GetCellState(nMetric).outcome == EOutcome::Failed;
+}
+
+QString CScoreListModel::CellToolTip(int nRow, int nColumn) const {
+    std::size_t nMetric = 0;
+    const CDomainRecord* pRecord = MetricCell(nRow, nColumn, nMetric);
+    if (pRecord == nullptr) {
+        return QString();
+    }
+    return CellStateText(QString::fromStdString(CMetricTable::At(nMetric).strId),
+                         pRecord->GetCellState(nMetric));
 }
 
 QVariant CScoreListModel::headerData(int nSection, Qt::Orientation orientation, int nRole) const {
@@ -89,12 +143,30 @@ QString CScoreListModel::CellText(int nRow, int nColumn) const {
 }
 
 void CScoreListModel::AppendRecord(CDomainRecord* pRecord) {
+    m_mapRowOf[pRecord] = static_cast<int>(m_arrRows.size());
     m_arrRows.push_back(pRecord);
 }
 
 void CScoreListModel::RemoveAllRows() {
     m_arrRows.clear();
+    m_mapRowOf.clear();
     SetItemCount(0);
+}
+
+void CScoreListModel::RowsReordered() {
+    m_mapRowOf.clear();
+    m_mapRowOf.reserve(m_arrRows.size());
+    for (std::size_t i = 0; i < m_arrRows.size(); ++i) {
+        m_mapRowOf[m_arrRows[i]] = static_cast<int>(i);
+    }
+}
+
+void CScoreListModel::RedrawRecord(const CDomainRecord* pRecord) {
+    const auto it = m_mapRowOf.find(pRecord);
+    if (it != m_mapRowOf.end() && it->second < m_nItemCount) {
+        emit dataChanged(index(it->second, 0), index(it->second, ColumnCount() - 1),
+                         {Qt::DisplayRole, Qt::ToolTipRole, Qt::BackgroundRole});
+    }
 }
 
 void CScoreListModel::SetItemCount(int nCount) {

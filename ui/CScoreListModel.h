@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 
+#include <unordered_map>
 #include <vector>
 
 class CDomainRecord;
@@ -31,6 +32,15 @@ public:
     // The text of one cell: the row's number, its domain, its PageRank text, and
     // its other metric texts once the row is scanned.
     QString CellText(int nRow, int nColumn) const;
+    // What became of a metric cell: its tooltip (empty for a cell that was
+    // not asked or waits for its scan), and whether it is drawn as failed.
+    QString CellToolTip(int nRow, int nColumn) const;
+    bool IsFailedCell(int nRow, int nColumn) const;
+
+    // Redraws only the record's row, where the list shows it.
+    void RedrawRecord(const CDomainRecord* pRecord);
+    // Tells the model that the display sequence was reordered.
+    void RowsReordered();
 
     std::vector<CDomainRecord*>& Rows() { return m_arrRows; }
     const std::vector<CDomainRecord*>& Rows() const { return m_arrRows; }
@@ -51,8 +61,13 @@ public:
 private:
     void ApplyItemCount(int nCount);
     void RedrawAll();
+    // The record shown in a metric cell and the cell's metric, or null.
+    const CDomainRecord* MetricCell(int nRow, int nColumn, std::size_t& nMetric) const;
 
     std::vector<CDomainRecord*> m_arrRows;
+    // Where each record is in m_arrRows, so that a message about one record
+    // redraws one row.
+    std::unordered_map<const CDomainRecord*, int> m_mapRowOf;
     int m_nItemCount = 0;
     int m_nDeferDepth = 0;
     int m_nDeferredCount = -1;

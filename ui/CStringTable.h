@@ -18,6 +18,15 @@ enum EStringId : int {
     IDS_EXPORT_FAILED = 121,
     IDS_EXPORT_EMPTY = 122,
     IDS_WORKER_FAILED = 123,
+    IDS_RESCAN_FAILED = 124,
+    IDS_NOTHING_FOUND = 125,
+    IDS_FETCHED_AT = 126,
+    IDS_READY_WITH = 127,
+    IDS_CELLS_FAILED = 128,
+    IDS_ALL_FAILED = 129,
+    IDS_SOURCE_LEFT_OUT = 130,
+    // The reasons of a failed cell, in the order of EFailReason from Dns on.
+    IDS_REASON_FIRST = 131,
     IDS_TRAY_ABOUT = 32771,
     IDS_TRAY_EXIT = 32772,
 };

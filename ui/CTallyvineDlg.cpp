@@ -6,6 +6,7 @@
 #include "core/DomainValidation.h"
 #include "exchange/CCsvExporter.h"
 #include "exchange/CListImporter.h"
+#include "exchange/ColumnSort.h"
 #include "ui/CAboutDlg.h"
 #include "ui/CFileDialog.h"
 #include "ui/CHyperLink.h"
@@ -14,19 +15,25 @@
 #include "ui/CScoreListModel.h"
 #include "ui/CStringTable.h"
 #include "ui/CWaitCursor.h"
+#include "ui/CellStateText.h"
 #include "ui/ControlIds.h"
 #include "ui/ResourceInit.h"
 #include "ui/TrayWindow.h"
 #include "ui/VendorInfo.h"
 #include "ui_CTallyvineDlg.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QFile>
+#include <QHBoxLayout>
+#include <QLocale>
 #include <QMenu>
 #include <QShortcut>
 #include <QUrl>
+
+#include <cstdio>
 
 namespace {
 
@@ -64,6 +71,8 @@ CTallyvineDlg::CTallyvineDlg(const CServiceHosts& hosts, QWidget* pParent)
         std::make_unique<CQueryManager>(m_store, static_cast<IScanListener*>(this), hosts);
 
     ConnectCommands();
+    CreateSourceBoxes();
+    ReportSourceErrors();
     CreateTray();
     m_pUi->m_editDomain->setFocus();
 }
@@ -72,6 +81,73 @@ CTallyvineDlg::~CTallyvineDlg() {
     // Stops the worker, cancels its request and waits for it before the
     // records and the poster go.
     m_pQueryManager.reset();
+}
+
+void CTallyvineDlg::CreateSourceBoxes() {
+    // Chinese labels where the window speaks Chinese, as the language pack.
+    const bool bChinese = QLocale::system().name() == QLatin1String("zh_CN");
+    auto* pRow = new QHBoxLayout;
+    for (std::size_t nMetric = 0; nMetric < CMetricTable::Count(); ++nMetric) {
+        const SMetric& metric = CMetricTable::At(nMetric);
+        if (metric.nControlId != 0) {
+            continue;
+        }
+        const std::string& strLabel =
+            bChinese && !metric.strLabelZhCN.empty() ? metric.strLabelZhCN : metric.strLabel;
+        auto* pBox = new QCheckBox(QString::fromStdString(strLabel), this);
+        pBox->setObjectName(QStringLiteral("m_checkSource") + QString::fromStdString(metric.strId));
+        pBox->setChecked(metric.bDefault);
+        m_mapSourceBoxes[nMetric] = pBox;
+        // An extra source's column shows while the source is ticked.
+        const int nColumn = kFirstMetricColumn + static_cast<int>(nMetric);
+        ScoreList()->setColumnHidden(nColumn, !pBox->isChecked());
+        connect(pBox, &QCheckBox::toggled, this,
+                [this, nColumn](bool bOn) { ScoreList()->setColumnHidden(nColumn, !bOn); });
+        pRow->addWidget(pBox);
+    }
+    if (m_mapSourceBoxes.empty()) {
+        delete pRow;
+        return;
+    }
+    pRow->addStretch();
+    m_pUi->m_layoutMain->insertLayout(1, pRow);
+    // The form's own order first, then the sources' boxes.
+    QWidget* pLast = m_pUi->m_spinInterval;
+    for (const auto& [nMetric, pBox] : m_mapSourceBoxes) {
+        QWidget::setTabOrder(pLast, pBox);
+        pLast = pBox;
+    }
+}
+
+QCheckBox* CTallyvineDlg::MetricBox(std::size_t nMetric) const {
+    const auto it = m_mapSourceBoxes.find(nMetric);
+    if (it != m_mapSourceBoxes.end()) {
+        return it->second;
+    }
+    const int nControlId = CMetricTable::At(nMetric).nControlId;
+    return nControlId != 0 ? FindControl<QCheckBox>(const_cast<CTallyvineDlg*>(this), nControlId)
+                           : nullptr;
+}
+
+std::vector<std::size_t> CTallyvineDlg::TickedExtraMetrics() const {
+    std::vector<std::size_t> arrMetrics;
+    for (const auto& [nMetric, pBox] : m_mapSourceBoxes) {
+        if (pBox->isChecked() && CMetricTable::ExportedWhenTicked(nMetric)) {
+            arrMetrics.push_back(nMetric);
+        }
+    }
+    return arrMetrics;
+}
+
+void CTallyvineDlg::ReportSourceErrors() {
+    const std::vector<std::string>& errors = CMetricTable::LoadErrors();
+    for (const std::string& strError : errors) {
+        std::fprintf(stderr, "tallyvine: %s\n", strError.c_str());
+    }
+    if (!errors.empty()) {
+        m_pUi->m_staticStatus->setText(
+            CStringTable::Format(IDS_SOURCE_LEFT_OUT, QString::fromLocal8Bit(errors.front())));
+    }
 }
 
 void CTallyvineDlg::ConnectCommands() {
@@ -104,7 +180,7 @@ void CTallyvineDlg::UpdateData() {
 void CTallyvineDlg::TakeSettings() {
     m_pQueryManager->SetInterval(m_nInterval);
     for (std::size_t nMetric = 0; nMetric < CMetricTable::Count(); ++nMetric) {
-        const QCheckBox* pBox = FindControl<QCheckBox>(this, CMetricTable::At(nMetric).nControlId);
+        const QCheckBox* pBox = MetricBox(nMetric);
         if (pBox != nullptr) {
             m_pQueryManager->SetMetricFlag(nMetric, pBox->isChecked());
         }
@@ -165,11 +241,13 @@ void CTallyvineDlg::OnExport() {
             ToBytes(CStringTable::Load(CMetricTable::At(nMetric).nHeaderStringId));
     }
 
+    CCsvExporter exporter(header);
+    exporter.SetExtraMetrics(TickedExtraMetrics());
     std::string strError;
     bool bWritten = false;
     {
         CWaitCursor wait;
-        bWritten = CCsvExporter(header).ExportCsv(m_store, ToPath(*path), &strError);
+        bWritten = exporter.ExportCsv(m_store, ToPath(*path), &strError);
     }
     if (bWritten) {
         return;
@@ -266,6 +344,7 @@ void CTallyvineDlg::changeEvent(QEvent* pEvent) {
 void CTallyvineDlg::contextMenuEvent(QContextMenuEvent* pEvent) {
     QMenu menu(this);
     menu.addAction(CStringTable::Load(IDS_ABOUTBOX), this, &CTallyvineDlg::OnAbout);
+    menu.addAction(CStringTable::Load(IDS_RESCAN_FAILED), this, &CTallyvineDlg::OnRescanFailed);
     menu.exec(pEvent->globalPos());
 }
 
@@ -281,7 +360,13 @@ void CTallyvineDlg::OnScanEnded(CDomainRecord& record) {
     m_poster.Post(WM_QUERY_END, &record);
 }
 
-void CTallyvineDlg::OnPassEnded(const SPassSummary&) {}
+void CTallyvineDlg::OnPassEnded(const SPassSummary& summary) {
+    {
+        std::lock_guard<std::mutex> lock(m_passLock);
+        m_lastPass = summary;
+    }
+    m_poster.Post(WM_PASS_END, nullptr);
+}
 
 void CTallyvineDlg::ReportStartFailure() {
     if (m_pQueryManager && !m_pQueryManager->StartError().empty()) {
@@ -306,6 +391,9 @@ void CTallyvineDlg::OnMessage(const CWindowPoster::SMessage& message) {
         break;
     case WM_QUERY_END:
         OnQueryEnd(message.pRecord);
+        break;
+    case WM_PASS_END:
+        OnPassEnd();
         break;
     default:
         break;
@@ -334,14 +422,45 @@ void CTallyvineDlg::OnQueryBegin(CDomainRecord* pRecord) {
     const std::string_view strName = pRecord->GetDomain();
     const QString strDomain = QString::fromLatin1(strName.data(), qsizetype(strName.size()));
     m_pUi->m_staticStatus->setText(CStringTable::Format(IDS_QUERYING, strDomain));
-    // Setting the item count redraws every row, the record's among them.
-    ScoreList()->Refresh();
+    RedrawRow(pRecord);
 }
 
 void CTallyvineDlg::OnQueryEnd(CDomainRecord* pRecord) {
     m_pUi->m_staticStatus->setText(CStringTable::Load(IDS_READY));
     if (pRecord) {
+        RedrawRow(pRecord);
+    }
+}
+
+void CTallyvineDlg::RedrawRow(const CDomainRecord* pRecord) {
+    CScoreListModel* pModel = ScoreList()->Model();
+    // Rows the list has not counted yet come with the count; otherwise only
+    // the record's row is drawn again, not a million.
+    if (pModel->ItemCount() != static_cast<int>(pModel->Rows().size())) {
         ScoreList()->Refresh();
+    } else {
+        pModel->RedrawRecord(pRecord);
+    }
+}
+
+void CTallyvineDlg::OnPassEnd() {
+    SPassSummary summary;
+    {
+        std::lock_guard<std::mutex> lock(m_passLock);
+        summary = std::move(m_lastPass);
+    }
+    const QString strFailures = PassSummaryText(summary);
+    if (!strFailures.isEmpty()) {
+        m_pUi->m_staticStatus->setText(CStringTable::Format(IDS_READY_WITH, strFailures));
+    }
+}
+
+void CTallyvineDlg::OnRescanFailed() {
+    if (m_pQueryManager) {
+        UpdateData();
+        TakeSettings();
+        m_pQueryManager->RescanFailed();
+        ReportStartFailure();
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/CRecordStore.h"
 #include "core/IScanListener.h"
+#include "core/SPassSummary.h"
 #include "queries/CServiceHosts.h"
 #include "ui/CSystemTray.h"
 #include "ui/CWindowPoster.h"
@@ -10,12 +11,15 @@
 #include <QString>
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <mutex>
 
 namespace Ui {
 class CTallyvineDlg;
 }
 class CDomainRecord;
+class QCheckBox;
 class CQueryManager;
 class CScoreListCtrl;
 
@@ -57,6 +61,8 @@ public slots:
     void OnStop();
     void OnClean();
     void OnDonate();
+    // The context menu's command: asks again only the cells that failed.
+    void OnRescanFailed();
     // Shows the About box modally.
     void OnAbout();
     // The tray menu's Exit: the close confirmation, and on Yes the end.
@@ -75,6 +81,12 @@ protected:
 
 private:
     void ConnectCommands();
+    // One box per source that has none on the form, in a row under the ten.
+    void CreateSourceBoxes();
+    QCheckBox* MetricBox(std::size_t nMetric) const;
+    std::vector<std::size_t> TickedExtraMetrics() const;
+    // Tells of definition files that were left out.
+    void ReportSourceErrors();
     void UpdateData();
     void TakeSettings();
     void EndProgram();
@@ -92,6 +104,8 @@ private:
     void OnDomainAdded(CDomainRecord* pRecord);
     void OnQueryBegin(CDomainRecord* pRecord);
     void OnQueryEnd(CDomainRecord* pRecord);
+    void OnPassEnd();
+    void RedrawRow(const CDomainRecord* pRecord);
 
     // The tray: created with the window, removed with it.
     void CreateTray();
@@ -100,12 +114,16 @@ private:
     void OnTrayLost();
 
     std::unique_ptr<Ui::CTallyvineDlg> m_pUi;
+    std::map<std::size_t, QCheckBox*> m_mapSourceBoxes;
     QString m_strDomain;
     std::int32_t m_nInterval = 1000;
     bool m_bDeferringCount = false;
     // Declared before the controller: the controller's worker posts through
     // it, and reads the records, until the controller is gone.
     CWindowPoster m_poster;
+    // The last pass's summary, from the worker to the window.
+    std::mutex m_passLock;
+    SPassSummary m_lastPass;
     CRecordStore m_store;
     std::unique_ptr<CQueryManager> m_pQueryManager;
     CSystemTray m_TrayIcon;

@@ -115,6 +115,74 @@
         <translation>无法开始扫描：%s</translation>
     </message>
     <message>
+        <source>Rescan failed cells</source>
+        <translation>重新扫描失败的单元格</translation>
+    </message>
+    <message>
+        <source>nothing found</source>
+        <translation>未找到任何结果</translation>
+    </message>
+    <message>
+        <source>fetched %s</source>
+        <translation>获取于 %s</translation>
+    </message>
+    <message>
+        <source>Ready. %s</source>
+        <translation>就绪。%s</translation>
+    </message>
+    <message>
+        <source>Failed cells: %s</source>
+        <translation>失败的单元格：%s</translation>
+    </message>
+    <message>
+        <source>%s: every query failed</source>
+        <translation>%s：所有查询均失败</translation>
+    </message>
+    <message>
+        <source>A source file was left out: %s</source>
+        <translation>已跳过一个来源文件：%s</translation>
+    </message>
+    <message>
+        <source>could not resolve the host</source>
+        <translation>无法解析主机名</translation>
+    </message>
+    <message>
+        <source>could not connect</source>
+        <translation>无法连接</translation>
+    </message>
+    <message>
+        <source>no answer for 30 seconds</source>
+        <translation>30 秒内无应答</translation>
+    </message>
+    <message>
+        <source>the answer came too slowly</source>
+        <translation>应答太慢</translation>
+    </message>
+    <message>
+        <source>the answer was too large</source>
+        <translation>应答过大</translation>
+    </message>
+    <message>
+        <source>too many redirects</source>
+        <translation>重定向过多</translation>
+    </message>
+    <message>
+        <source>the service answered with an error</source>
+        <translation>服务返回错误</translation>
+    </message>
+    <message>
+        <source>blocked by the service</source>
+        <translation>被服务拦截</translation>
+    </message>
+    <message>
+        <source>the page held no value (changed or unexpected)</source>
+        <translation>页面中没有数值（页面已改变或不符合预期）</translation>
+    </message>
+    <message>
+        <source>cancelled</source>
+        <translation>已取消</translation>
+    </message>
+    <message>
         <source>About Tallyvine</source>
         <translation>关于 Tallyvine</translation>
     </message>

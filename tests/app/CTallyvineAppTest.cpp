@@ -54,7 +54,10 @@ QStringList FormTexts(const QWidget& window) {
         texts << pLabel->text();
     }
     for (const QAbstractButton* pButton : window.findChildren<QAbstractButton*>()) {
-        texts << pButton->text();
+        // The boxes of sources from definition files bring their own labels.
+        if (!pButton->objectName().startsWith(QLatin1String("m_checkSource"))) {
+            texts << pButton->text();
+        }
     }
     for (const QGroupBox* pBox : window.findChildren<QGroupBox*>()) {
         texts << pBox->title();

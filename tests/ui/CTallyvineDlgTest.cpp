@@ -1,7 +1,9 @@
 #include "ui/CTallyvineDlg.h"
 #include "UiTestSupport.h"
 #include "core/CDomainRecord.h"
+#include "core/CMetricTable.h"
 #include "core/CQueryManager.h"
+#include "exchange/ColumnSort.h"
 #include "tests/support/Metrics.h"
 #include "tests/support/ServiceTestBed.h"
 #include "ui/CAboutDlg.h"
@@ -9,13 +11,17 @@
 #include "ui/ControlIds.h"
 #include "ui/VendorInfo.h"
 
+#include <httplib.h>
+
 #include <QCheckBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -432,6 +438,138 @@ private slots:
                  qPrintable(strShown));
         QVERIFY(strShown.size() > CStringTable::Format(IDS_IMPORT_FAILED, QString()).size());
         QCOMPARE(Manager().Store().GetCount(), std::size_t{0});
+    }
+
+    // One service rate-limits: its cells look failed and say why, the others
+    // keep their values, and the status line names the service.
+    void failedCellsSayWhyAndTheStatusLineCountsThem() {
+        m_pBed->SetHandler(ServiceTestBed::Service::Google,
+                           [](const auto&, auto& res) { res.status = 429; });
+        ServiceTestBed::DomainValues values;
+        values.strPageRank = "5";
+        values.strAlexa = "1204";
+        values.strBaiduSite = "456";
+        m_pBed->SetDomain("example.com", values);
+        AddDomain(QStringLiteral("example.com"));
+        QTRY_COMPARE(List().Model()->rowCount(), 1);
+        QTRY_COMPARE(m_pDlg->StatusText(),
+                     QStringLiteral("Ready. Failed cells: 1; GSite: every query failed (blocked "
+                                    "by the service, HTTP 429)"));
+        const QModelIndex site = List().model()->index(0, kFirstMetricColumn + Metric::GSite);
+        const QModelIndex rank = List().model()->index(0, kFirstMetricColumn + Metric::Alexa);
+        QCOMPARE(site.data().toString(), QString());
+        QVERIFY(site.data(Qt::BackgroundRole).isValid());
+        QVERIFY2(site.data(Qt::ToolTipRole)
+                     .toString()
+                     .startsWith("GSite: blocked by the service (HTTP 429)\nhttp://"),
+                 qPrintable(site.data(Qt::ToolTipRole).toString()));
+        QCOMPARE(rank.data().toString(), QStringLiteral("1204"));
+        QVERIFY(!rank.data(Qt::BackgroundRole).isValid());
+        QVERIFY(rank.data(Qt::ToolTipRole).toString().startsWith("fetched "));
+
+        // Asked again, only the failed cell changes.
+        m_pBed->SetHandler(ServiceTestBed::Service::Google, nullptr);
+        values.strGoogleSite = "1,230";
+        m_pBed->SetDomain("example.com", values);
+        m_pBed->ClearRequests();
+        m_pDlg->OnRescanFailed();
+        QTRY_COMPARE(site.data().toString(), QStringLiteral("1,230"));
+        QVERIFY(!site.data(Qt::BackgroundRole).isValid());
+        QCOMPARE(m_pBed->RequestCount(), 1u);
+        QCOMPARE(rank.data().toString(), QStringLiteral("1204"));
+        QCOMPARE(List().model()->index(0, kFirstMetricColumn + Metric::BSite).data().toString(),
+                 QStringLiteral("456"));
+    }
+
+    void aCellWithNothingFoundIsPlain() {
+        m_pBed->SetHandler(ServiceTestBed::Service::Baidu, [](const auto&, auto& res) {
+            res.set_content("<html>\xB1\xA7\xC7\xB8\xA3\xAC\xC3\xBB\xD3\xD0\xD5\xD2\xB5\xBD"
+                            "</html>",
+                            "text/html; charset=GBK");
+        });
+        AddScanned({"quiet.example"});
+        const QModelIndex site = List().model()->index(0, kFirstMetricColumn + Metric::BSite);
+        QCOMPARE(site.data().toString(), QString());
+        QVERIFY(!site.data(Qt::BackgroundRole).isValid());
+        QCOMPARE(site.data(Qt::ToolTipRole).toString(), QStringLiteral("nothing found"));
+        // Not asked: nothing to say.
+        const QModelIndex link = List().model()->index(0, kFirstMetricColumn + Metric::GLink);
+        QVERIFY(!link.data(Qt::ToolTipRole).isValid());
+    }
+
+    // A message about one row redraws that row, not the whole list.
+    void aScannedRowRedrawsOnlyItself() {
+        AddScanned({"a.example", "b.example", "c.example"});
+        QSignalSpy changes(List().model(), &QAbstractItemModel::dataChanged);
+        Click(IDC_RESCAN);
+        QTRY_VERIFY(changes.size() >= 6);
+        for (const QList<QVariant>& change : changes) {
+            QCOMPARE(change.at(0).toModelIndex().row(), change.at(1).toModelIndex().row());
+        }
+    }
+
+    // A definition file of the user's: a box under the ten, a column shown
+    // while it is ticked, a sort by its order and an export column.
+    void aUserSourceAddsABoxAColumnASortAndAnExportColumn() {
+        QTemporaryDir config;
+        QVERIFY(QDir().mkpath(config.filePath("tallyvine/sources")));
+        QFile file(config.filePath("tallyvine/sources/myrank.toml"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("id = \"MyRank\"\nlabel = \"MyRank: my ranking service\"\n"
+                   "url = \"http://rank.example.org/api/{domain}\"\n"
+                   "pattern = '\"rank\":\\s*([0-9]+)'\norder = \"ascending\"\n");
+        file.close();
+        const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+        m_pDlg.reset();
+        CMetricTable::Reload();
+        const std::optional<std::size_t> nMetric = CMetricTable::Find("MyRank");
+        QVERIFY(nMetric.has_value());
+        m_pBed->SetHandler(ServiceTestBed::Service::Unknown, [](const auto& req, auto& res) {
+            const char* pszRank = req.path.find("/a.example") != std::string::npos   ? "30"
+                                  : req.path.find("/b.example") != std::string::npos ? "4"
+                                                                                     : "200";
+            res.set_content(std::string("{\"rank\": ") + pszRank + "}", "application/json");
+        });
+        m_pDlg = std::make_unique<CTallyvineDlg>(m_pBed->Hosts());
+        m_pDlg->show();
+        Control<QSpinBox>(IDC_INTERVAL)->setValue(0);
+
+        auto* pBox = m_pDlg->findChild<QCheckBox*>(QStringLiteral("m_checkSourceMyRank"));
+        QVERIFY(pBox);
+        QCOMPARE(pBox->text(), QStringLiteral("MyRank: my ranking service"));
+        const int nColumn = kFirstMetricColumn + static_cast<int>(*nMetric);
+        QVERIFY(List().isColumnHidden(nColumn));
+        QCOMPARE(List().model()->headerData(nColumn, Qt::Horizontal).toString(),
+                 QStringLiteral("MyRank"));
+        pBox->setChecked(true);
+        QVERIFY(!List().isColumnHidden(nColumn));
+        for (const char* pszDomain : {"a.example", "b.example", "c.example"}) {
+            AddDomain(QString::fromLatin1(pszDomain));
+        }
+        QTRY_COMPARE(List().Model()->rowCount(), 3);
+        QTRY_COMPARE(Column(List(), nColumn), (QStringList{"30", "4", "200"}));
+
+        uitest::ClickHeader(List(), nColumn);
+        QCOMPARE(Column(List(), 1), (QStringList{"b.example", "a.example", "c.example"}));
+
+        const QString strPath = m_dir.filePath("ranks.csv");
+        CFileDialog::QueueAnswer(strPath);
+        Click(IDC_EXPORT);
+        QFile csv(strPath);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = csv.readAll().split('\n');
+        QVERIFY(lines.value(0).endsWith(",Alexa,MyRank\r"));
+        QVERIFY(lines.value(1).startsWith("a.example,5,"));
+        QVERIFY(lines.value(1).endsWith(",\"30\"\r"));
+
+        m_pDlg.reset();
+        if (oldConfig.isNull()) {
+            qunsetenv("XDG_CONFIG_HOME");
+        } else {
+            qputenv("XDG_CONFIG_HOME", oldConfig);
+        }
+        CMetricTable::Reload();
     }
 
     void exportWritesTheHeaderAndEveryRecord() {

@@ -1,0 +1,70 @@
+#include "ui/CellStateText.h"
+
+#include "core/CMetricTable.h"
+#include "ui/CStringTable.h"
+
+#include <QDateTime>
+#include <QLocale>
+
+namespace {
+
+// " (HTTP 429)" when a status came.
+QString StatusSuffix(int nHttpStatus) {
+    return nHttpStatus != 0 ? QStringLiteral(" (HTTP %1)").arg(nHttpStatus) : QString();
+}
+
+} // namespace
+
+QString ReasonText(EFailReason reason) {
+    if (reason == EFailReason::None) {
+        return QString();
+    }
+    const int nOffset = static_cast<int>(reason) - static_cast<int>(EFailReason::Dns);
+    return CStringTable::Load(IDS_REASON_FIRST + nOffset);
+}
+
+QString CellStateText(const QString& strMetric, const SCellState& state) {
+    switch (state.outcome) {
+    case EOutcome::Failed: {
+        QString strText = strMetric + QStringLiteral(": ") + ReasonText(state.reason) +
+                          StatusSuffix(state.nHttpStatus);
+        if (!state.strDetail.empty()) {
+            strText += QLatin1Char('\n') + QString::fromLocal8Bit(state.strDetail);
+        }
+        return strText;
+    }
+    case EOutcome::None:
+        return CStringTable::Load(IDS_NOTHING_FOUND);
+    case EOutcome::Value: {
+        const QDateTime at = QDateTime::fromSecsSinceEpoch(state.nFetchedAt);
+        return CStringTable::Format(IDS_FETCHED_AT, QLocale().toString(at, QLocale::ShortFormat));
+    }
+    case EOutcome::NotAsked:
+        break;
+    }
+    return QString();
+}
+
+QString PassSummaryText(const SPassSummary& summary) {
+    const std::size_t nFailed = summary.FailedCells();
+    if (nFailed == 0) {
+        return QString();
+    }
+    QString strText = CStringTable::Format(IDS_CELLS_FAILED, QString::number(nFailed));
+    for (std::size_t nMetric = 0; nMetric < summary.arrMetrics.size(); ++nMetric) {
+        const SMetricTally& tally = summary.arrMetrics[nMetric];
+        if (!tally.AllFailed()) {
+            continue;
+        }
+        const SCellState& last = tally.lastFailure;
+        QString strReason = ReasonText(last.reason);
+        if (last.nHttpStatus != 0) {
+            strReason += QStringLiteral(", HTTP %1").arg(last.nHttpStatus);
+        }
+        strText += QStringLiteral("; ") +
+                   CStringTable::Format(IDS_ALL_FAILED,
+                                        QString::fromStdString(CMetricTable::At(nMetric).strId)) +
+                   QStringLiteral(" (") + strReason + QLatin1Char(')');
+    }
+    return strText;
+}
