@@ -1,12 +1,15 @@
 // The service test bed as a program of its own, for running the real window
 // against it (scripts/screenshot): prints its HOST:PORT on the first line,
 // then serves a few domains with values for every service until it gets
-// SIGTERM or SIGINT.
+// SIGTERM or SIGINT. With --faults, two services fail as they do today.
 
 #include "tests/support/ServiceTestBed.h"
 
+#include <httplib.h>
+
 #include <csignal>
 #include <cstdio>
+#include <string_view>
 
 namespace {
 
@@ -33,7 +36,7 @@ const SDomain s_domains[] = {
 
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGTERM);
@@ -45,6 +48,14 @@ int main() {
     ServiceTestBed bed;
     for (const SDomain& domain : s_domains) {
         bed.SetDomain(domain.pszDomain, domain.values);
+    }
+    // --faults: the traffic rank is down and the web search rate-limits.
+    if (argc > 1 && std::string_view(argv[1]) == "--faults") {
+        bed.SetFault(ServiceTestBed::Service::Alexa, ServiceTestBed::Fault::ErrorPage);
+        bed.SetHandler(ServiceTestBed::Service::Google, [](const auto&, auto& res) {
+            res.status = 429;
+            res.set_content("Too Many Requests", "text/plain");
+        });
     }
     std::printf("%s\n", bed.Host().c_str());
     std::fflush(stdout);
