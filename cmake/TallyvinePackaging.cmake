@@ -32,7 +32,7 @@ set(CPACK_PACKAGE_CONTACT "Orbelle <tallyvine@orbelle.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "rates domain names by public search and traffic services")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Tallyvine rates domain names by their standing with public search and traffic services: PageRank, the Alexa rank, and Google and Baidu result counts. tallyvine is the desktop program; tallyvine-scan scans a list from the command line.")
+    "Tallyvine rates domain names by their standing with public search and traffic services: PageRank, traffic ranks, and web search result counts. tallyvine is the desktop program; tallyvine-scan scans a list from the command line.")
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://www.orbelle.example/")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

@@ -11,7 +11,7 @@
 QString ReasonText(EFailReason reason);
 
 // A cell's tooltip: for a failure the metric, the reason, the status and the
-// detail ("GSite: blocked by the service (HTTP 429)" and the address); for
+// detail ("<id>: blocked by the service (HTTP 429)" and the address); for
 // none "nothing found"; for a value when it was fetched; empty otherwise.
 QString CellStateText(const QString& strMetric, const SCellState& state);
 
