@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/CMetricTable.h"
+#include "core/SMetric.h"
 
 #include <set>
 #include <string>
