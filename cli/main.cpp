@@ -31,11 +31,6 @@ void ReportLoadErrors() {
 } // namespace
 
 int main(int argc, char** argv) {
-    // Before any thread starts, so that only the signal watch takes them.
-    if (!CSignalWatch::BlockSignals()) {
-        std::fprintf(stderr, "tallyvine-scan: the termination signals could not be blocked\n");
-        return CBatchScanner::kFailure;
-    }
     CScanOptions options;
     std::string strError;
     if (!CScanOptions::Parse(std::vector<std::string>(argv + 1, argv + argc), options, strError)) {
@@ -51,6 +46,11 @@ int main(int argc, char** argv) {
     }
     if (options.bListSources) {
         return ListSources();
+    }
+    // Before any thread starts (the HTTP library's too), so that only the signal watch takes them.
+    if (!CSignalWatch::BlockSignals()) {
+        std::fprintf(stderr, "tallyvine-scan: the termination signals could not be blocked\n");
+        return CBatchScanner::kFailure;
     }
     // A closed output pipe is a write error to report, not a reason to die.
     std::signal(SIGPIPE, SIG_IGN);
