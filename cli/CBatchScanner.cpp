@@ -81,17 +81,7 @@ int CBatchScanner::Run() {
         manager.Cancel();
     });
 
-    const CListImporter importer(
-        [&store](const std::string& strDomain) { return store.AddDomain(strDomain) != nullptr; },
-        [this](std::size_t nLine, CListImporter::ESkip reason, std::string_view strLine) {
-            OnSkippedLine(nLine, reason, strLine);
-        },
-        [this](std::string_view strLine) { return m_options.shard.Takes(strLine); });
-    const bool bStdin = m_options.strList.empty() || m_options.strList == "-";
-    const CListImporter::SResult result =
-        bStdin ? importer.ImportDescriptor(STDIN_FILENO) : importer.ImportFile(m_options.strList);
-    if (!result.bComplete) {
-        Error("cannot read " + ListName() + ": " + result.strError);
+    if (!ReadList(store)) {
         return kFailure;
     }
     m_nTotal = store.GetCount();
@@ -105,15 +95,38 @@ int CBatchScanner::Run() {
     bScanning.store(true);
     manager.ScanEveryRowOnce();
     const int nSignal = signals.Caught();
-    if (!m_options.bQuiet) {
-        PrintSummary();
-    }
+    ReportScan(nSignal);
     if (nSignal != 0) {
-        std::fprintf(m_pErr, "%s: stopped by %s; %zu of %zu rows left unscanned\n", kProgram,
-                     CSignalWatch::Name(nSignal), m_nTotal - m_arrEnded.size(), m_nTotal);
         std::sort(m_arrEnded.begin(), m_arrEnded.end());
     }
     return WriteOutput(store, nSignal != 0) ? WrittenCode(nSignal) : kFailure;
+}
+
+bool CBatchScanner::ReadList(CRecordStore& store) {
+    const CListImporter importer(
+        [&store](const std::string& strDomain) { return store.AddDomain(strDomain) != nullptr; },
+        [this](std::size_t nLine, CListImporter::ESkip reason, std::string_view strLine) {
+            OnSkippedLine(nLine, reason, strLine);
+        },
+        [this](std::string_view strLine) { return m_options.shard.Takes(strLine); });
+    const bool bStdin = m_options.strList.empty() || m_options.strList == "-";
+    const CListImporter::SResult result =
+        bStdin ? importer.ImportDescriptor(STDIN_FILENO) : importer.ImportFile(m_options.strList);
+    if (!result.bComplete) {
+        Error("cannot read " + ListName() + ": " + result.strError);
+    }
+    return result.bComplete;
+}
+
+void CBatchScanner::ReportScan(int nSignal) const {
+    if (!m_options.bQuiet) {
+        PrintSummary();
+    }
+    // Said even when quiet: it explains the exit status and the rows missing.
+    if (nSignal != 0) {
+        std::fprintf(m_pErr, "%s: stopped by %s; %zu of %zu rows left unscanned\n", kProgram,
+                     CSignalWatch::Name(nSignal), m_nTotal - m_arrEnded.size(), m_nTotal);
+    }
 }
 
 int CBatchScanner::WrittenCode(int nSignal) const {

@@ -40,6 +40,11 @@ private:
     void OnScanEnded(CDomainRecord& record) override;
     void OnPassEnded(const SPassSummary& summary) override;
     void OnSkippedLine(std::size_t nLine, CListImporter::ESkip reason, std::string_view strLine);
+    // Reads the list into the store; false, with the error shown, when it
+    // cannot be read.
+    bool ReadList(CRecordStore& store);
+    // The summary, and how a signal cut the scan short.
+    void ReportScan(int nSignal) const;
     // Counts the ended row's cells, warning of each metric's first failure
     // for each reason.
     void Tally(const CDomainRecord& record);
