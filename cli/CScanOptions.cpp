@@ -51,9 +51,20 @@ void SplitOption(const std::string& strArg, std::string& strName, std::string& s
     strValue = bInline ? strArg.substr(nEquals + 1) : std::string();
 }
 
+// The flag an option without a value sets; null for other options.
+bool* FlagOf(const std::string& strName, CScanOptions& options) {
+    if (strName == "--help" || strName == "-h") {
+        return &options.bHelp;
+    }
+    if (strName == "--quiet") {
+        return &options.bQuiet;
+    }
+    return strName == "--list-sources" ? &options.bListSources : nullptr;
+}
+
 bool IsValueOption(const std::string& strName) {
     return strName == "--metrics" || strName == "--interval" || strName == "--shard" ||
-           strName == "--output";
+           strName == "--format" || strName == "--output";
 }
 
 } // namespace
@@ -106,6 +117,15 @@ bool CScanOptions::ParseInterval(const std::string& strText, int& nInterval,
     return true;
 }
 
+bool CScanOptions::ParseFormat(const std::string& strText, EFormat& format, std::string& strError) {
+    if (strText != "csv" && strText != "jsonl") {
+        strError = "the format must be csv or jsonl, not '" + strText + "'";
+        return false;
+    }
+    format = strText == "csv" ? EFormat::Csv : EFormat::JsonLines;
+    return true;
+}
+
 bool CScanOptions::Parse(const std::vector<std::string>& args, CScanOptions& options,
                          std::string& strError) {
     bool bOptionsEnded = false;
@@ -124,12 +144,12 @@ bool CScanOptions::Parse(const std::vector<std::string>& args, CScanOptions& opt
         std::string strValue;
         bool bInline = false;
         SplitOption(strArg, strName, strValue, bInline);
-        if (strName == "--help" || strName == "-h" || strName == "--quiet") {
+        if (bool* pFlag = FlagOf(strName, options)) {
             if (bInline) {
                 strError = "option '" + strName + "' takes no value";
                 return false;
             }
-            (strName == "--quiet" ? options.bQuiet : options.bHelp) = true;
+            *pFlag = true;
             continue;
         }
         if (!IsValueOption(strName)) {
@@ -152,6 +172,9 @@ bool CScanOptions::Parse(const std::vector<std::string>& args, CScanOptions& opt
         if (strName == "--shard" && !CShard::Parse(strValue, options.shard, strError)) {
             return false;
         }
+        if (strName == "--format" && !ParseFormat(strValue, options.format, strError)) {
+            return false;
+        }
         if (strName == "--output") {
             options.strOutput = strValue;
         }
@@ -165,8 +188,9 @@ bool CScanOptions::Parse(const std::vector<std::string>& args, CScanOptions& opt
 }
 
 const char* CScanOptions::Usage() {
-    return "usage: tallyvine-scan [--metrics LIST] [--interval MS] [--shard K/N] [--output FILE] "
-           "[--quiet] [LISTFILE]\n";
+    return "usage: tallyvine-scan [--metrics LIST] [--interval MS] [--shard K/N] "
+           "[--format csv|jsonl] [--output FILE] [--quiet] [LISTFILE]\n"
+           "       tallyvine-scan --list-sources\n";
 }
 
 std::string CScanOptions::Help() {
@@ -190,8 +214,9 @@ std::string CScanOptions::Help() {
         "The CSV has a header line, then one line per domain in byte order of the names: the "
         "domain, " +
             strAlways + ", then " + strExported +
-            " in double quotes; lines end with CR LF. A metric that was not queried or whose query "
-            "failed is empty. An empty list writes nothing.",
+            " in double quotes, then each ticked source that has no fixed column (such as "
+            "Tranco or one of your own) in double quotes; lines end with CR LF. A metric that was "
+            "not queried or whose query failed is empty. An empty list writes nothing.",
         79, "");
     return std::string(
                "Rates a list of domain names by public search and traffic services and writes\n"
@@ -212,18 +237,47 @@ std::string CScanOptions::Help() {
            "                   N runs with K = 1 to N, on one machine or several, read\n"
            "                   the same list and scan each name exactly once between\n"
            "                   them; lines of other shards are passed over silently\n"
-           "  --output FILE    write the CSV to FILE instead of standard output; FILE is\n"
+           "  --format FORMAT  csv (the default) or jsonl: JSON Lines, one object per\n"
+           "                   domain with every source's outcome (see below)\n"
+           "  --output FILE    write to FILE instead of standard output; FILE is\n"
            "                   replaced only once it is written whole, unless its folder\n"
            "                   takes no new file: then FILE is rewritten in place\n"
-           "  --quiet          no progress and no warnings on standard error\n"
+           "  --quiet          no progress, no warnings and no summary on standard error\n"
+           "  --list-sources   print each source's id, label and origin (\"built in\" or\n"
+           "                   the definition file), separated by tabs, and exit\n"
            "  --help           show this help and exit\n"
            "\n"
            "Each domain is scanned once. While standard error is a terminal, the scanner\n"
-           "shows which row it is querying.\n" +
+           "shows which row it is querying. The first failure of each source for each\n"
+           "reason is shown as it happens, and a summary of the values, the \"nothing\n"
+           "found\" answers and the failures by source and reason at the end. A source\n"
+           "definition file that is left out is named at start with the reason.\n"
+           "\n" +
            strLayout + "\n" +
            "\n"
-           "Exit status: 0 when the CSV was written, 1 when the list could not be read or\n"
-           "the CSV could not be written, 2 on bad usage.\n"
+           "With --format jsonl each line is a JSON object, in the CSV's row order:\n"
+           "  "
+           "{\"domain\":\"a.example\",\"metrics\":{\"PR\":{\"outcome\":\"value\",\"value\":\"7\"},"
+           "\n"
+           "   "
+           "\"GSite\":{\"outcome\":\"failed\",\"reason\":\"blocked\",\"http_status\":429,...},...}}"
+           "\n"
+           "Every source is a member of \"metrics\", ticked or not. \"outcome\" is value,\n"
+           "none (the service has nothing for the domain), failed or not_asked; \"reason\"\n"
+           "(failed only) is dns, connect, timeout, too_slow, too_large, redirects,\n"
+           "http_status, blocked, no_match or cancelled; \"http_status\" is there when a\n"
+           "reply came, \"value\" and \"detail\" when not empty. Values are the pages'\n"
+           "bytes: a byte that is not part of valid UTF-8 (a GBK page) is written as\n"
+           "U+FFFD, so that every line stays valid JSON.\n"
+           "\n"
+           "SIGTERM, SIGINT or SIGHUP cancels the query in flight; the output is written\n"
+           "with every domain whose scan had ended, the number of domains left unscanned\n"
+           "is shown, and the exit status is 128 plus the signal's number. A second\n"
+           "signal ends the scanner at once without output.\n"
+           "\n"
+           "Exit status: 0 when the output was written and no query failed, 3 when it was\n"
+           "written but some query failed, 1 when the list could not be read or the output\n"
+           "could not be written, 2 on bad usage, 128 + N after signal N.\n"
            "\n"
            "Testing aid: the environment variable TALLYVINE_SERVICE_HOST=HOST:PORT sends\n"
            "every request to that one server instead of the real services.\n";

@@ -6,18 +6,23 @@
 #include <vector>
 
 // The command line of tallyvine-scan:
-//   tallyvine-scan [--metrics LIST] [--interval MS] [--shard K/N] [--output FILE] [--quiet]
-//                  [LISTFILE]
+//   tallyvine-scan [--metrics LIST] [--interval MS] [--shard K/N] [--format csv|jsonl]
+//                  [--output FILE] [--quiet] [LISTFILE]
+//   tallyvine-scan --list-sources
 struct CScanOptions {
+    enum class EFormat { Csv, JsonLines };
+
     // Ticked metrics by their index in the metric table; the always-asked
     // one is always ticked.
     std::vector<bool> bMetrics = DefaultMetrics();
     int nInterval = 1000;
-    CShard shard;          // the part of the list this run scans; 1/1 is all of it
+    CShard shard; // the part of the list this run scans; 1/1 is all of it
+    EFormat format = EFormat::Csv;
     std::string strOutput; // empty or "-": standard output
     std::string strList;   // empty or "-": standard input
     bool bQuiet = false;
     bool bHelp = false;
+    bool bListSources = false;
 
     // Reads the arguments after the program name. False on bad usage, with a
     // one-line reason in strError.
@@ -30,6 +35,7 @@ struct CScanOptions {
     static std::vector<bool> DefaultMetrics();
     // Reads a whole number of milliseconds from 0 to 10000.
     static bool ParseInterval(const std::string& strText, int& nInterval, std::string& strError);
+    static bool ParseFormat(const std::string& strText, EFormat& format, std::string& strError);
 
     static const char* Usage();
     static std::string Help();

@@ -1,12 +1,34 @@
 // tallyvine-scan: rates a list of domain names from the command line and
-// writes the scores as CSV.
+// writes the scores as CSV or JSON Lines.
 #include "cli/CBatchScanner.h"
 #include "cli/CScanOptions.h"
+#include "cli/CSignalWatch.h"
+#include "core/CMetricTable.h"
 #include "core/CQueryManager.h"
 
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
+
+namespace {
+
+// Each source's id, label and origin, separated by tabs, one per line.
+int ListSources() {
+    for (const SMetric& metric : CMetricTable::Metrics()) {
+        const char* pszOrigin = metric.strOrigin.empty() ? "built in" : metric.strOrigin.c_str();
+        std::printf("%s\t%s\t%s\n", metric.strId.c_str(), metric.strLabel.c_str(), pszOrigin);
+    }
+    return std::fflush(stdout) == 0 ? CBatchScanner::kSuccess : CBatchScanner::kFailure;
+}
+
+// A source file that breaks a rule is left out; the user should know why.
+void ReportLoadErrors() {
+    for (const std::string& strError : CMetricTable::LoadErrors()) {
+        std::fprintf(stderr, "tallyvine-scan: source left out: %s\n", strError.c_str());
+    }
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     CScanOptions options;
@@ -18,6 +40,17 @@ int main(int argc, char** argv) {
     if (options.bHelp) {
         std::printf("%s\n%s", CScanOptions::Usage(), CScanOptions::Help().c_str());
         return std::fflush(stdout) == 0 ? CBatchScanner::kSuccess : CBatchScanner::kFailure;
+    }
+    if (!options.bQuiet) {
+        ReportLoadErrors();
+    }
+    if (options.bListSources) {
+        return ListSources();
+    }
+    // Before any thread starts (the HTTP library's too), so that only the signal watch takes them.
+    if (!CSignalWatch::BlockSignals()) {
+        std::fprintf(stderr, "tallyvine-scan: the termination signals could not be blocked\n");
+        return CBatchScanner::kFailure;
     }
     // A closed output pipe is a write error to report, not a reason to die.
     std::signal(SIGPIPE, SIG_IGN);

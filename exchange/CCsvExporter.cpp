@@ -2,13 +2,8 @@
 
 #include "core/CMetricTable.h"
 #include "core/CRecordStore.h"
-#include "exchange/CReplacingFile.h"
-
-#include <new>
 
 namespace {
-
-constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
 
 bool SetError(std::string* pError, const std::string& strError) {
     if (pError != nullptr) {
@@ -62,21 +57,13 @@ void CCsvExporter::AppendRecordLine(const CDomainRecord& record, std::string& st
     strOut += "\r\n";
 }
 
-bool CCsvExporter::WriteLines(const CRecordStore& store, const BlockWriter& pfnWrite) const {
-    std::string strBlock = HeaderLine();
-    strBlock.reserve(kBlockBytes + 4096);
-    bool bWritten = true;
-    store.ForEachRecord([&](CDomainRecord& record) {
-        if (!bWritten) {
-            return;
-        }
-        AppendRecordLine(record, strBlock);
-        if (strBlock.size() >= kBlockBytes) {
-            bWritten = pfnWrite(strBlock);
-            strBlock.clear();
-        }
-    });
-    return bWritten && pfnWrite(strBlock);
+CLineExport CCsvExporter::Lines() const {
+    return CLineExport(
+        HeaderLine(),
+        [this](const CDomainRecord& record, std::string& strOut) {
+            AppendRecordLine(record, strOut);
+        },
+        m_pfnFilter);
 }
 
 bool CCsvExporter::ExportCsv(const CRecordStore& store, const std::string& strPath,
@@ -84,32 +71,12 @@ bool CCsvExporter::ExportCsv(const CRecordStore& store, const std::string& strPa
     if (store.GetCount() == 0) {
         return SetError(pError, {});
     }
-    CReplacingFile file(strPath);
-    try {
-        const auto pfnWrite = [&file](std::string_view block) { return file.Write(block); };
-        if (file.Open() && WriteLines(store, pfnWrite) && file.Commit()) {
-            return true;
-        }
-    } catch (const std::bad_alloc&) {
-        return SetError(pError, "not enough memory to export " + strPath);
-    }
-    return SetError(pError, file.Error());
+    return Lines().ToFile(store, strPath, pError);
 }
 
 bool CCsvExporter::WriteCsv(const CRecordStore& store, int fd, std::string* pError) const {
     if (store.GetCount() == 0) {
         return SetError(pError, {});
     }
-    std::string strReason;
-    const auto pfnWrite = [fd, &strReason](std::string_view block) {
-        return CReplacingFile::WriteAll(fd, block, strReason);
-    };
-    try {
-        if (WriteLines(store, pfnWrite)) {
-            return true;
-        }
-    } catch (const std::bad_alloc&) {
-        return SetError(pError, "not enough memory to write the list");
-    }
-    return SetError(pError, "cannot write the list: " + strReason);
+    return Lines().ToDescriptor(store, fd, pError);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exchange/CLineExport.h"
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -36,6 +38,9 @@ public:
     void SetExtraMetrics(std::vector<std::size_t> arrMetrics) {
         m_arrExtraMetrics = std::move(arrMetrics);
     }
+    // Which records get a line; all when not set.
+    using RowFilter = CLineExport::RowFilter;
+    void SetRowFilter(RowFilter pfnFilter) { m_pfnFilter = std::move(pfnFilter); }
 
     // Writes the file at strPath. It is written beside its final name and
     // moved into place only when complete, so a failed export never harms an
@@ -51,11 +56,9 @@ public:
 private:
     std::string HeaderLine() const;
     void AppendRecordLine(const CDomainRecord& record, std::string& strOut) const;
-    using BlockWriter = std::function<bool(std::string_view block)>;
-    // Builds the lines and hands them to the writer in large blocks; stops at
-    // the first failed write.
-    bool WriteLines(const CRecordStore& store, const BlockWriter& pfnWrite) const;
+    CLineExport Lines() const;
 
     SCsvHeader m_header;
     std::vector<std::size_t> m_arrExtraMetrics;
+    RowFilter m_pfnFilter;
 };

@@ -19,10 +19,16 @@ using namespace std::string_literals;
 using Service = ServiceTestBed::Service;
 
 const std::string kUsage =
-    "usage: tallyvine-scan [--metrics LIST] [--interval MS] [--shard K/N] [--output FILE] "
-    "[--quiet] [LISTFILE]\n";
+    "usage: tallyvine-scan [--metrics LIST] [--interval MS] [--shard K/N] [--format csv|jsonl] "
+    "[--output FILE] [--quiet] [LISTFILE]\n"
+    "       tallyvine-scan --list-sources\n";
 const std::string kHeader =
     "Domain name,PR,GSite,GSearch1,GSearch2,BSite,BSearch1,BSearch2,Alexa\r\n";
+
+// The summary line that ends a scan without failures.
+std::string Summary(const std::string& strRowsValuesNone) {
+    return "tallyvine-scan: " + strRowsValuesNone + ", 0 failed\n";
+}
 
 std::string Row(const std::string& strDomain, const std::string& strPR) {
     return strDomain + "," + strPR + ",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n";
@@ -77,6 +83,12 @@ INSTANTIATE_TEST_SUITE_P(
                   {"--shard=2"},
                   "the shard must be K/N, whole numbers with 1 <= K <= N <= 1000000, not '2'"},
         UsageCase{"FlagWithValue", {"--quiet=yes"}, "option '--quiet' takes no value"},
+        UsageCase{"ListSourcesWithValue",
+                  {"--list-sources=all"},
+                  "option '--list-sources' takes no value"},
+        UsageCase{
+            "UnknownFormat", {"--format", "json"}, "the format must be csv or jsonl, not 'json'"},
+        UsageCase{"FormatMissingValue", {"--format"}, "option '--format' needs a value"},
         UsageCase{
             "TwoLists", {"a.txt", "b.txt"}, "more than one list file given ('a.txt', 'b.txt')"}),
     [](const testing::TestParamInfo<UsageCase>& info) { return info.param.pszName; });
@@ -86,8 +98,9 @@ TEST(ScanHelpTest, ExplainsEveryOptionOnStandardOutput) {
     EXPECT_EQ(run.nExitCode, 0);
     EXPECT_EQ(run.strErr, "");
     EXPECT_EQ(run.strOut.rfind(kUsage, 0), 0u);
-    for (const char* pszOption : {"--metrics", "--interval", "--shard", "--output", "--quiet",
-                                  "--help", "LISTFILE", "Exit status"}) {
+    for (const char* pszOption :
+         {"--metrics", "--interval", "--shard", "--format", "--output", "--quiet", "--list-sources",
+          "--help", "LISTFILE", "Exit status", "3 when", "128 + N", "SIGTERM", "U+FFFD"}) {
         EXPECT_NE(run.strOut.find(pszOption, kUsage.size()), std::string::npos) << pszOption;
     }
 }
@@ -134,7 +147,8 @@ TEST_F(ScanCommandTest, ScansAListOnceAndWritesTheCsv) {
     EXPECT_EQ(run.strErr, "tallyvine-scan: " + strList +
                               ":2: skipped 'http://x.example/': not a domain name\n"
                               "tallyvine-scan: " +
-                              strList + ":5: skipped 'b.example': repeats an earlier name\n");
+                              strList + ":5: skipped 'b.example': repeats an earlier name\n" +
+                              Summary("3 rows scanned: 2 values, 10 none"));
     // Every row once, with the default metrics: PR, Alexa, GSite and BSite.
     EXPECT_EQ(RequestsTo(Service::PageRank), 3u);
     EXPECT_EQ(RequestsTo(Service::Alexa), 3u);
@@ -170,7 +184,8 @@ TEST_F(ScanCommandTest, WarnsAboutSkippedLinesInAReadableForm) {
                   std::string(60, 'x') +
                   "...': not a domain name\n"
                   "tallyvine-scan: standard input:5: skipped 'end': a zero byte ends the text "
-                  "here; the rest of the list is ignored\n");
+                  "here; the rest of the list is ignored\n" +
+                  Summary("1 row scanned: 1 value, 0 none"));
 
     const ScanRun quiet = Scan({"--interval", "0", "--metrics", "PR", "--quiet"}, strList);
     EXPECT_EQ(quiet.strErr, "");
@@ -214,11 +229,17 @@ TEST_F(ScanCommandTest, TheShardsOfAListScanEachNameOnce) {
         const ScanRun run =
             Scan({"--interval", "0", "--metrics", "PR", "--shard", pszShard, strPath});
         EXPECT_EQ(run.nExitCode, 0) << pszShard;
-        std::istringstream err(run.strErr);
+        const std::vector<std::string> lines = LinesOf(run.strOut);
+        // Each run ends with its own summary.
+        const std::string strRows = std::to_string(lines.size() - 1);
+        const std::string strSummary =
+            Summary(strRows + " rows scanned: " + strRows + " values, 0 none");
+        ASSERT_GE(run.strErr.size(), strSummary.size()) << pszShard;
+        EXPECT_EQ(run.strErr.substr(run.strErr.size() - strSummary.size()), strSummary);
+        std::istringstream err(run.strErr.substr(0, run.strErr.size() - strSummary.size()));
         for (std::string strLine; std::getline(err, strLine);) {
             warnings.insert(strLine);
         }
-        const std::vector<std::string> lines = LinesOf(run.strOut);
         ASSERT_FALSE(lines.empty()) << pszShard;
         EXPECT_EQ(lines[0] + "\r\n", kHeader) << pszShard;
         for (std::size_t i = 1; i < lines.size(); ++i) {
@@ -270,9 +291,11 @@ TEST_F(ScanCommandTest, AnEmptyShardWritesNothing) {
         strErrors += run.strErr;
     }
     EXPECT_EQ(strOut, kHeader + Row("a.example", "3"));
-    const char* pszEmpty = CShard{1, 2}.Takes("a.example") ? "2/2" : "1/2";
-    EXPECT_EQ(strErrors, "tallyvine-scan: standard input holds no domain name in shard "s +
-                             pszEmpty + "; nothing written\n");
+    const bool bFirstTakesIt = CShard{1, 2}.Takes("a.example");
+    const std::string strEmpty = "tallyvine-scan: standard input holds no domain name in shard "s +
+                                 (bFirstTakesIt ? "2/2" : "1/2") + "; nothing written\n";
+    const std::string strScanned = Summary("1 row scanned: 1 value, 0 none");
+    EXPECT_EQ(strErrors, bFirstTakesIt ? strScanned + strEmpty : strEmpty + strScanned);
 }
 
 TEST_F(ScanCommandTest, AListThatCannotBeReadFails) {
@@ -289,14 +312,16 @@ TEST_F(ScanCommandTest, ACsvThatCannotBeWrittenFails) {
     const std::string strOutput = PathOf("plain/out.csv");
     const ScanRun run = Scan({"--interval", "0", "--output", strOutput}, "a.example\n");
     EXPECT_EQ(run.nExitCode, 1);
-    EXPECT_EQ(run.strErr, "tallyvine-scan: cannot create " + strOutput + ": Not a directory\n");
+    EXPECT_EQ(run.strErr, Summary("1 row scanned: 1 value, 3 none") +
+                              "tallyvine-scan: cannot create " + strOutput + ": Not a directory\n");
     EXPECT_EQ(TestFolder::Read(PathOf("plain")), "kept");
 }
 
 TEST_F(ScanCommandTest, AClosedOutputIsAWriteError) {
     const ScanRun run = Scan({"--interval", "0", "--output", "/dev/full"}, "a.example\n");
     EXPECT_EQ(run.nExitCode, 1);
-    EXPECT_EQ(run.strErr, "tallyvine-scan: cannot write /dev/full: No space left on device\n");
+    EXPECT_EQ(run.strErr, Summary("1 row scanned: 1 value, 3 none") +
+                              "tallyvine-scan: cannot write /dev/full: No space left on device\n");
 }
 
 } // namespace

@@ -68,16 +68,30 @@ int OpenTerminal(std::string& strSlave) {
     return fdMaster;
 }
 
-std::vector<std::string> Environment(const std::string& strServiceHost) {
+// Whether "NAME=value" sets a variable that one of the texts sets.
+bool SetIn(const std::string& strVariable, const std::vector<std::string>& set) {
+    const std::string strName = strVariable.substr(0, strVariable.find('=') + 1);
+    for (const std::string& strSet : set) {
+        if (strSet.rfind(strName, 0) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<std::string> Environment(const ScanRequest& request) {
+    std::vector<std::string> set = request.env;
+    set.push_back("TALLYVINE_SERVICE_HOST=" + request.strServiceHost);
     std::vector<std::string> env;
     for (char** p = environ; *p != nullptr; ++p) {
-        if (std::string(*p).rfind("TALLYVINE_SERVICE_HOST=", 0) != 0) {
+        if (!SetIn(*p, set)) {
             env.emplace_back(*p);
         }
     }
-    if (!strServiceHost.empty()) {
-        env.push_back("TALLYVINE_SERVICE_HOST=" + strServiceHost);
+    if (!request.strServiceHost.empty()) {
+        env.push_back(set.back());
     }
+    env.insert(env.end(), request.env.begin(), request.env.end());
     return env;
 }
 
@@ -90,8 +104,8 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
     return pointers;
 }
 
-int WaitForExit(pid_t pid) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+int WaitForExit(pid_t pid, std::chrono::seconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
     int nStatus = 0;
     while (waitpid(pid, &nStatus, WNOHANG) == 0) {
         if (std::chrono::steady_clock::now() > deadline) {
@@ -129,7 +143,7 @@ ScanRun RunScanner(const ScanRequest& request) {
 
     std::vector<std::string> argv{TALLYVINE_SCAN_EXE};
     argv.insert(argv.end(), request.args.begin(), request.args.end());
-    std::vector<std::string> env = Environment(request.strServiceHost);
+    std::vector<std::string> env = Environment(request);
     std::vector<char*> argvPointers = Pointers(argv);
     std::vector<char*> envPointers = Pointers(env);
 
@@ -139,7 +153,10 @@ ScanRun RunScanner(const ScanRequest& request) {
     posix_spawn_file_actions_destroy(&actions);
     ScanRun run;
     if (nSpawn == 0) {
-        run.nExitCode = WaitForExit(pid);
+        if (request.pfnStarted) {
+            request.pfnStarted(pid);
+        }
+        run.nExitCode = WaitForExit(pid, request.timeout);
     }
     run.strOut = out.ReadAll();
     run.strErr = fdMaster >= 0 ? DrainTerminal(fdMaster) : err.ReadAll();

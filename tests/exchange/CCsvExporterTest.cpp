@@ -101,6 +101,20 @@ TEST_F(CsvExportTest, TickedExtraSourcesFollowTheNineQuoted) {
               "a.example,3,\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"123\"\r\n");
 }
 
+// A scan cut short writes only its finished rows; the header stays.
+TEST_F(CsvExportTest, ARowFilterLeavesOutTheRowsItRefuses) {
+    for (const char* pszDomain : {"c.example", "a.example", "b.example"}) {
+        m_list.Add(pszDomain);
+    }
+    CCsvExporter exporter;
+    exporter.SetRowFilter(
+        [](const CDomainRecord& record) { return record.GetDomain() != "b.example"; });
+    EXPECT_EQ(Export(exporter),
+              kHeader + "a.example" + kUnscannedLine + "c.example" + kUnscannedLine);
+    exporter.SetRowFilter([](const CDomainRecord&) { return false; });
+    EXPECT_EQ(Export(exporter), kHeader);
+}
+
 TEST_F(CsvExportTest, AnEmptyListWritesNothingAndTouchesNoFile) {
     const std::string strKept = PathOf("kept.csv");
     TestFolder::WriteFile(strKept, "old");

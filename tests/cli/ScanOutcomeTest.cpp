@@ -1,0 +1,355 @@
+// What tallyvine-scan tells of each cell's outcome: the warnings, the
+// summary, the exit status, the JSON Lines, the user's sources, and a scan
+// cut short by a signal.
+#include "ScanProcess.h"
+#include "tests/support/ServiceTestBed.h"
+#include "tests/support/TestFolder.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <nlohmann/json.hpp>
+
+#include <signal.h>
+
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+
+namespace {
+
+using namespace std::string_literals;
+using Json = nlohmann::json;
+using Service = ServiceTestBed::Service;
+
+const std::string kHeader =
+    "Domain name,PR,GSite,GSearch1,GSearch2,BSite,BSearch1,BSearch2,Alexa\r\n";
+
+// The lines of a text, each without its line end.
+std::vector<std::string> LinesOf(const std::string& strText, const std::string& strEnd) {
+    std::vector<std::string> lines;
+    std::size_t nStart = 0;
+    for (std::size_t nEnd; (nEnd = strText.find(strEnd, nStart)) != std::string::npos;
+         nStart = nEnd + strEnd.size()) {
+        lines.push_back(strText.substr(nStart, nEnd - nStart));
+    }
+    return lines;
+}
+
+// Every line parsed; a line that is not JSON fails the test.
+std::vector<Json> JsonLines(const std::string& strText) {
+    std::vector<Json> objects;
+    for (const std::string& strLine : LinesOf(strText, "\n")) {
+        objects.push_back(Json::parse(strLine, nullptr, false));
+        EXPECT_FALSE(objects.back().is_discarded()) << strLine;
+    }
+    return objects;
+}
+
+httplib::Server::Handler Status(int nStatus) {
+    return [nStatus](const httplib::Request&, httplib::Response& res) {
+        res.status = nStatus;
+        res.set_content("no", "text/plain");
+    };
+}
+
+struct FailureCase {
+    const char* pszName;
+    Service service; // answers with nStatus; Service::Unknown: all answer
+    int nStatus;
+    std::vector<std::string> extraArgs;
+    int nExitCode;
+    std::string strWarning; // the first of its kind, up to the address
+    std::string strSummary; // the failing metric's line, or the whole summary
+};
+
+class ScanFailureTest : public testing::TestWithParam<FailureCase> {
+protected:
+    ServiceTestBed m_bed;
+};
+
+TEST_P(ScanFailureTest, AFailingServiceIsReportedOnceAndSetsTheExitStatus) {
+    const FailureCase& failure = GetParam();
+    if (failure.service != Service::Unknown) {
+        m_bed.SetHandler(failure.service, Status(failure.nStatus));
+    }
+    std::vector<std::string> args{"--interval", "0"};
+    args.insert(args.end(), failure.extraArgs.begin(), failure.extraArgs.end());
+    const ScanRun run = RunScanner({args, "a.example\nb.example\n", m_bed.Host(), false});
+    EXPECT_EQ(run.nExitCode, failure.nExitCode) << run.strErr;
+    EXPECT_EQ(LinesOf(run.strOut, "\r\n").size(), 3u) << "the output is written all the same";
+    if (failure.strWarning.empty()) {
+        EXPECT_EQ(run.strErr, "tallyvine-scan: " + failure.strSummary + "\n");
+        return;
+    }
+    const std::string strWarning =
+        "tallyvine-scan: " + failure.strWarning + ": http://" + m_bed.Host() + "/";
+    const std::size_t nAt = run.strErr.find(strWarning);
+    EXPECT_NE(nAt, std::string::npos) << run.strErr;
+    EXPECT_EQ(run.strErr.find(strWarning, nAt + 1), std::string::npos) << "only the first";
+    EXPECT_NE(run.strErr.find("tallyvine-scan: " + failure.strSummary + "\n"), std::string::npos)
+        << run.strErr;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Services, ScanFailureTest,
+    testing::Values(FailureCase{"AllAnswer",
+                                Service::Unknown,
+                                0,
+                                {},
+                                0,
+                                "",
+                                "2 rows scanned: 2 values, 6 none, 0 failed"},
+                    FailureCase{"RateLimited",
+                                Service::Google,
+                                429,
+                                {},
+                                3,
+                                "GSite: blocked by the service (HTTP 429)",
+                                "GSite failed 2 of 2: blocked 2"},
+                    FailureCase{"ServerError",
+                                Service::Baidu,
+                                500,
+                                {},
+                                3,
+                                "BSite: the service answered with an error (HTTP 500)",
+                                "BSite failed 2 of 2: http_status 2"},
+                    FailureCase{"UntickedServiceFailsUnasked",
+                                Service::Baidu,
+                                500,
+                                {"--metrics", "PR,GSite"},
+                                0,
+                                "",
+                                "2 rows scanned: 2 values, 2 none, 0 failed"},
+                    FailureCase{"Forbidden",
+                                Service::Alexa,
+                                403,
+                                {"--metrics", "Alexa"},
+                                3,
+                                "Alexa: the service answered with an error (HTTP 403)",
+                                "Alexa failed 2 of 2: http_status 2"}),
+    [](const testing::TestParamInfo<FailureCase>& info) { return info.param.pszName; });
+
+TEST(ScanSummaryTest, CountsEveryOutcomeAndQuietSaysNothing) {
+    ServiceTestBed bed;
+    bed.SetPageRank("b.example", "");
+    bed.SetHandler(Service::Google, Status(429));
+    const ScanRun run = RunScanner({{"--interval", "0", "--metrics", "PR,GSite"},
+                                    "a.example\nb.example\n",
+                                    bed.Host(),
+                                    false});
+    EXPECT_EQ(run.nExitCode, 3);
+    // a.example's PageRank is the test bed's 5; b.example has none.
+    EXPECT_NE(run.strErr.find("tallyvine-scan: 2 rows scanned: 1 value, 1 none, 2 failed\n"
+                              "tallyvine-scan: GSite failed 2 of 2: blocked 2\n"),
+              std::string::npos)
+        << run.strErr;
+
+    const ScanRun quiet = RunScanner({{"--interval", "0", "--metrics", "PR,GSite", "--quiet"},
+                                      "a.example\nb.example\n",
+                                      bed.Host(),
+                                      false});
+    EXPECT_EQ(quiet.nExitCode, 3);
+    EXPECT_EQ(quiet.strErr, "");
+    EXPECT_EQ(quiet.strOut, run.strOut);
+}
+
+// One scan whose cells meet every outcome.
+TEST(ScanJsonLinesTest, EveryOutcomeIsWrittenWithWhatItHas) {
+    ServiceTestBed bed;
+    bed.SetPageRank("a.example", "7");
+    bed.SetHandler(Service::Google, Status(429));
+    const ScanRun run =
+        RunScanner({{"--interval", "0", "--metrics", "PR,GSite,Alexa", "--format", "jsonl"},
+                    "b.example\na.example\n",
+                    bed.Host(),
+                    false});
+    EXPECT_EQ(run.nExitCode, 3) << run.strErr;
+    const std::vector<Json> lines = JsonLines(run.strOut);
+    ASSERT_EQ(lines.size(), 2u) << run.strOut;
+    EXPECT_EQ(lines[0]["domain"], "a.example");
+    EXPECT_EQ(lines[1]["domain"], "b.example");
+    const Json& metrics = lines[0]["metrics"];
+    EXPECT_EQ(metrics["PR"], Json({{"outcome", "value"}, {"http_status", 200}, {"value", "7"}}));
+    EXPECT_EQ(metrics["Alexa"], Json({{"outcome", "none"}, {"http_status", 200}}));
+    EXPECT_EQ(metrics["GSite"]["outcome"], "failed");
+    EXPECT_EQ(metrics["GSite"]["reason"], "blocked");
+    EXPECT_EQ(metrics["GSite"]["http_status"], 429);
+    EXPECT_EQ(metrics["GSite"]["detail"].get<std::string>().rfind("http://" + bed.Host(), 0), 0u);
+    EXPECT_EQ(metrics["GSite"].size(), 4u);
+    EXPECT_EQ(metrics["GLink"], Json({{"outcome", "not_asked"}}));
+    EXPECT_EQ(metrics["Tranco"], Json({{"outcome", "not_asked"}}));
+    EXPECT_EQ(metrics.size(), 11u);
+}
+
+// A source of the user's own, in a temporary configuration folder; the test
+// bed answers it with a GBK text.
+class ScanUserSourceTest : public testing::Test {
+protected:
+    ServiceTestBed m_bed;
+    TestFolder m_config{"config"};
+    std::string m_strSource;
+
+    void SetUp() override {
+        std::filesystem::create_directories(m_config.Path() / "tallyvine" / "sources");
+        m_strSource = m_config.Write("tallyvine/sources/mine.toml",
+                                     "id = \"Mine\"\n"
+                                     "label = \"Mine: a source of my own\"\n"
+                                     "url = \"http://mine.example/mine?d={domain}\"\n"
+                                     "pattern = 'value=([^;]*);'\n");
+        m_bed.SetHandler(Service::Unknown, [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("value=\xB0\xD9\xB6\xC8 12;", "text/plain");
+        });
+    }
+    ScanRun Scan(std::vector<std::string> args) const {
+        ScanRequest request{std::move(args), "a.example\n", m_bed.Host(), false};
+        request.env.push_back("XDG_CONFIG_HOME=" + m_config.Path().string());
+        return RunScanner(request);
+    }
+};
+
+TEST_F(ScanUserSourceTest, ListSourcesNamesItsFile) {
+    const ScanRun run = Scan({"--list-sources"});
+    EXPECT_EQ(run.nExitCode, 0);
+    EXPECT_EQ(run.strErr, "");
+    const std::vector<std::string> lines = LinesOf(run.strOut, "\n");
+    ASSERT_EQ(lines.size(), 12u) << run.strOut;
+    EXPECT_EQ(lines[0], "PR\tPR: Google PageRank\tbuilt in");
+    EXPECT_EQ(lines[10], "Tranco\tTranco: Tranco top-sites rank\tbuilt in");
+    EXPECT_EQ(lines[11], "Mine\tMine: a source of my own\t" + m_strSource);
+}
+
+TEST_F(ScanUserSourceTest, ItsColumnComesOnlyWhenTicked) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string strOut;
+    };
+    for (const Case& scan :
+         {Case{{"--metrics", "PR"}, kHeader + "a.example,5,\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n"},
+          Case{{"--metrics", "PR,mine"},
+               "Domain name,PR,GSite,GSearch1,GSearch2,BSite,BSearch1,BSearch2,Alexa,Mine\r\n"
+               "a.example,5,\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\xB0\xD9\xB6\xC8 12\"\r\n"}}) {
+        std::vector<std::string> args{"--interval", "0", "--quiet"};
+        args.insert(args.end(), scan.args.begin(), scan.args.end());
+        const ScanRun run = Scan(args);
+        EXPECT_EQ(run.nExitCode, 0) << scan.args[1];
+        EXPECT_EQ(run.strOut, scan.strOut);
+    }
+}
+
+TEST_F(ScanUserSourceTest, ItIsAJsonMemberTickedOrNot) {
+    const ScanRun unticked = Scan({"--interval", "0", "--metrics", "PR", "--format", "jsonl"});
+    EXPECT_EQ(unticked.nExitCode, 0) << unticked.strErr;
+    std::vector<Json> lines = JsonLines(unticked.strOut);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0]["metrics"]["Mine"], Json({{"outcome", "not_asked"}}));
+
+    // The GBK bytes are not UTF-8: each line stays valid JSON all the same.
+    const ScanRun ticked = Scan({"--interval", "0", "--metrics", "PR,Mine", "--format=jsonl"});
+    EXPECT_EQ(ticked.nExitCode, 0) << ticked.strErr;
+    lines = JsonLines(ticked.strOut);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0]["metrics"]["Mine"]["outcome"], "value");
+    const std::string strValue = lines[0]["metrics"]["Mine"]["value"];
+    EXPECT_EQ(strValue.rfind("\xEF\xBF\xBD", 0), 0u) << strValue;
+    EXPECT_NE(strValue.find(" 12"), std::string::npos) << strValue;
+}
+
+TEST_F(ScanUserSourceTest, AFileLeftOutIsNamedAtStart) {
+    const std::string strBad = m_config.Write("tallyvine/sources/bad.toml", "id = \n");
+    const ScanRun run = Scan({"--interval", "0", "--metrics", "PR"});
+    EXPECT_EQ(run.nExitCode, 0);
+    EXPECT_EQ(run.strErr.rfind("tallyvine-scan: source left out: " + strBad + ":1: ", 0), 0u)
+        << run.strErr;
+    EXPECT_EQ(Scan({"--interval", "0", "--metrics", "PR", "--quiet"}).strErr, "");
+    const ScanRun list = Scan({"--list-sources"});
+    EXPECT_EQ(list.strErr.rfind("tallyvine-scan: source left out: " + strBad + ":1: ", 0), 0u)
+        << list.strErr;
+    EXPECT_EQ(LinesOf(list.strOut, "\n").size(), 12u);
+}
+
+// Holds the test bed's answers for one domain until the test ends.
+class Gate {
+public:
+    ~Gate() { Open(); }
+    void Open() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bOpen = true;
+        m_opened.notify_all();
+    }
+    void Wait() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_opened.wait_for(lock, std::chrono::seconds(20), [this] { return m_bOpen; });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_opened;
+    bool m_bOpen = false;
+};
+
+struct SignalCase {
+    const char* pszName;
+    int nSignal;
+    std::string strFormat;
+    bool bQuiet;
+};
+
+class ScanSignalTest : public testing::TestWithParam<SignalCase> {
+protected:
+    ServiceTestBed m_bed;
+    Gate m_gate; // opened before the test bed stops
+};
+
+// The second row's service never answers: the signal comes while it waits,
+// after the first row ended.
+TEST_P(ScanSignalTest, ASignalWritesTheFinishedRowsAndEndsAtOnce) {
+    const SignalCase& signal = GetParam();
+    m_bed.SetHandler(Service::PageRank,
+                     [this](const httplib::Request& req, httplib::Response& res) {
+                         if (req.get_param_value("q") == "info:b.example") {
+                             m_gate.Wait();
+                         }
+                         res.set_content("Rank_1:1:4\n", "text/plain");
+                     });
+    std::chrono::steady_clock::time_point sent;
+    std::vector<std::string> args{"--interval", "0",        "--metrics",
+                                  "PR",         "--format", signal.strFormat};
+    if (signal.bQuiet) {
+        args.push_back("--quiet");
+    }
+    ScanRequest request{args, "a.example\nb.example\nc.example\n", m_bed.Host(), false};
+    request.pfnStarted = [&](pid_t pid) {
+        ASSERT_TRUE(m_bed.WaitForRequests(2, std::chrono::seconds(10)));
+        sent = std::chrono::steady_clock::now();
+        kill(pid, signal.nSignal);
+    };
+    const ScanRun run = RunScanner(request);
+    const auto took = std::chrono::steady_clock::now() - sent;
+    EXPECT_EQ(run.nExitCode, 128 + signal.nSignal) << run.strErr;
+    EXPECT_LT(took, std::chrono::seconds(2));
+    if (signal.strFormat == "csv") {
+        EXPECT_EQ(run.strOut, kHeader + "a.example,4,\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n");
+    } else {
+        const std::vector<Json> lines = JsonLines(run.strOut);
+        ASSERT_EQ(lines.size(), 1u) << run.strOut;
+        EXPECT_EQ(lines[0]["domain"], "a.example");
+    }
+    // Quiet or not, the scanner says why rows are missing.
+    const std::string strStopped =
+        "tallyvine-scan: stopped by "s + signal.pszName + "; 2 of 3 rows left unscanned\n";
+    EXPECT_EQ(run.strErr, signal.bQuiet ? strStopped
+                                        : "tallyvine-scan: 1 row scanned: 1 value, 0 none, 0 "
+                                          "failed\n" +
+                                              strStopped)
+        << run.strErr;
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, ScanSignalTest,
+                         testing::Values(SignalCase{"SIGTERM", SIGTERM, "csv", false},
+                                         SignalCase{"SIGINT", SIGINT, "jsonl", false},
+                                         SignalCase{"SIGHUP", SIGHUP, "csv", true}),
+                         [](const testing::TestParamInfo<SignalCase>& info) {
+                             return info.param.pszName;
+                         });
+
+} // namespace
