@@ -41,6 +41,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION net)
 # The libraries come from the programs' own links; Qt's platform plugins
 # (X11, Wayland) are loaded at run time and so must be named.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# https sources verify their certificates against the system store.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, ca-certificates")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hicolor-icon-theme")
 include(CPack)
