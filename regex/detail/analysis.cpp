@@ -1,10 +1,9 @@
 #include "regex/detail/analysis.h"
 
-#include "regex/detail/linear_matcher.h"
-
 #include "regex/bad_regexpr.h"
 #include "regex/detail/byte_map.h"
 #include "regex/detail/char_class.h"
+#include "regex/detail/linear_planner.h"
 #include "regex/detail/stack_limit.h"
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "regex/detail/linear_matcher.h"
+#include "regex/detail/linear_planner.h"
 
 #include "regex/detail/byte_map.h"
 
