@@ -1,10 +1,9 @@
 #include "regex/detail/analysis.h"
 
-#include "regex/detail/linear_matcher.h"
-
 #include "regex/bad_regexpr.h"
+#include "regex/detail/byte_map.h"
 #include "regex/detail/char_class.h"
-#include "regex/detail/compiler.h"
+#include "regex/detail/linear_planner.h"
 #include "regex/detail/stack_limit.h"
 
 #include <algorithm>
@@ -263,7 +262,7 @@ void prepare_star(program& prog, star_node& s) {
     stop.add(*s.follow);
     s.lazy_stop_single = stop.single();
     if (!s.greedy && s.lazy_stop_single < 0)
-        s.lazy_stop_map = compiler::byte_map(prog, stop);
+        s.lazy_stop_map = byte_map(prog.arena, stop);
 }
 
 // Visits every node once to fill in first-byte and follow tables.

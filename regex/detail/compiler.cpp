@@ -2,12 +2,12 @@
 
 #include "regex/bad_regexpr.h"
 #include "regex/detail/analysis.h"
+#include "regex/detail/byte_map.h"
 #include "regex/detail/char_class.h"
 #include "regex/detail/charset.h"
 #include "regex/detail/escapes.h"
 #include "regex/detail/stack_limit.h"
 
-#include <array>
 #include <bit>
 #include <cstring>
 
@@ -127,23 +127,6 @@ std::size_t compiler::take_noncapturing_number() {
     return number;
 }
 
-const std::uint8_t* compiler::byte_map(program& prog, const byte_table& table) {
-    // Eight bits of the set at a time become eight bytes of the map.
-    static constexpr auto spread = [] {
-        std::array<std::array<std::uint8_t, 8>, 256> t{};
-        for (unsigned v = 0; v < 256; ++v)
-            for (unsigned b = 0; b < 8; ++b)
-                t[v][b] = (v >> b) & 1;
-        return t;
-    }();
-    auto* map = static_cast<std::uint8_t*>(prog.arena.allocate(256));
-    for (unsigned i = 0; i < 32; ++i) {
-        const auto eight = static_cast<unsigned>((table.bits[i / 8] >> (8 * (i % 8))) & 0xFF);
-        std::memcpy(map + 8 * i, spread[eight].data(), 8);
-    }
-    return map;
-}
-
 node* compiler::make_repeat(program& prog, node* atom, std::size_t min, std::size_t max,
                             bool greedy) {
     switch (atom->kind) {
@@ -158,7 +141,7 @@ node* compiler::make_repeat(program& prog, node* atom, std::size_t min, std::siz
             s->atom = as_set(atom).table;
             s->any = s->atom->all();
             if (!s->any)
-                s->atom_map = byte_map(prog, *s->atom);
+                s->atom_map = byte_map(prog.arena, *s->atom);
             s->dot = as_set(atom).dot;
         } else {
             s->ref = static_cast<const backref_node*>(atom);

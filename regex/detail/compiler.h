@@ -24,9 +24,6 @@ public:
     static node* make_repeat(program& prog, node* atom, std::size_t min, std::size_t max,
                              bool greedy);
 
-    // The members of `table` as 256 bytes (1 for a member), in the arena.
-    static const std::uint8_t* byte_map(program& prog, const byte_table& table);
-
 private:
     struct sequence {
         node* head = nullptr;

@@ -1,12 +1,6 @@
-// The linear matcher: for patterns whose every choice is decided by the next
-// byte, a plain sequence of steps run once from left to right, with no
-// backtracking state at all. A pattern qualifies when it is one alternative
-// of literals, single-byte sets, anchors and plain groups, and every
-// repetition of a single-byte atom either has a fixed count, or is followed
-// by something that must begin with a byte the atom refuses, or ends the
-// pattern. Such a repetition takes the same count whatever the backtracking
-// order, so greedy and lazy forms are run as one scan. The import line and
-// entry patterns are of this kind, as are many short patterns.
+// The linear matcher: runs a pattern's linear plan (linear_step.h), the moves
+// the analysis found when every choice is decided by the next byte, once
+// from left to right, with no backtracking state at all.
 #pragma once
 
 #include "regex/detail/linear_step.h"
@@ -19,9 +13,6 @@
 #include <vector>
 
 namespace regex::detail {
-
-// The moves of a pattern that qualifies; an empty plan for any other.
-linear_plan plan_linear(program& prog);
 
 class linear_matcher {
 public:

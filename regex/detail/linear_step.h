@@ -1,6 +1,6 @@
-// A pattern as the linear matcher (linear_matcher.h) runs it: the moves that
-// consume bytes or test a position, and where every group begins and ends
-// among them.
+// A pattern as the analysis plans it (linear_planner.h) and the linear
+// matcher (linear_matcher.h) runs it: the moves that consume bytes or test a
+// position, and where every group begins and ends among them.
 #pragma once
 
 #include "regex/detail/nodes.h"

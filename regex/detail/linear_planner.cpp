@@ -1,6 +1,6 @@
-#include "regex/detail/linear_matcher.h"
+#include "regex/detail/linear_planner.h"
 
-#include "regex/detail/compiler.h"
+#include "regex/detail/byte_map.h"
 
 namespace regex::detail {
 
@@ -64,7 +64,7 @@ linear_step span_of(program& prog, const byte_table& table, const std::uint8_t* 
                 : stops == 2 ? kind::span_stop2
                              : kind::span_map;
     if (step.what == kind::span_map)
-        step.map = map != nullptr ? map : compiler::byte_map(prog, table);
+        step.map = map != nullptr ? map : byte_map(prog.arena, table);
     return step;
 }
 
