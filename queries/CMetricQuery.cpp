@@ -241,7 +241,8 @@ CMetricQuery::CMetricQuery(CServiceHosts hosts, const std::atomic<bool>* pCancel
     : m_hosts(std::move(hosts)),
       m_pCancel(pCancel), m_limits{CWebClient::kDefaultStallTimeoutMs,
                                    CWebClient::kDefaultFloorBytes, CWebClient::kDefaultFloorSpanMs,
-                                   CWebClient::kDefaultCeilingMs} {}
+                                   CWebClient::kDefaultCeilingMs,
+                                   CWebClient::kDefaultMaxBodyBytes} {}
 
 CMetricQuery::~CMetricQuery() = default;
 
@@ -268,6 +269,7 @@ void CMetricQuery::Ask(const SQuerySpec& spec, const std::string& strDomain, SQu
     client.SetStallTimeout(m_limits.nStallMs);
     client.SetSpeedFloor(m_limits.nFloorBytes, m_limits.nFloorSpanMs);
     client.SetCeiling(m_limits.nCeilingMs);
+    client.SetMaxBodyBytes(m_limits.nMaxBodyBytes);
     std::vector<std::string> arrHeaders;
     for (const std::string& strHeader : spec.arrHeaders) {
         arrHeaders.push_back(ExpandTemplate(spec, strHeader, strDomain, strToken));

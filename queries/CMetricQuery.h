@@ -33,13 +33,15 @@ public:
     SQueryResult Query(const SQuerySpec& spec, const std::string& strDomain);
 
     // The limits of every transfer (tests shorten them): nothing for
-    // nStallMs, fewer than nFloorBytes in any nFloorSpanMs, or longer than
-    // nCeilingMs in all, and the transfer fails.
+    // nStallMs, fewer than nFloorBytes in any nFloorSpanMs, longer than
+    // nCeilingMs in all, or a body over nMaxBodyBytes, and the transfer
+    // fails.
     struct SLimits {
         long nStallMs;
         std::size_t nFloorBytes;
         long nFloorSpanMs;
         long nCeilingMs;
+        std::size_t nMaxBodyBytes;
     };
     void SetLimits(const SLimits& limits) { m_limits = limits; }
 
