@@ -145,7 +145,7 @@ void CTallyvineDlg::ReportSourceErrors() {
         std::fprintf(stderr, "tallyvine: %s\n", strError.c_str());
     }
     if (!errors.empty()) {
-        m_pUi->m_staticStatus->setText(
+        SetStatus(
             CStringTable::Format(IDS_SOURCE_LEFT_OUT, QString::fromLocal8Bit(errors.front())));
     }
 }
@@ -421,15 +421,22 @@ void CTallyvineDlg::OnQueryBegin(CDomainRecord* pRecord) {
     }
     const std::string_view strName = pRecord->GetDomain();
     const QString strDomain = QString::fromLatin1(strName.data(), qsizetype(strName.size()));
-    m_pUi->m_staticStatus->setText(CStringTable::Format(IDS_QUERYING, strDomain));
+    SetStatus(CStringTable::Format(IDS_QUERYING, strDomain));
     RedrawRow(pRecord);
 }
 
 void CTallyvineDlg::OnQueryEnd(CDomainRecord* pRecord) {
-    m_pUi->m_staticStatus->setText(CStringTable::Load(IDS_READY));
+    SetStatus(CStringTable::Load(IDS_READY));
     if (pRecord) {
         RedrawRow(pRecord);
     }
+}
+
+void CTallyvineDlg::SetStatus(const QString& strText) {
+    // The line takes the room it is given and no more; a text too long for
+    // it can still be read whole.
+    m_pUi->m_staticStatus->setText(strText);
+    m_pUi->m_staticStatus->setToolTip(strText);
 }
 
 void CTallyvineDlg::RedrawRow(const CDomainRecord* pRecord) {
@@ -451,7 +458,7 @@ void CTallyvineDlg::OnPassEnd() {
     }
     const QString strFailures = PassSummaryText(summary);
     if (!strFailures.isEmpty()) {
-        m_pUi->m_staticStatus->setText(CStringTable::Format(IDS_READY_WITH, strFailures));
+        SetStatus(CStringTable::Format(IDS_READY_WITH, strFailures));
     }
 }
 

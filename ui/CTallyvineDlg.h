@@ -106,6 +106,7 @@ private:
     void OnQueryEnd(CDomainRecord* pRecord);
     void OnPassEnd();
     void RedrawRow(const CDomainRecord* pRecord);
+    void SetStatus(const QString& strText);
 
     // The tray: created with the window, removed with it.
     void CreateTray();

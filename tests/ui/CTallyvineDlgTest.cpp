@@ -314,6 +314,8 @@ private slots:
         m_pBed->SetSilent(ServiceTestBed::Service::PageRank, true);
         AddDomain(QStringLiteral("a.example"));
         QTRY_COMPARE(List().Model()->rowCount(), 1);
+        // A Stop before the worker reaches the row would end it at once.
+        QVERIFY(m_pBed->WaitForRequests(1, std::chrono::seconds(5)));
         Click(IDC_STOP);
         CMessageBox::QueueAnswer(QMessageBox::Ok);
         Click(IDC_CLEAN);
@@ -455,6 +457,8 @@ private slots:
         QTRY_COMPARE(m_pDlg->StatusText(),
                      QStringLiteral("Ready. Failed cells: 1; GSite: every query failed (blocked "
                                     "by the service, HTTP 429)"));
+        // A status line too long for the window can be read whole.
+        QCOMPARE(Control<QLabel>(IDC_STATUS)->toolTip(), m_pDlg->StatusText());
         const QModelIndex site = List().model()->index(0, kFirstMetricColumn + Metric::GSite);
         const QModelIndex rank = List().model()->index(0, kFirstMetricColumn + Metric::Alexa);
         QCOMPARE(site.data().toString(), QString());
