@@ -45,7 +45,7 @@ public:
     };
     void SetLimits(const SLimits& limits) { m_limits = limits; }
 
-    // The URL spec names for the domain, with strToken for {token}, before
+    // The URL the request names for the domain, with strToken for {token}, before
     // any routing to a test host.
     std::string RequestUrl(const SQuerySpec& spec, const std::string& strDomain,
                            const std::string& strToken);
