@@ -201,11 +201,11 @@ void CQueryManager::RunQueries(CDomainRecord& record, const std::vector<std::siz
 SQueryResult CQueryManager::Ask(CMetricQuery& query, std::size_t nMetric,
                                 const std::string& strDomain) {
     constexpr int kLongestRetryAfter = 60;
-    const SQuerySpec& spec = CMetricTable::At(nMetric).query;
+    const SQueryRule& rule = CMetricTable::At(nMetric).query;
     const auto send = [&] {
         KeepInterval(nMetric);
         m_arrLastAsked[nMetric] = std::chrono::steady_clock::now();
-        return query.Query(spec, strDomain);
+        return query.Query(rule, strDomain);
     };
     SQueryResult result = send();
     if (result.nHttpStatus == 429 && result.nRetryAfter > 0 &&

@@ -226,7 +226,7 @@ void ReadIdentity(CFieldReader& reader, const std::set<std::string>& takenIds, S
     }
 }
 
-void ReadRequest(CFieldReader& reader, SQuerySpec& query) {
+void ReadRequest(CFieldReader& reader, SQueryRule& query) {
     reader.String("url", query.strUrl, true);
     reader.String("checksum", query.strChecksumText);
     reader.Texts("headers", query.arrHeaders);
@@ -237,7 +237,7 @@ void ReadRequest(CFieldReader& reader, SQuerySpec& query) {
     }
 }
 
-void ReadReply(CFieldReader& reader, SQuerySpec& query) {
+void ReadReply(CFieldReader& reader, SQueryRule& query) {
     std::size_t nParser = 0;
     reader.Choice("parser", {"pattern", "toolbar", "json"}, nParser);
     query.parser = static_cast<EReplyParser>(nParser);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "queries/SQuerySpec.h"
+#include "queries/SQueryRule.h"
 
 #include <string>
 
@@ -45,7 +45,7 @@ struct SMetric {
     // Always asked; its box cannot be unticked. Its text is also the row's
     // scan state (see CDomainRecord).
     bool bAlwaysAsked = false;
-    SQuerySpec query;
+    SQueryRule query;
     ESortKey sortKey = ESortKey::Count;
     // Smallest first (a rank); largest first otherwise.
     bool bAscending = false;

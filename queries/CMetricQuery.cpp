@@ -51,9 +51,9 @@ bool IsCountText(std::string_view strText) {
 }
 
 std::string ReadValue(const regex::match_backrefs& results, std::size_t nEntriesPerMatch,
-                      const SQuerySpec& spec) {
-    if (spec.chElementEnd != '\0' &&
-        results.group(0).view().find(spec.chElementEnd) != std::string_view::npos) {
+                      const SQueryRule& rule) {
+    if (rule.chElementEnd != '\0' &&
+        results.group(0).view().find(rule.chElementEnd) != std::string_view::npos) {
         return {};
     }
     for (std::size_t i = 1; i < nEntriesPerMatch; ++i) {
@@ -61,7 +61,7 @@ std::string ReadValue(const regex::match_backrefs& results, std::size_t nEntries
             return results.group(i).text();
         }
     }
-    if (spec.bLaterMatches) {
+    if (rule.bLaterMatches) {
         for (std::size_t i = nEntriesPerMatch; i < results.group_count(); ++i) {
             if (IsCountText(results.group(i).view())) {
                 return results.group(i).text();
@@ -110,10 +110,10 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 
 // Whether an address the transfer went to is one of the service's block
 // pages: on a block host, or on an asked host under a block path.
-bool IsBlockAddress(const SQuerySpec& spec, std::string_view strUrl,
+bool IsBlockAddress(const SQueryRule& rule, std::string_view strUrl,
                     const std::vector<std::string_view>& askedHosts) {
     const std::string_view strHost = HostOf(strUrl);
-    for (const std::string& strBlockHost : spec.arrBlockHosts) {
+    for (const std::string& strBlockHost : rule.arrBlockHosts) {
         if (EqualsIgnoringCase(strHost, strBlockHost)) {
             return true;
         }
@@ -123,19 +123,19 @@ bool IsBlockAddress(const SQuerySpec& spec, std::string_view strUrl,
         std::any_of(askedHosts.begin(), askedHosts.end(),
                     [&](std::string_view h) { return EqualsIgnoringCase(h, strHost); });
     const std::string_view strPath = PathOf(strUrl);
-    return bAskedHost && std::any_of(spec.arrBlockPaths.begin(), spec.arrBlockPaths.end(),
+    return bAskedHost && std::any_of(rule.arrBlockPaths.begin(), rule.arrBlockPaths.end(),
                                      [&](const std::string& p) { return strPath.starts_with(p); });
 }
 
 // The address a block showed itself at, or empty when none did.
-std::string BlockAddress(const SQuerySpec& spec, const CWebClient& client,
+std::string BlockAddress(const SQueryRule& rule, const CWebClient& client,
                          const std::vector<std::string_view>& askedHosts) {
     for (const std::string& strTarget : client.GetRedirects()) {
-        if (IsBlockAddress(spec, strTarget, askedHosts)) {
+        if (IsBlockAddress(rule, strTarget, askedHosts)) {
             return strTarget;
         }
     }
-    return IsBlockAddress(spec, client.GetFinalUrl(), askedHosts) ? client.GetFinalUrl()
+    return IsBlockAddress(rule, client.GetFinalUrl(), askedHosts) ? client.GetFinalUrl()
                                                                   : std::string();
 }
 
@@ -169,7 +169,7 @@ void Fail(SQueryResult& result, EFailReason reason, std::string strDetail) {
 }
 
 // What an answer without a value means.
-void ClassifyEmptyReply(const SQuerySpec& spec, const std::string& strReply,
+void ClassifyEmptyReply(const SQueryRule& rule, const std::string& strReply,
                         const std::string& strBlockAddress, const CWebClient& client,
                         SQueryResult& result) {
     const long nStatus = client.GetStatus();
@@ -177,12 +177,12 @@ void ClassifyEmptyReply(const SQuerySpec& spec, const std::string& strReply,
         Fail(result, EFailReason::Blocked, client.GetFinalUrl());
     } else if (!strBlockAddress.empty()) {
         Fail(result, EFailReason::Blocked, strBlockAddress);
-    } else if (Matches(spec.strBlockPattern, strReply)) {
+    } else if (Matches(rule.strBlockPattern, strReply)) {
         Fail(result, EFailReason::Blocked, client.GetFinalUrl());
     } else if (nStatus >= 400) {
         Fail(result, EFailReason::HttpStatus, client.GetFinalUrl());
-    } else if ((spec.bNoneWhenEmpty && strReply.empty() && nStatus == 200) ||
-               Matches(spec.strNonePattern, strReply)) {
+    } else if ((rule.bNoneWhenEmpty && strReply.empty() && nStatus == 200) ||
+               Matches(rule.strNonePattern, strReply)) {
         result.outcome = EOutcome::None;
     } else {
         Fail(result, EFailReason::NoMatch, client.GetFinalUrl());
@@ -198,41 +198,41 @@ std::string ScalarText(const nlohmann::json& value) {
     return value.is_primitive() && !value.is_null() ? value.dump() : std::string();
 }
 
-std::string ParseJsonReply(const SQuerySpec& spec, const std::string& strReply) {
+std::string ParseJsonReply(const SQueryRule& rule, const std::string& strReply) {
     const nlohmann::json reply = nlohmann::json::parse(strReply, nullptr, false);
-    if (!reply.is_object() || !reply.contains(spec.strJsonArray) ||
-        !reply[spec.strJsonArray].is_array()) {
+    if (!reply.is_object() || !reply.contains(rule.strJsonArray) ||
+        !reply[rule.strJsonArray].is_array()) {
         return {};
     }
     const nlohmann::json* pChosen = nullptr;
     std::string strNewest;
-    for (const nlohmann::json& element : reply[spec.strJsonArray]) {
-        if (!element.is_object() || !element.contains(spec.strJsonValue)) {
+    for (const nlohmann::json& element : reply[rule.strJsonArray]) {
+        if (!element.is_object() || !element.contains(rule.strJsonValue)) {
             continue;
         }
         const std::string strKey =
-            spec.strJsonNewest.empty() || !element.contains(spec.strJsonNewest)
+            rule.strJsonNewest.empty() || !element.contains(rule.strJsonNewest)
                 ? std::string()
-                : ScalarText(element[spec.strJsonNewest]);
+                : ScalarText(element[rule.strJsonNewest]);
         // ISO dates order as texts.
         if (pChosen == nullptr || strKey > strNewest) {
             pChosen = &element;
             strNewest = strKey;
         }
-        if (spec.strJsonNewest.empty()) {
+        if (rule.strJsonNewest.empty()) {
             break;
         }
     }
-    return pChosen == nullptr ? std::string() : ScalarText((*pChosen)[spec.strJsonValue]);
+    return pChosen == nullptr ? std::string() : ScalarText((*pChosen)[rule.strJsonValue]);
 }
 
-std::string ParsePatternReply(const SQuerySpec& spec, const std::string& strReply) {
-    const regex::compiled_pattern& pattern = PatternFor(spec.strPattern);
+std::string ParsePatternReply(const SQueryRule& rule, const std::string& strReply) {
+    const regex::compiled_pattern& pattern = PatternFor(rule.strPattern);
     regex::match_backrefs results;
     if (!regex::run_match(pattern, results, strReply.data(), strReply.data() + strReply.size())) {
         return {};
     }
-    return ReadValue(results, pattern.group_count(), spec);
+    return ReadValue(results, pattern.group_count(), rule);
 }
 
 } // namespace
@@ -250,10 +250,10 @@ bool CMetricQuery::PrepareNetwork() {
     return CWebClient::GlobalInit();
 }
 
-SQueryResult CMetricQuery::Query(const SQuerySpec& spec, const std::string& strDomain) {
+SQueryResult CMetricQuery::Query(const SQueryRule& rule, const std::string& strDomain) {
     SQueryResult result;
     try {
-        Ask(spec, strDomain, result);
+        Ask(rule, strDomain, result);
     } catch (...) {
         // The value stays the empty text; the page could not be read.
         Fail(result, EFailReason::NoMatch, "the reply could not be read");
@@ -261,9 +261,9 @@ SQueryResult CMetricQuery::Query(const SQuerySpec& spec, const std::string& strD
     return result;
 }
 
-void CMetricQuery::Ask(const SQuerySpec& spec, const std::string& strDomain, SQueryResult& result) {
+void CMetricQuery::Ask(const SQueryRule& rule, const std::string& strDomain, SQueryResult& result) {
     const std::string strToken = MakeTimestampToken();
-    const std::string strUrl = RequestUrl(spec, strDomain, strToken);
+    const std::string strUrl = RequestUrl(rule, strDomain, strToken);
     const std::string strRouted = m_hosts.Route(strUrl);
     CWebClient client(m_pCancel);
     client.SetStallTimeout(m_limits.nStallMs);
@@ -271,19 +271,19 @@ void CMetricQuery::Ask(const SQuerySpec& spec, const std::string& strDomain, SQu
     client.SetCeiling(m_limits.nCeilingMs);
     client.SetMaxBodyBytes(m_limits.nMaxBodyBytes);
     std::vector<std::string> arrHeaders;
-    for (const std::string& strHeader : spec.arrHeaders) {
-        arrHeaders.push_back(ExpandTemplate(spec, strHeader, strDomain, strToken));
+    for (const std::string& strHeader : rule.arrHeaders) {
+        arrHeaders.push_back(ExpandTemplate(rule, strHeader, strDomain, strToken));
     }
     client.SetHeaders(std::move(arrHeaders));
     const std::vector<std::string_view> askedHosts = {HostOf(strUrl), HostOf(strRouted)};
     // A block page is not worth asking for: its address says enough.
     client.SetRedirectGuard(
-        [&](std::string_view strTarget) { return IsBlockAddress(spec, strTarget, askedHosts); });
+        [&](std::string_view strTarget) { return IsBlockAddress(rule, strTarget, askedHosts); });
 
     const char* pszBody = client.Fetch(strRouted.c_str());
     result.nHttpStatus = static_cast<int>(client.GetStatus());
     result.nRetryAfter = static_cast<int>(client.GetRetryAfter());
-    const std::string strBlockAddress = BlockAddress(spec, client, askedHosts);
+    const std::string strBlockAddress = BlockAddress(rule, client, askedHosts);
     if (pszBody == nullptr) {
         if (!strBlockAddress.empty()) {
             Fail(result, EFailReason::Blocked, strBlockAddress);
@@ -295,32 +295,32 @@ void CMetricQuery::Ask(const SQuerySpec& spec, const std::string& strDomain, SQu
     // Replies are text: a NUL byte inside ends them.
     const std::string_view body(pszBody, static_cast<std::size_t>(client.GetBodyLength()));
     const std::string strReply(body.substr(0, body.find('\0')));
-    result.strValue = strReply.empty() ? std::string() : ParseReply(spec, strReply);
+    result.strValue = strReply.empty() ? std::string() : ParseReply(rule, strReply);
     if (!result.strValue.empty()) {
         result.outcome = EOutcome::Value;
         return;
     }
-    ClassifyEmptyReply(spec, strReply, strBlockAddress, client, result);
+    ClassifyEmptyReply(rule, strReply, strBlockAddress, client, result);
 }
 
-std::string CMetricQuery::ParseReply(const SQuerySpec& spec, const std::string& strReply) {
-    switch (spec.parser) {
+std::string CMetricQuery::ParseReply(const SQueryRule& rule, const std::string& strReply) {
+    switch (rule.parser) {
     case EReplyParser::Toolbar:
         return ParseToolbarReply(strReply);
     case EReplyParser::Json:
-        return ParseJsonReply(spec, strReply);
+        return ParseJsonReply(rule, strReply);
     case EReplyParser::Pattern:
         break;
     }
-    return ParsePatternReply(spec, strReply);
+    return ParsePatternReply(rule, strReply);
 }
 
-std::string CMetricQuery::RequestUrl(const SQuerySpec& spec, const std::string& strDomain,
+std::string CMetricQuery::RequestUrl(const SQueryRule& rule, const std::string& strDomain,
                                      const std::string& strToken) {
-    return ExpandTemplate(spec, spec.strUrl, strDomain, strToken);
+    return ExpandTemplate(rule, rule.strUrl, strDomain, strToken);
 }
 
-std::string CMetricQuery::ExpandTemplate(const SQuerySpec& spec, const std::string& strTemplate,
+std::string CMetricQuery::ExpandTemplate(const SQueryRule& rule, const std::string& strTemplate,
                                          const std::string& strDomain,
                                          const std::string& strToken) {
     std::string strOut;
@@ -345,9 +345,9 @@ std::string CMetricQuery::ExpandTemplate(const SQuerySpec& spec, const std::stri
             // Keys stay out of the definition files.
             const char* pszValue = std::getenv(std::string(strName.substr(4)).c_str());
             strOut += pszValue != nullptr ? pszValue : "";
-        } else if (strName == "checksum" && &strTemplate != &spec.strChecksumText) {
+        } else if (strName == "checksum" && &strTemplate != &rule.strChecksumText) {
             strOut += std::to_string(
-                Checksum(ExpandTemplate(spec, spec.strChecksumText, strDomain, strToken)));
+                Checksum(ExpandTemplate(rule, rule.strChecksumText, strDomain, strToken)));
         } else {
             strOut.append(strTemplate, nOpen, nClose - nOpen + 1);
         }

@@ -2,7 +2,7 @@
 
 #include "queries/CServiceHosts.h"
 #include "queries/SQueryResult.h"
-#include "queries/SQuerySpec.h"
+#include "queries/SQueryRule.h"
 #include "queries/ToolbarChecksum.h"
 
 #include <atomic>
@@ -30,7 +30,7 @@ public:
     CMetricQuery(const CMetricQuery&) = delete;
     CMetricQuery& operator=(const CMetricQuery&) = delete;
 
-    SQueryResult Query(const SQuerySpec& spec, const std::string& strDomain);
+    SQueryResult Query(const SQueryRule& rule, const std::string& strDomain);
 
     // The limits of every transfer (tests shorten them): nothing for
     // nStallMs, fewer than nFloorBytes in any nFloorSpanMs, longer than
@@ -47,17 +47,17 @@ public:
 
     // The URL the request names for the domain, with strToken for {token}, before
     // any routing to a test host.
-    std::string RequestUrl(const SQuerySpec& spec, const std::string& strDomain,
+    std::string RequestUrl(const SQueryRule& rule, const std::string& strDomain,
                            const std::string& strToken);
     // Reads the value out of a non-empty reply text: the value, or "" when
     // the reply does not hold it. May throw.
-    static std::string ParseReply(const SQuerySpec& spec, const std::string& strReply);
+    static std::string ParseReply(const SQueryRule& rule, const std::string& strReply);
 
 private:
     // Asks the service and reads its reply into result.
-    void Ask(const SQuerySpec& spec, const std::string& strDomain, SQueryResult& result);
+    void Ask(const SQueryRule& rule, const std::string& strDomain, SQueryResult& result);
     // Fills the template's placeholders; an unknown one stays as written.
-    std::string ExpandTemplate(const SQuerySpec& spec, const std::string& strTemplate,
+    std::string ExpandTemplate(const SQueryRule& rule, const std::string& strTemplate,
                                const std::string& strDomain, const std::string& strToken);
     // Re-allocates the checksum work buffers for the hashed text.
     std::uint32_t Checksum(const std::string& strText);

@@ -212,14 +212,14 @@ private:
 TEST(TrancoTest, TheNewestDaysRankOrNotRanked) {
     RankService service;
     CMetricQuery query(CServiceHosts::AllOn(service.Host()));
-    const SQuerySpec& spec = CMetricTable::At(Metric::Tranco).query;
-    const SQueryResult ranked = query.Query(spec, "ranked.example");
+    const SQueryRule& rule = CMetricTable::At(Metric::Tranco).query;
+    const SQueryResult ranked = query.Query(rule, "ranked.example");
     EXPECT_EQ(ranked.outcome, EOutcome::Value);
     EXPECT_EQ(ranked.strValue, "123");
-    const SQueryResult unranked = query.Query(spec, "unranked.example");
+    const SQueryResult unranked = query.Query(rule, "unranked.example");
     EXPECT_EQ(unranked.outcome, EOutcome::None);
     EXPECT_EQ(service.Targets().front(), "/api/ranks/domain/ranked.example");
-    EXPECT_EQ(query.RequestUrl(spec, "ranked.example", "t"),
+    EXPECT_EQ(query.RequestUrl(rule, "ranked.example", "t"),
               "https://tranco-list.eu/api/ranks/domain/ranked.example");
 }
 

@@ -106,10 +106,10 @@ TEST(OutcomeFailureTest, ARefusedConnectionIsConnect) {
 // The reserved top-level name .invalid never resolves, so no request leaves
 // the machine.
 TEST(OutcomeFailureTest, AnUnresolvableHostIsDns) {
-    SQuerySpec spec = CMetricTable::At(Metric::Alexa).query;
-    spec.strUrl = "http://tallyvine-test.invalid/data?url={domain}";
+    SQueryRule rule = CMetricTable::At(Metric::Alexa).query;
+    rule.strUrl = "http://tallyvine-test.invalid/data?url={domain}";
     CMetricQuery query;
-    const SQueryResult result = query.Query(spec, "a.example");
+    const SQueryResult result = query.Query(rule, "a.example");
     EXPECT_EQ(result.reason, EFailReason::Dns);
     EXPECT_NE(result.strDetail.find("tallyvine-test.invalid"), std::string::npos)
         << result.strDetail;
@@ -131,10 +131,10 @@ TEST(OutcomeFailureTest, CancellingEndsATransferAsCancelled) {
 
 TEST(OutcomeFailureTest, AValueIsAValueWhateverTheDetail) {
     HostileServer server;
-    SQuerySpec spec = CMetricTable::At(Metric::GSite).query;
-    spec.strPattern = "(Not Found)"; // the 404 page of the server
+    SQueryRule rule = CMetricTable::At(Metric::GSite).query;
+    rule.strPattern = "(Not Found)"; // the 404 page of the server
     CMetricQuery query(CServiceHosts::AllOn(server.Host()));
-    const SQueryResult result = query.Query(spec, "other.example");
+    const SQueryResult result = query.Query(rule, "other.example");
     EXPECT_EQ(result.outcome, EOutcome::Value);
     EXPECT_EQ(result.strValue, "Not Found");
     EXPECT_EQ(result.nHttpStatus, 404);

@@ -24,7 +24,7 @@ enum class EReplyParser {
 // {env:NAME} for the environment variable NAME (empty when unset), and
 // {checksum} for the toolbar checksum of the checksum text (itself a
 // template, without {checksum}).
-struct SQuerySpec {
+struct SQueryRule {
     std::string strUrl;
     std::string strChecksumText;
     EReplyParser parser = EReplyParser::Pattern;
