@@ -5,6 +5,7 @@
 #include "cli/CSignalWatch.h"
 #include "core/CMetricTable.h"
 #include "core/CQueryManager.h"
+#include "core/PatternSearch.h"
 
 #include <csignal>
 #include <cstdio>
@@ -12,11 +13,14 @@
 
 namespace {
 
-// Each source's id, label and origin, separated by tabs, one per line.
+// Each source's id, label and origin, separated by tabs, one per line; a
+// source from a file that reads a pattern adds the search it takes.
 int ListSources() {
     for (const SMetric& metric : CMetricTable::Metrics()) {
         const char* pszOrigin = metric.strOrigin.empty() ? "built in" : metric.strOrigin.c_str();
-        std::printf("%s\t%s\t%s\n", metric.strId.c_str(), metric.strLabel.c_str(), pszOrigin);
+        const std::string strSearch(metric.strOrigin.empty() ? "" : PatternSearchName(metric));
+        std::printf("%s\t%s\t%s%s%s\n", metric.strId.c_str(), metric.strLabel.c_str(), pszOrigin,
+                    strSearch.empty() ? "" : "\t", strSearch.c_str());
     }
     return std::fflush(stdout) == 0 ? CBatchScanner::kSuccess : CBatchScanner::kFailure;
 }
