@@ -142,14 +142,17 @@ SCellState CDomainRecord::GetCellState(std::size_t nMetric) const {
 }
 
 void CDomainRecord::CountShownCells(std::vector<SMetricTally>& arrTallies) const {
-    std::lock_guard<std::mutex> lock(TextGuard());
-    if (m_texts.IsEmpty()) {
-        return;
-    }
+    const bool bScanned = IsScanned();
+    const std::size_t nPageRank = CMetricTable::PageRankMetric();
     const std::size_t nCount = std::min(arrTallies.size(), CMetricTable::Count());
-    for (std::size_t nMetric = 0; nMetric < nCount; ++nMetric) {
-        if (ShowsCell(nMetric)) {
-            arrTallies[nMetric].Count(CCellNote::Decode(NoteOf(nMetric), m_nScannedAt));
+    std::lock_guard<std::mutex> lock(TextGuard());
+    // One walk along the notes: this runs for every row of the list.
+    std::string_view strNotes = m_texts.Get(NotesSlot());
+    for (std::size_t nMetric = 0; nMetric < nCount && !strNotes.empty(); ++nMetric) {
+        const std::string_view strNote = CCellNote::NoteAt(strNotes, 0);
+        strNotes.remove_prefix(strNote.size());
+        if (bScanned || nMetric == nPageRank) {
+            arrTallies[nMetric].Count(CCellNote::Decode(strNote, m_nScannedAt));
         }
     }
 }
@@ -168,7 +171,7 @@ bool CDomainRecord::MarkFailedCells() {
         }
     }
     if (bMarked) {
-        m_bHasPending.store(true, std::memory_order_relaxed);
+        m_nRowFlags.fetch_or(kPendingFlag, std::memory_order_relaxed);
     }
     return bMarked;
 }
@@ -176,7 +179,7 @@ bool CDomainRecord::MarkFailedCells() {
 void CDomainRecord::SettlePending() {
     std::lock_guard<std::mutex> lock(TextGuard());
     if (PendingCellsLocked().empty()) {
-        m_bHasPending.store(false, std::memory_order_relaxed);
+        m_nRowFlags.fetch_and(static_cast<std::uint8_t>(~kPendingFlag), std::memory_order_relaxed);
     }
 }
 
@@ -208,14 +211,14 @@ void CDomainRecord::SetPageRankText(std::string strText) {
 
 void CDomainRecord::StorePageRank(std::int16_t nPageRank) {
     m_nPageRank.store(nPageRank, std::memory_order_relaxed);
-    m_eScanState.store(EScanState::Scanned, std::memory_order_relaxed);
+    m_nRowFlags.fetch_or(kScannedFlag, std::memory_order_relaxed);
 }
 
 void CDomainRecord::ResetForRescan() {
     std::lock_guard<std::mutex> lock(TextGuard());
     m_texts.Set(CMetricTable::PageRankMetric(), {});
     m_nPageRank.store(-1, std::memory_order_relaxed);
-    m_eScanState.store(EScanState::Waiting, std::memory_order_relaxed);
+    m_nRowFlags.fetch_and(static_cast<std::uint8_t>(~kScannedFlag), std::memory_order_relaxed);
 }
 
 std::int16_t CDomainRecord::PageRankFromText(const std::string& strText) {

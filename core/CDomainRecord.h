@@ -50,7 +50,11 @@ public:
     // the row waits.
     std::int16_t GetPageRank() const { return m_nPageRank.load(std::memory_order_relaxed); }
 
-    EScanState GetScanState() const { return m_eScanState.load(std::memory_order_relaxed); }
+    EScanState GetScanState() const {
+        return (m_nRowFlags.load(std::memory_order_relaxed) & kScannedFlag) != 0
+                   ? EScanState::Scanned
+                   : EScanState::Waiting;
+    }
     bool IsScanned() const { return GetScanState() == EScanState::Scanned; }
     // A waiting row shows none of its cells but PageRank's, even when it
     // still holds the values of an earlier scan.
@@ -77,7 +81,9 @@ public:
     std::vector<std::size_t> PendingCells() const;
     // Whether any cell may be marked: cheap enough to ask of every row on
     // every pass.
-    bool HasPendingCells() const { return m_bHasPending.load(std::memory_order_relaxed); }
+    bool HasPendingCells() const {
+        return (m_nRowFlags.load(std::memory_order_relaxed) & kPendingFlag) != 0;
+    }
     // Forgets the mark once no cell is marked any more.
     void SettlePending();
 
@@ -104,8 +110,11 @@ private:
     const std::uint8_t* m_pDomain;
     CTextPack m_texts;
     std::atomic<std::int16_t> m_nPageRank{-1};
-    std::atomic<bool> m_bHasPending{false};
-    std::atomic<EScanState> m_eScanState{EScanState::Waiting};
+    // The scan state and whether any cell may be marked, in one byte so that
+    // a record of a million stays small.
+    static constexpr std::uint8_t kScannedFlag = 1;
+    static constexpr std::uint8_t kPendingFlag = 2;
+    std::atomic<std::uint8_t> m_nRowFlags{0};
     const bool m_bOwnsDomain;
     std::uint32_t m_nScannedAt = 0;
 };
