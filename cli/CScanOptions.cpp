@@ -240,7 +240,10 @@ std::string CScanOptions::Help() {
             strAlways + ", then " + strExported +
             " in double quotes, then each ticked source that has no fixed column (such as "
             "Tranco or one of your own) in double quotes; lines end with CR LF. A metric that was "
-            "not queried or whose query failed is empty. An empty list writes nothing.",
+            "not queried or whose query failed is empty. A value that holds a comma, a double "
+            "quote or a line break is quoted, its double quotes doubled (RFC 4180); one that "
+            "starts with =, +, -, @, a tab or a carriage return is led by a ' so that no "
+            "spreadsheet runs it. An empty list writes nothing.",
         79, "");
     return std::string(
                "Rates a list of domain names by public search and traffic services and writes\n"
