@@ -166,6 +166,10 @@ int CBatchScanner::OpenOutput(CRecordStore& store) {
     const bool bHead = bCsv && !m_bHeadWritten;
     if (bHead && !m_pWriter->WriteHead(strHead)) {
         ReportWriteFailure();
+        // A part file with nothing in it is no scan to go on with.
+        if (m_pPart && m_nResumed == 0) {
+            m_pPart->Remove();
+        }
         return kFailure;
     }
     return kSuccess;
@@ -374,6 +378,9 @@ void CBatchScanner::OnRowAdded(CDomainRecord&) {}
 void CBatchScanner::OnScanBegun(CDomainRecord& record) {
     m_pInFlight = &record;
     m_bInFlightWhole = !record.IsScanned();
+    if (!m_bInFlightWhole && m_pWriter) {
+        m_pWriter->KeepLine(&record, m_pWriter->LineOf(record));
+    }
     ++m_nBegun;
     ShowProgress(record.GetDomain());
 }
@@ -382,6 +389,9 @@ void CBatchScanner::OnScanEnded(CDomainRecord& record) {
     m_arrEnded.push_back(&record);
     m_nEndedWhole += m_bInFlightWhole ? 1 : 0;
     m_pInFlight = nullptr;
+    if (m_pWriter) {
+        m_pWriter->KeepLine(nullptr, {});
+    }
     Tally(record);
     if (m_pWriter) {
         m_pWriter->WriteUpTo(record);

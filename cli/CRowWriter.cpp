@@ -30,7 +30,16 @@ bool CRowWriter::WriteRest(const std::function<bool(const CDomainRecord&)>& pfnT
     return true;
 }
 
+std::string CRowWriter::LineOf(const CDomainRecord& record) const {
+    std::string strLine;
+    m_pfnLine(record, strLine);
+    return strLine;
+}
+
 bool CRowWriter::WriteOne(const CDomainRecord& record) {
+    if (&record == m_pKept) {
+        return m_pfnSink(m_strKept, 1);
+    }
     m_strLine.clear();
     m_pfnLine(record, m_strLine);
     return m_pfnSink(m_strLine, 1);

@@ -24,6 +24,13 @@ public:
     bool WriteHead(std::string_view strHead) { return m_pfnSink(strHead, 0); }
     // Writes every row up to the one whose scan ended, that one included.
     bool WriteUpTo(const CDomainRecord& record);
+    // The line to write for the record instead of one built from it: a row
+    // whose retry was cut short keeps the line it had.
+    void KeepLine(const CDomainRecord* pRecord, std::string strLine) {
+        m_pKept = pRecord;
+        m_strKept = std::move(strLine);
+    }
+    std::string LineOf(const CDomainRecord& record) const;
     // Writes the rows left: those the pfnTake takes.
     bool WriteRest(const std::function<bool(const CDomainRecord&)>& pfnTake);
 
@@ -35,4 +42,6 @@ private:
     LineBuilder m_pfnLine;
     Sink m_pfnSink;
     std::string m_strLine;
+    const CDomainRecord* m_pKept = nullptr;
+    std::string m_strKept;
 };

@@ -27,12 +27,14 @@ Json CellObject(const SCellState& state, const std::string& strValue) {
     return cell;
 }
 
+// The value whose name a member holds. Every value of the enum is tried, so
+// that reasons added later are read back too.
 template <typename Enum>
-bool FromName(const Json& name, Enum last, std::string_view (*pfnName)(Enum), Enum& value) {
+bool FromName(const Json& name, std::string_view (*pfnName)(Enum), Enum& value) {
     if (!name.is_string()) {
         return false;
     }
-    for (int n = 0; n <= static_cast<int>(last); ++n) {
+    for (int n = 0; n <= 0xFF; ++n) {
         if (pfnName(static_cast<Enum>(n)) == name.get<std::string>()) {
             value = static_cast<Enum>(n);
             return true;
@@ -43,12 +45,11 @@ bool FromName(const Json& name, Enum last, std::string_view (*pfnName)(Enum), En
 
 bool ReadCell(const Json& cell, SQueryResult& result) {
     if (!cell.is_object() ||
-        !FromName(cell.value("outcome", Json()), EOutcome::Failed, OutcomeName, result.outcome)) {
+        !FromName(cell.value("outcome", Json()), OutcomeName, result.outcome)) {
         return false;
     }
     if (result.outcome == EOutcome::Failed &&
-        !FromName(cell.value("reason", Json()), EFailReason::Cancelled, ReasonName,
-                  result.reason)) {
+        !FromName(cell.value("reason", Json()), ReasonName, result.reason)) {
         return false;
     }
     const Json status = cell.value("http_status", Json(0));

@@ -360,6 +360,46 @@ TEST(ScanRetryTest, OnlyTheFailedCellsAreAskedAgain) {
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"out.jsonl"});
 }
 
+// A retry cut short by a signal writes the file whole: the row whose retry
+// was cut keeps its old cells, the others keep what they had or got.
+TEST(ScanRetryTest, ARetryCutShortLosesNoCell) {
+    ServiceTestBed bed;
+    TestFolder folder("cut");
+    const std::string strOut = folder.PathOf("out.jsonl");
+    const std::vector<std::string> args{"--interval", "0",       "--metrics", "PR",  "--format",
+                                        "jsonl",      "--quiet", "--output",  strOut};
+    bed.SetFault(Service::PageRank, ServiceTestBed::Fault::ErrorPage);
+    ASSERT_EQ(RunScanner({args, "a.example\nb.example\n", bed.Host(), false}).nExitCode, 3);
+    const std::string strBefore = TestFolder::Read(strOut);
+    bed.SetFault(Service::PageRank, ServiceTestBed::Fault::None);
+
+    Gate hold;
+    bed.ClearRequests();
+    bed.SetHandler(Service::PageRank, [&](const httplib::Request& req, httplib::Response& res) {
+        if (req.get_param_value("q") == "info:b.example") {
+            hold.Wait();
+        }
+        res.set_content("Rank_1:1:3\n", "text/plain");
+    });
+    std::vector<std::string> retry = args;
+    retry.insert(retry.end(), {"--resume", "--retry-failed"});
+    ScanRequest request{retry, "a.example\nb.example\n", bed.Host(), false};
+    request.pfnStarted = [&](pid_t pid) {
+        ASSERT_TRUE(bed.WaitForRequests(2, 10s));
+        kill(pid, SIGTERM);
+    };
+    const ScanRun run = RunScanner(request);
+    hold.Open();
+    EXPECT_EQ(run.nExitCode, 128 + SIGTERM) << run.strErr;
+    const std::string strAfter = TestFolder::Read(strOut);
+    const std::size_t nSecond = strBefore.find('\n') + 1;
+    EXPECT_EQ(strAfter.substr(strAfter.find('\n') + 1), strBefore.substr(nSecond));
+    EXPECT_NE(strAfter.find("{\"domain\":\"a.example\",\"metrics\":{\"PR\":{\"outcome\":\"value\""),
+              std::string::npos)
+        << strAfter;
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"out.jsonl"});
+}
+
 // Two signals at once while a retry writes the file anew: the scanner ends
 // at once and leaves no half-written copy; the file stays as it was.
 TEST(ScanRetryTest, ASecondSignalLeavesNoHalfWrittenCopy) {
