@@ -360,85 +360,81 @@ TEST(ScanRetryTest, OnlyTheFailedCellsAreAskedAgain) {
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"out.jsonl"});
 }
 
+// A JSON Lines file whose every cell failed, and a retry of it whose
+// toolbar question about one name waits while the test signals.
+class ScanRetryCutTest : public testing::Test {
+protected:
+    ServiceTestBed m_bed;
+    TestFolder m_folder{"cut"};
+    const std::string m_strOut = m_folder.PathOf("out.jsonl");
+    const std::vector<std::string> m_args{"--interval", "0",       "--metrics", "PR",    "--format",
+                                          "jsonl",      "--quiet", "--output",  m_strOut};
+    std::string m_strBefore;
+    Gate m_hold;
+
+    void SetUp() override {
+        m_bed.SetFault(Service::PageRank, ServiceTestBed::Fault::ErrorPage);
+        ASSERT_EQ(RunScanner({m_args, "a.example\nb.example\n", m_bed.Host(), false}).nExitCode, 3);
+        m_strBefore = TestFolder::Read(m_strOut);
+        m_bed.SetFault(Service::PageRank, ServiceTestBed::Fault::None);
+        m_bed.ClearRequests();
+    }
+
+    ScanRun Retry(const std::string& strHeld, std::size_t nRequests,
+                  const std::function<void(pid_t)>& pfnSignal) {
+        m_bed.SetHandler(Service::PageRank,
+                         [this, strHeld](const httplib::Request& req, httplib::Response& res) {
+                             if (req.get_param_value("q") == "info:" + strHeld) {
+                                 m_hold.Wait();
+                             }
+                             res.set_content("Rank_1:1:3\n", "text/plain");
+                         });
+        std::vector<std::string> retry = m_args;
+        retry.insert(retry.end(), {"--resume", "--retry-failed"});
+        ScanRequest request{retry, "a.example\nb.example\n", m_bed.Host(), false};
+        request.pfnStarted = [&](pid_t pid) {
+            ASSERT_TRUE(m_bed.WaitForRequests(nRequests, 10s));
+            pfnSignal(pid);
+        };
+        const ScanRun run = RunScanner(request);
+        m_hold.Open();
+        return run;
+    }
+};
+
 // A retry cut short by a signal writes the file whole: the row whose retry
 // was cut keeps its old cells, the others keep what they had or got.
-TEST(ScanRetryTest, ARetryCutShortLosesNoCell) {
-    ServiceTestBed bed;
-    TestFolder folder("cut");
-    const std::string strOut = folder.PathOf("out.jsonl");
-    const std::vector<std::string> args{"--interval", "0",       "--metrics", "PR",  "--format",
-                                        "jsonl",      "--quiet", "--output",  strOut};
-    bed.SetFault(Service::PageRank, ServiceTestBed::Fault::ErrorPage);
-    ASSERT_EQ(RunScanner({args, "a.example\nb.example\n", bed.Host(), false}).nExitCode, 3);
-    const std::string strBefore = TestFolder::Read(strOut);
-    bed.SetFault(Service::PageRank, ServiceTestBed::Fault::None);
-
-    Gate hold;
-    bed.ClearRequests();
-    bed.SetHandler(Service::PageRank, [&](const httplib::Request& req, httplib::Response& res) {
-        if (req.get_param_value("q") == "info:b.example") {
-            hold.Wait();
-        }
-        res.set_content("Rank_1:1:3\n", "text/plain");
-    });
-    std::vector<std::string> retry = args;
-    retry.insert(retry.end(), {"--resume", "--retry-failed"});
-    ScanRequest request{retry, "a.example\nb.example\n", bed.Host(), false};
-    request.pfnStarted = [&](pid_t pid) {
-        ASSERT_TRUE(bed.WaitForRequests(2, 10s));
-        kill(pid, SIGTERM);
-    };
-    const ScanRun run = RunScanner(request);
-    hold.Open();
+TEST_F(ScanRetryCutTest, ARetryCutShortLosesNoCell) {
+    const ScanRun run = Retry("b.example", 2, [](pid_t pid) { kill(pid, SIGTERM); });
     EXPECT_EQ(run.nExitCode, 128 + SIGTERM) << run.strErr;
-    const std::string strAfter = TestFolder::Read(strOut);
-    const std::size_t nSecond = strBefore.find('\n') + 1;
-    EXPECT_EQ(strAfter.substr(strAfter.find('\n') + 1), strBefore.substr(nSecond));
-    EXPECT_NE(strAfter.find("{\"domain\":\"a.example\",\"metrics\":{\"PR\":{\"outcome\":\"value\""),
-              std::string::npos)
+    const std::string strAfter = TestFolder::Read(m_strOut);
+    EXPECT_EQ(strAfter.substr(strAfter.find('\n') + 1),
+              m_strBefore.substr(m_strBefore.find('\n') + 1));
+    EXPECT_EQ(
+        strAfter.rfind("{\"domain\":\"a.example\",\"metrics\":{\"PR\":{\"outcome\":\"value\"", 0),
+        0u)
         << strAfter;
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"out.jsonl"});
+    EXPECT_EQ(m_folder.Names(), std::vector<std::string>{"out.jsonl"});
 }
 
 // Two signals at once while a retry writes the file anew: the scanner ends
 // at once and leaves no half-written copy; the file stays as it was.
-TEST(ScanRetryTest, ASecondSignalLeavesNoHalfWrittenCopy) {
-    ServiceTestBed bed;
-    TestFolder folder("second");
-    const std::string strOut = folder.PathOf("out.jsonl");
-    const std::vector<std::string> args{"--interval", "0",       "--metrics", "PR",  "--format",
-                                        "jsonl",      "--quiet", "--output",  strOut};
-    bed.SetFault(Service::PageRank, ServiceTestBed::Fault::ErrorPage);
-    ASSERT_EQ(RunScanner({args, "a.example\nb.example\n", bed.Host(), false}).nExitCode, 3);
-    const std::string strBefore = TestFolder::Read(strOut);
-
-    Gate hold;
-    bed.ClearRequests();
-    bed.SetHandler(Service::PageRank, [&](const httplib::Request&, httplib::Response& res) {
-        hold.Wait();
-        res.set_content("Rank_1:1:3\n", "text/plain");
-    });
-    std::vector<std::string> retry = args;
-    retry.insert(retry.end(), {"--resume", "--retry-failed"});
-    ScanRequest request{retry, "a.example\nb.example\n", bed.Host(), false};
+TEST_F(ScanRetryCutTest, ASecondSignalLeavesNoHalfWrittenCopy) {
     std::size_t nNamesWhileHeld = 0;
-    request.pfnStarted = [&](pid_t pid) {
-        ASSERT_TRUE(bed.WaitForRequests(1, 10s));
-        nNamesWhileHeld = folder.Names().size();
+    const ScanRun run = Retry("a.example", 1, [&](pid_t pid) {
+        nNamesWhileHeld = m_folder.Names().size();
         // Two signals of different kinds (those of one kind merge) that are
         // both pending when the scanner goes on.
         kill(pid, SIGSTOP);
         kill(pid, SIGTERM);
         kill(pid, SIGINT);
         kill(pid, SIGCONT);
-    };
-    const ScanRun run = RunScanner(request);
-    hold.Open();
+    });
     EXPECT_TRUE(run.nExitCode == 128 + SIGTERM || run.nExitCode == 128 + SIGINT) << run.nExitCode;
     // The file, the part file made from it for the resume, and the new copy.
     EXPECT_EQ(nNamesWhileHeld, 3u);
-    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"out.jsonl", "out.jsonl.part"}));
-    EXPECT_EQ(TestFolder::Read(strOut), strBefore);
+    EXPECT_EQ(m_folder.Names(), (std::vector<std::string>{"out.jsonl", "out.jsonl.part"}));
+    EXPECT_EQ(TestFolder::Read(m_strOut), m_strBefore);
 }
 
 // An empty list leaves an old output in place, and says so even when quiet.
