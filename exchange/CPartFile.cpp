@@ -14,18 +14,6 @@ namespace {
 constexpr std::size_t kReadBytes = std::size_t{1} << 20;
 constexpr int kOpenTries = 3;
 
-bool IsRefusedByFolder(int nErrno) {
-    return nErrno == EACCES || nErrno == EPERM || nErrno == EROFS;
-}
-
-std::string ParentOf(const std::string& strPath) {
-    const std::size_t nSlash = strPath.rfind('/');
-    if (nSlash == std::string::npos) {
-        return ".";
-    }
-    return nSlash == 0 ? "/" : strPath.substr(0, nSlash);
-}
-
 bool SameFile(int fd, const std::string& strPath) {
     struct stat opened {};
     struct stat named {};
@@ -118,7 +106,7 @@ CPartFile::EOpen CPartFile::CreateFrom(bool bCopyTarget) {
     if (fd < 0) {
         const int nErrno = errno;
         Fail("cannot create " + m_strPart, nErrno);
-        return IsRefusedByFolder(nErrno) ? EOpen::Refused : EOpen::Failed;
+        return CReplacingFile::IsRefusedByFolder(nErrno) ? EOpen::Refused : EOpen::Failed;
     }
     // The finished file takes the place of the old one, permissions included.
     struct stat info {};
@@ -270,7 +258,8 @@ bool CPartFile::Finish() {
         return Fail("cannot replace " + m_strPath, nErrno);
     }
     close(fd);
-    const int fdFolder = open(ParentOf(m_strTarget).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fdFolder =
+        open(CReplacingFile::FolderOf(m_strTarget).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fdFolder >= 0) {
         fsync(fdFolder);
         close(fdFolder);

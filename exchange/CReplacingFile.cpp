@@ -16,14 +16,6 @@ namespace {
 
 std::atomic<unsigned> g_nTempCounter{0};
 
-std::string ParentOf(const std::string& strPath) {
-    const std::size_t nSlash = strPath.rfind('/');
-    if (nSlash == std::string::npos) {
-        return ".";
-    }
-    return nSlash == 0 ? "/" : strPath.substr(0, nSlash);
-}
-
 std::string BaseOf(const std::string& strPath) {
     const std::size_t nSlash = strPath.rfind('/');
     return nSlash == std::string::npos ? strPath : strPath.substr(nSlash + 1);
@@ -35,12 +27,6 @@ std::set<std::string> g_temps;
 
 constexpr int kMaxLinks = 40;
 
-// The folder's refusals of a new file: its permissions, a read-only mount,
-// an immutable folder.
-bool IsRefusedByFolder(int nErrno) {
-    return nErrno == EACCES || nErrno == EPERM || nErrno == EROFS;
-}
-
 int OpenNew(const char* pszPath) {
     return open(pszPath, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
 }
@@ -48,6 +34,18 @@ int OpenNew(const char* pszPath) {
 } // namespace
 
 CReplacingFile::TempOpener CReplacingFile::s_pfnTempOpener = OpenNew;
+
+std::string CReplacingFile::FolderOf(const std::string& strPath) {
+    const std::size_t nSlash = strPath.rfind('/');
+    if (nSlash == std::string::npos) {
+        return ".";
+    }
+    return nSlash == 0 ? "/" : strPath.substr(0, nSlash);
+}
+
+bool CReplacingFile::IsRefusedByFolder(int nErrno) {
+    return nErrno == EACCES || nErrno == EPERM || nErrno == EROFS;
+}
 
 std::string CReplacingFile::TargetOf(const std::string& strPath) {
     std::string strTarget = strPath;
@@ -62,7 +60,7 @@ std::string CReplacingFile::TargetOf(const std::string& strPath) {
             return strTarget;
         }
         strLink.resize(static_cast<std::size_t>(nLength));
-        strTarget = strLink[0] == '/' ? strLink : ParentOf(strTarget) + "/" + strLink;
+        strTarget = strLink[0] == '/' ? strLink : FolderOf(strTarget) + "/" + strLink;
     }
     // A loop: the open reports it.
     return strPath;
@@ -126,7 +124,7 @@ bool CReplacingFile::Open() {
 // False with errno set when no file could be made beside the target.
 bool CReplacingFile::OpenBeside(const std::string& strTarget) {
     const std::string strStem =
-        ParentOf(strTarget) + "/." + BaseOf(strTarget) + ".tmp-" + std::to_string(getpid()) + "-";
+        FolderOf(strTarget) + "/." + BaseOf(strTarget) + ".tmp-" + std::to_string(getpid()) + "-";
     for (int nTry = 0; nTry < 100; ++nTry) {
         const std::string strTemp = strStem + std::to_string(g_nTempCounter++);
         std::lock_guard<std::mutex> lock(g_tempLock);

@@ -38,6 +38,12 @@ public:
     // a dangling one too, so that the file is made where the link points.
     static std::string TargetOf(const std::string& strPath);
 
+    // The folder that holds strPath ("." for a bare name).
+    static std::string FolderOf(const std::string& strPath);
+    // Whether an errno from making a file is the folder's refusal of new
+    // files: its permissions, a read-only mount, an immutable folder.
+    static bool IsRefusedByFolder(int nErrno);
+
     // Removes every temporary file of the process not yet moved into place;
     // for a program that must end at once.
     static void RemoveTemporaryFiles();
