@@ -5,6 +5,7 @@
 #include "cli/CSignalWatch.h"
 #include "core/CMetricTable.h"
 #include "core/CQueryManager.h"
+#include "queries/TextHelpers.h"
 
 #include <csignal>
 #include <cstdio>
@@ -12,11 +13,17 @@
 
 namespace {
 
-// Each source's id, label and origin, separated by tabs, one per line.
+// Each source's id, label and origin, and the environment variables it
+// reads when it reads any, separated by tabs, one per line.
 int ListSources() {
     for (const SMetric& metric : CMetricTable::Metrics()) {
-        const char* pszOrigin = metric.strOrigin.empty() ? "built in" : metric.strOrigin.c_str();
-        std::printf("%s\t%s\t%s\n", metric.strId.c_str(), metric.strLabel.c_str(), pszOrigin);
+        const std::string strOrigin = metric.strOrigin.empty() ? "built in" : metric.strOrigin;
+        std::string strVariables;
+        for (const std::string& strName : CMetricQuery::ReadVariables(metric.query)) {
+            strVariables += (strVariables.empty() ? "\t" : ",") + strName;
+        }
+        std::printf("%s\t%s\t%s%s\n", metric.strId.c_str(), EscapeControls(metric.strLabel).c_str(),
+                    EscapeControls(strOrigin).c_str(), strVariables.c_str());
     }
     return std::fflush(stdout) == 0 ? CBatchScanner::kSuccess : CBatchScanner::kFailure;
 }
@@ -24,7 +31,8 @@ int ListSources() {
 // A source file that breaks a rule is left out; the user should know why.
 void ReportLoadErrors() {
     for (const std::string& strError : CMetricTable::LoadErrors()) {
-        std::fprintf(stderr, "tallyvine-scan: source left out: %s\n", strError.c_str());
+        std::fprintf(stderr, "tallyvine-scan: source left out: %s\n",
+                     EscapeControls(strError).c_str());
     }
 }
 

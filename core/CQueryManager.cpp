@@ -208,7 +208,7 @@ SQueryResult CQueryManager::Ask(CMetricQuery& query, std::size_t nMetric,
         return query.Query(rule, strDomain);
     };
     SQueryResult result = send();
-    if (result.nHttpStatus == 429 && result.nRetryAfter > 0 &&
+    if (result.state.nHttpStatus == 429 && result.nRetryAfter > 0 &&
         result.nRetryAfter <= kLongestRetryAfter && !IsCancelled()) {
         Pause(result.nRetryAfter * 1000, false);
         if (!IsCancelled()) {

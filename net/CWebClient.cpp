@@ -451,8 +451,8 @@ bool CWebClient::AllowsRedirect(std::string_view strTarget) {
     }
     char* pszFrom = nullptr;
     curl_easy_getinfo(m_hInternet.get(), CURLINFO_EFFECTIVE_URL, &pszFrom);
-    m_strRefusal = RefusedRedirect(pszFrom != nullptr ? pszFrom : "", strTarget,
-                                   !m_arrHeaders.empty());
+    m_strRefusal =
+        RefusedRedirect(pszFrom != nullptr ? pszFrom : "", strTarget, !m_arrHeaders.empty());
     if (m_strRefusal.empty()) {
         return true;
     }
@@ -488,14 +488,14 @@ bool SameText(std::string_view a, std::string_view b) {
 std::string CWebClient::RefusedRedirect(std::string_view strFrom, std::string_view strTarget,
                                         bool bHeaders) {
     CUrlHandle pFrom(curl_url());
-    if (!pFrom || curl_url_set(pFrom.get(), CURLUPART_URL, std::string(strFrom).c_str(), 0) !=
-                      CURLUE_OK) {
+    if (!pFrom ||
+        curl_url_set(pFrom.get(), CURLUPART_URL, std::string(strFrom).c_str(), 0) != CURLUE_OK) {
         return {};
     }
     // Setting a URL on a parsed one resolves it against it, as a browser does.
     CUrlHandle pTo(curl_url_dup(pFrom.get()));
-    if (!pTo || curl_url_set(pTo.get(), CURLUPART_URL, std::string(strTarget).c_str(), 0) !=
-                    CURLUE_OK) {
+    if (!pTo ||
+        curl_url_set(pTo.get(), CURLUPART_URL, std::string(strTarget).c_str(), 0) != CURLUE_OK) {
         // libcurl refuses to follow what it cannot parse.
         return {};
     }

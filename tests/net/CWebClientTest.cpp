@@ -469,7 +469,8 @@ TEST(WebClientRedirectTest, WhichRedirectsAreRefused) {
         {"http://a.example/x", "//b.example/y", true, "another host"},
     };
     for (const auto& row : rows) {
-        const std::string strWhy = CWebClient::RefusedRedirect(row.pszFrom, row.pszTo, row.bHeaders);
+        const std::string strWhy =
+            CWebClient::RefusedRedirect(row.pszFrom, row.pszTo, row.bHeaders);
         if (*row.pszWhy == '\0') {
             EXPECT_EQ(strWhy, "") << row.pszTo;
         } else {
