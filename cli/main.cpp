@@ -31,8 +31,7 @@ int ListSources() {
 // A source file that breaks a rule is left out; the user should know why.
 void ReportLoadErrors() {
     for (const std::string& strError : CMetricTable::LoadErrors()) {
-        std::fprintf(stderr, "tallyvine-scan: source left out: %s\n",
-                     EscapeControls(strError).c_str());
+        std::fprintf(stderr, "tallyvine-scan: source left out: %s\n", strError.c_str());
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/BuiltInSources.h"
 #include "core/CSourceFile.h"
+#include "queries/TextHelpers.h"
 
 #include <algorithm>
 #include <cctype>
@@ -68,7 +69,8 @@ void Add(STable& table, const std::string& strOrigin, std::set<std::string>& tak
     metric.nQueryPlace = kFirstFilePlace + static_cast<int>(table.metrics.size());
     std::string strError;
     if (!read(metric, strError)) {
-        table.errors.push_back(strError);
+        // Printed to terminals: a file name or a quoted key may hold control characters.
+        table.errors.push_back(EscapeControls(strError));
         return;
     }
     metric.strOrigin = strOrigin;

@@ -138,17 +138,16 @@ SQueryResult FailedResult(const SFailure& failure, std::size_t nMetric,
     return result;
 }
 
-// The failure of metric nMetric in the layout; null when it gets a value.
-const SFailure* FailureOf(ELayout layout, std::size_t nMetric) {
-    if (layout != ELayout::FailedCells) {
-        return nullptr;
-    }
+// The failure of each metric in the layout; null for a metric that gets a
+// value.
+std::vector<const SFailure*> FailuresOf(ELayout layout) {
+    std::vector<const SFailure*> failures(CMetricTable::Count(), nullptr);
     for (const SFailure& failure : kFailures) {
-        if (CMetricTable::Find(failure.pszId) == nMetric) {
-            return &failure;
+        if (layout == ELayout::FailedCells) {
+            failures[CMetricTable::Find(failure.pszId).value()] = &failure;
         }
     }
-    return nullptr;
+    return failures;
 }
 
 SFigures Run(const std::string& strList, ELayout layout) {
@@ -165,6 +164,7 @@ SFigures Run(const std::string& strList, ELayout layout) {
     std::vector<std::unique_ptr<STenTexts>> arrTen;
     std::mt19937 random(5);
     CMetricQuery query;
+    const std::vector<const SFailure*> failures = FailuresOf(layout);
     const auto start = Clock::now();
     store.ForEachRecord([&](CDomainRecord& record) {
         if (bTenTexts) {
@@ -178,7 +178,7 @@ SFigures Run(const std::string& strList, ELayout layout) {
         record.BeginScan(1'765'000'000);
         const std::string strDomain(record.GetDomain());
         for (std::size_t n = 0; n < CMetricTable::Count(); ++n) {
-            const SFailure* pFailure = FailureOf(layout, n);
+            const SFailure* pFailure = failures[n];
             SQueryResult result;
             if (pFailure != nullptr) {
                 result = FailedResult(*pFailure, n, strDomain, query, random);

@@ -220,6 +220,7 @@ TEST_F(UserSourcesTest, WhatIsNoDefinitionFileIsNamed) {
     std::filesystem::create_directory(folder / "folder.toml");
     std::filesystem::create_symlink("loop.toml", folder / "loop.toml");
     std::filesystem::create_symlink("nowhere", folder / "gone.toml");
+    WriteSource("esc\x1B[2J.toml", "id = \n");
     WriteSource("big.toml", "id = \"Big\"\nlabel = \"B\"\nurl = \"http://b/\"\n"
                             "pattern = '(x)'\n#" +
                                 std::string(CSourceFile::kMostBytes, 'x') + "\n");
@@ -227,6 +228,7 @@ TEST_F(UserSourcesTest, WhatIsNoDefinitionFileIsNamed) {
     ASSERT_EQ(CMetricTable::Count(), Metric::Count + 1);
     const std::vector<std::string> expected = {
         (folder / "big.toml").string() + ":1: is larger than 1 MiB",
+        (folder / "esc\\x1B[2J.toml").string() + ":1: ",
         (folder / "folder.toml").string() + ":1: is a folder, not a definition file",
         (folder / "gone.toml").string() + ":1: cannot be read: ",
         (folder / "loop.toml").string() + ":1: cannot be read: ",
