@@ -467,8 +467,7 @@ struct CUrlCleanup {
 };
 using CUrlHandle = std::unique_ptr<CURLU, CUrlCleanup>;
 
-// One part of a parsed address, lower-cased by libcurl where it normalises;
-// empty when it has none.
+// One part of a parsed address; empty when it has none.
 std::string PartOf(CURLU* pUrl, CURLUPart part, unsigned nFlags = 0) {
     char* pszPart = nullptr;
     if (curl_url_get(pUrl, part, &pszPart, nFlags) != CURLUE_OK || pszPart == nullptr) {
@@ -511,8 +510,8 @@ std::string CWebClient::RefusedRedirect(std::string_view strFrom, std::string_vi
         PartOf(pFrom.get(), CURLUPART_PORT, CURLU_DEFAULT_PORT) ==
             PartOf(pTo.get(), CURLUPART_PORT, CURLU_DEFAULT_PORT);
     if (bHeaders && !bSameOrigin) {
-        return "a redirect to another host is not followed, the source's headers being meant "
-               "for the host asked: " +
+        return "a redirect to another host or port is not followed, as the request carries "
+               "headers meant for the host asked: " +
                strShown;
     }
     return {};
