@@ -1,4 +1,5 @@
 #include "core/CDomainRecord.h"
+#include "core/SPassSummary.h"
 #include "tests/support/Metrics.h"
 
 #include <gtest/gtest.h>
@@ -83,7 +84,7 @@ namespace {
 SQueryResult Result(EOutcome outcome, std::string strValue = {},
                     EFailReason reason = EFailReason::None, int nStatus = 200,
                     std::string strDetail = {}) {
-    return {std::move(strValue), outcome, reason, nStatus, std::move(strDetail)};
+    return {std::move(strValue), {outcome, reason, nStatus, std::move(strDetail)}};
 }
 
 TEST(CDomainRecordCellTest, EachCellKeepsItsOutcomeBesideItsValue) {
@@ -133,6 +134,133 @@ TEST(CDomainRecordCellTest, OnlyFailedCellsAreMarkedAndAnsweringSettlesThem) {
     EXPECT_EQ(record.GetCellState(Metric::GSite).nFetchedAt, 2000u) << "asked on its own";
     EXPECT_EQ(record.GetMetric(Metric::PR), "5");
     EXPECT_EQ(record.GetPageRank(), 5);
+}
+
+// A detail is kept once for every row that shows it, yet each row reads its
+// own: its domain where the detail names it, and the text as given however
+// it is made.
+TEST(CDomainRecordCellTest, DetailsAreSharedAndEachRowReadsItsOwn) {
+    const std::string strLong(300, 'z');
+    const struct {
+        const char* pszDomain;
+        std::string strDetail;
+    } rows[] = {
+        {"a.example", "http://host/s/a.example?q=..."},
+        {"bb.example", "http://host/s/bb.example?q=..."},
+        {"x-y.example", "http://host/x-y.example/x%2Dy%2Eexample"},
+        {"a.example", "Failed to connect to host port 80 after 3 ms: Connection refused"},
+        {"a.example", std::string("mark\1bytes\2a.example", 20)},
+        {"a.example", "http://host/" + strLong},
+        {"", "no domain"},
+        {"e", "every e in the text"},
+    };
+    for (const auto& row : rows) {
+        CDomainRecord record(row.pszDomain);
+        record.BeginScan(1000);
+        record.SetResult(Metric::GSite,
+                         Result(EOutcome::Failed, "", EFailReason::Blocked, 429, row.strDetail),
+                         true, 1000);
+        EXPECT_EQ(record.GetCellState(Metric::GSite).strDetail, row.strDetail);
+        ASSERT_TRUE(record.MarkFailedCells());
+        const SCellState marked = record.GetCellState(Metric::GSite);
+        EXPECT_EQ(marked.strDetail, row.strDetail);
+        EXPECT_TRUE(marked.bPending);
+    }
+}
+
+// The note of a failed cell holds no copy of its address: a long one costs a
+// cell no more than a short one.
+TEST(CCellNoteTest, AFailedCellsNoteDoesNotGrowWithItsDetail) {
+    SCellState state;
+    state.outcome = EOutcome::Failed;
+    state.reason = EFailReason::HttpStatus;
+    state.nHttpStatus = 503;
+    state.nFetchedAt = 1000;
+    state.strDetail = "http://www.example.com/" + std::string(200, 'p') + "/a.example?q=...";
+    const std::string strNote = CCellNote::Encode(state, 1000, "a.example");
+    EXPECT_LT(strNote.size(), 16u);
+    state.strDetail = "http://www.example.com/" + std::string(200, 'p') + "/b.example?q=...";
+    EXPECT_EQ(CCellNote::Encode(state, 1000, "b.example"), strNote) << "one text for both rows";
+    EXPECT_EQ(CCellNote::Decode(strNote, 1000, "b.example").strDetail, state.strDetail);
+}
+
+// The row's scan state is its own: a PageRank text whose number is negative
+// (a sign, or 16 bits overflowing) still makes the row scanned, and the row
+// shows all its cells; only a waiting row hides all but PageRank's.
+struct ScanStateCase {
+    const char* pszName;
+    const char* pszPageRank; // null: never asked
+    bool bRescan;
+    EScanState expected;
+};
+
+class ScanStateTest : public testing::TestWithParam<ScanStateCase> {};
+
+TEST_P(ScanStateTest, TheStateDecidesWhichCellsShow) {
+    CDomainRecord record("example.com");
+    if (GetParam().pszPageRank != nullptr) {
+        record.SetPageRankText(GetParam().pszPageRank);
+    }
+    if (GetParam().bRescan) {
+        record.ResetForRescan();
+    }
+    const bool bScanned = GetParam().expected == EScanState::Scanned;
+    EXPECT_EQ(record.GetScanState(), GetParam().expected);
+    EXPECT_EQ(record.NeedsScan(), !bScanned);
+    EXPECT_TRUE(record.ShowsCell(Metric::PR));
+    EXPECT_EQ(record.ShowsCell(Metric::Alexa), bScanned);
+    EXPECT_EQ(record.ShowsCell(Metric::BSearch2), bScanned);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ScanStateTest,
+    testing::Values(ScanStateCase{"New", nullptr, false, EScanState::Waiting},
+                    ScanStateCase{"Answered", "6", false, EScanState::Scanned},
+                    ScanStateCase{"Failed", "", false, EScanState::Scanned},
+                    ScanStateCase{"NegativeText", "-3", false, EScanState::Scanned},
+                    ScanStateCase{"OverflowsToNegative", "40000", false, EScanState::Scanned},
+                    ScanStateCase{"SentBack", "6", true, EScanState::Waiting}),
+    [](const testing::TestParamInfo<ScanStateCase>& info) { return info.param.pszName; });
+
+TEST(CDomainRecordCellTest, ACellTheNewScanDoesNotAskKeepsItsOwnFetchTime) {
+    CDomainRecord record("example.com");
+    record.BeginScan(1000);
+    record.SetResult(Metric::PR, Result(EOutcome::Value, "5"), true, 1000);
+    record.SetResult(Metric::GLink, Result(EOutcome::Value, "17"), true, 1000);
+    record.SetResult(Metric::BSite, Result(EOutcome::Failed, "", EFailReason::Dns, 0), true, 1000);
+    // A rescan in which GLink and BSite are no longer ticked.
+    record.ResetForRescan();
+    record.BeginScan(5000);
+    record.SetResult(Metric::PR, Result(EOutcome::Value, "6"), true, 5000);
+    EXPECT_EQ(record.GetCellState(Metric::PR).nFetchedAt, 5000u);
+    EXPECT_EQ(record.GetCellState(Metric::GLink).nFetchedAt, 1000u);
+    EXPECT_EQ(record.GetMetric(Metric::GLink), "17");
+    const SCellState failed = record.GetCellState(Metric::BSite);
+    EXPECT_EQ(failed.nFetchedAt, 1000u);
+    EXPECT_EQ(failed.reason, EFailReason::Dns);
+    EXPECT_EQ(record.GetCellState(Metric::Alexa).outcome, EOutcome::NotAsked);
+    EXPECT_EQ(record.GetCellState(Metric::Alexa).nFetchedAt, 5000u) << "never asked: no time";
+}
+
+TEST(CDomainRecordCellTest, OnlyTheCellsARowShowsAreCounted) {
+    CDomainRecord record("example.com");
+    record.BeginScan(1000);
+    record.SetResult(Metric::PR, Result(EOutcome::Failed, "", EFailReason::Timeout, 0), true, 1000);
+    record.SetResult(Metric::GSite, Result(EOutcome::Failed, "", EFailReason::Blocked, 429), true,
+                     1000);
+    record.SetResult(Metric::BSite, Result(EOutcome::Value, "4"), true, 1000);
+    std::vector<SMetricTally> tallies(CMetricTable::Count());
+    record.CountShownCells(tallies);
+    EXPECT_EQ(tallies[Metric::PR].nFailed, 1u);
+    EXPECT_EQ(tallies[Metric::GSite].nFailed, 1u);
+    EXPECT_EQ(tallies[Metric::BSite].nValues, 1u);
+    EXPECT_EQ(tallies[Metric::Alexa].nAsked, 0u);
+
+    record.ResetForRescan();
+    std::vector<SMetricTally> waiting(CMetricTable::Count());
+    record.CountShownCells(waiting);
+    EXPECT_EQ(waiting[Metric::PR].nFailed, 1u) << "a waiting row still shows its PageRank cell";
+    EXPECT_EQ(waiting[Metric::GSite].nAsked, 0u);
 }
 
 } // namespace

@@ -467,6 +467,8 @@ private slots:
                      .toString()
                      .startsWith("GSite: blocked by the service (HTTP 429)\nhttp://"),
                  qPrintable(site.data(Qt::ToolTipRole).toString()));
+        // The address without the values of its query, which may hold a key.
+        QVERIFY(site.data(Qt::ToolTipRole).toString().endsWith("/search?q=...&timestamp=..."));
         QCOMPARE(rank.data().toString(), QStringLiteral("1204"));
         QVERIFY(!rank.data(Qt::BackgroundRole).isValid());
         QVERIFY(rank.data(Qt::ToolTipRole).toString().startsWith("fetched "));
@@ -483,6 +485,26 @@ private slots:
         QCOMPARE(rank.data().toString(), QStringLiteral("1204"));
         QCOMPARE(List().model()->index(0, kFirstMetricColumn + Metric::BSite).data().toString(),
                  QStringLiteral("456"));
+    }
+
+    // Rows typed during a scan come in a later pass: the status line still
+    // counts every tinted cell of the list, and names a service only while
+    // every cell of it failed.
+    void theStatusLineCountsTheWholeListAfterTwoPasses() {
+        m_pBed->SetHandler(ServiceTestBed::Service::Google,
+                           [](const auto&, auto& res) { res.status = 429; });
+        AddDomain(QStringLiteral("first.example"));
+        QTRY_COMPARE(m_pDlg->StatusText(),
+                     QStringLiteral("Ready. Failed cells: 1; GSite: every query failed (blocked "
+                                    "by the service, HTTP 429)"));
+        AddDomain(QStringLiteral("second.example"));
+        QTRY_COMPARE(m_pDlg->StatusText(),
+                     QStringLiteral("Ready. Failed cells: 2; GSite: every query failed (blocked "
+                                    "by the service, HTTP 429)"));
+        m_pBed->SetHandler(ServiceTestBed::Service::Google, nullptr);
+        AddDomain(QStringLiteral("third.example"));
+        QTRY_COMPARE(List().Model()->rowCount(), 3);
+        QTRY_COMPARE(m_pDlg->StatusText(), QStringLiteral("Ready. Failed cells: 2"));
     }
 
     void aCellWithNothingFoundIsPlain() {
