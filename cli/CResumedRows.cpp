@@ -95,7 +95,7 @@ bool CResumedRows::TakeJsonRow(std::string_view strLine, CRecordStore& store) {
     }
     std::vector<bool> bAsked(cells.size());
     for (std::size_t nMetric = 0; nMetric < cells.size(); ++nMetric) {
-        bAsked[nMetric] = cells[nMetric].outcome != EOutcome::NotAsked;
+        bAsked[nMetric] = cells[nMetric].state.outcome != EOutcome::NotAsked;
     }
     if (bAsked != m_options.bMetrics) {
         return Refuse(m_strFile + ":" + std::to_string(m_nLine) + ": written with the metrics " +

@@ -45,11 +45,11 @@ bool FromName(const Json& name, std::string_view (*pfnName)(Enum), Enum& value) 
 
 bool ReadCell(const Json& cell, SQueryResult& result) {
     if (!cell.is_object() ||
-        !FromName(cell.value("outcome", Json()), OutcomeName, result.outcome)) {
+        !FromName(cell.value("outcome", Json()), OutcomeName, result.state.outcome)) {
         return false;
     }
-    if (result.outcome == EOutcome::Failed &&
-        !FromName(cell.value("reason", Json()), ReasonName, result.reason)) {
+    if (result.state.outcome == EOutcome::Failed &&
+        !FromName(cell.value("reason", Json()), ReasonName, result.state.reason)) {
         return false;
     }
     const Json status = cell.value("http_status", Json(0));
@@ -58,9 +58,9 @@ bool ReadCell(const Json& cell, SQueryResult& result) {
     if (!status.is_number_integer() || !value.is_string() || !detail.is_string()) {
         return false;
     }
-    result.nHttpStatus = status.get<int>();
+    result.state.nHttpStatus = status.get<int>();
     result.strValue = value.get<std::string>();
-    result.strDetail = detail.get<std::string>();
+    result.state.strDetail = detail.get<std::string>();
     return true;
 }
 

@@ -198,7 +198,7 @@ TEST(JsonLinesReadBackTest, ALineReadBackWritesTheSameBytes) {
     EXPECT_EQ(strDomain, "a.example");
     CDomainRecord& copy = list.Add("b.example");
     for (std::size_t nMetric = 0; nMetric < cells.size(); ++nMetric) {
-        if (cells[nMetric].outcome != EOutcome::NotAsked) {
+        if (cells[nMetric].state.outcome != EOutcome::NotAsked) {
             copy.SetResult(nMetric, cells[nMetric], true, 0);
         }
     }
