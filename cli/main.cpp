@@ -5,6 +5,7 @@
 #include "cli/CSignalWatch.h"
 #include "core/CMetricTable.h"
 #include "core/CQueryManager.h"
+#include "core/PatternSearch.h"
 #include "queries/TextHelpers.h"
 
 #include <csignal>
@@ -13,17 +14,27 @@
 
 namespace {
 
-// Each source's id, label and origin, and the environment variables it
-// reads when it reads any, separated by tabs, one per line.
+// Each source's id, label and origin, separated by tabs, one per line; a
+// source from a file that reads a pattern adds the search it takes, and a
+// source that reads environment variables adds their names.
 int ListSources() {
     for (const SMetric& metric : CMetricTable::Metrics()) {
         const std::string strOrigin = metric.strOrigin.empty() ? "built in" : metric.strOrigin;
+        std::string strLine = metric.strId + '\t' + EscapeControls(metric.strLabel) + '\t' +
+                              EscapeControls(strOrigin);
+        const std::string_view strSearch =
+            metric.strOrigin.empty() ? std::string_view() : PatternSearchName(metric);
+        if (!strSearch.empty()) {
+            strLine.append("\t").append(strSearch);
+        }
         std::string strVariables;
         for (const std::string& strName : CMetricQuery::ReadVariables(metric.query)) {
-            strVariables += (strVariables.empty() ? "\t" : ",") + strName;
+            strVariables += (strVariables.empty() ? "" : ",") + strName;
         }
-        std::printf("%s\t%s\t%s%s\n", metric.strId.c_str(), EscapeControls(metric.strLabel).c_str(),
-                    EscapeControls(strOrigin).c_str(), strVariables.c_str());
+        if (!strVariables.empty()) {
+            strLine += '\t' + strVariables;
+        }
+        std::printf("%s\n", strLine.c_str());
     }
     return std::fflush(stdout) == 0 ? CBatchScanner::kSuccess : CBatchScanner::kFailure;
 }
