@@ -6,6 +6,7 @@
 #include "core/CMetricTable.h"
 #include "core/CQueryManager.h"
 #include "core/PatternSearch.h"
+#include "queries/TextHelpers.h"
 
 #include <csignal>
 #include <cstdio>
@@ -14,13 +15,26 @@
 namespace {
 
 // Each source's id, label and origin, separated by tabs, one per line; a
-// source from a file that reads a pattern adds the search it takes.
+// source from a file that reads a pattern adds the search it takes, and a
+// source that reads environment variables adds their names.
 int ListSources() {
     for (const SMetric& metric : CMetricTable::Metrics()) {
-        const char* pszOrigin = metric.strOrigin.empty() ? "built in" : metric.strOrigin.c_str();
-        const std::string strSearch(metric.strOrigin.empty() ? "" : PatternSearchName(metric));
-        std::printf("%s\t%s\t%s%s%s\n", metric.strId.c_str(), metric.strLabel.c_str(), pszOrigin,
-                    strSearch.empty() ? "" : "\t", strSearch.c_str());
+        const std::string strOrigin = metric.strOrigin.empty() ? "built in" : metric.strOrigin;
+        std::string strLine = metric.strId + '\t' + EscapeControls(metric.strLabel) + '\t' +
+                              EscapeControls(strOrigin);
+        const std::string_view strSearch =
+            metric.strOrigin.empty() ? std::string_view() : PatternSearchName(metric);
+        if (!strSearch.empty()) {
+            strLine.append("\t").append(strSearch);
+        }
+        std::string strVariables;
+        for (const std::string& strName : CMetricQuery::ReadVariables(metric.query)) {
+            strVariables += (strVariables.empty() ? "" : ",") + strName;
+        }
+        if (!strVariables.empty()) {
+            strLine += '\t' + strVariables;
+        }
+        std::printf("%s\n", strLine.c_str());
     }
     return std::fflush(stdout) == 0 ? CBatchScanner::kSuccess : CBatchScanner::kFailure;
 }

@@ -1,7 +1,9 @@
 // What tallyvine-scan tells of each cell's outcome: the warnings, the
 // summary, the exit status, the JSON Lines, the user's sources, and a scan
 // cut short by a signal.
+#include "Gate.h"
 #include "ScanProcess.h"
+#include "queries/SQueryResult.h"
 #include "tests/support/ServiceTestBed.h"
 #include "tests/support/TestFolder.h"
 
@@ -274,26 +276,51 @@ TEST_F(ScanUserSourceTest, AFileLeftOutIsNamedAtStart) {
     EXPECT_EQ(LinesOf(list.strOut, "\n").size(), 12u);
 }
 
+// A key in a source's address reaches neither the JSON Lines nor the
+// warnings: the address is shown with the key's value hidden.
+TEST_F(ScanUserSourceTest, AKeyedAddressIsShownWithoutItsKey) {
+    m_config.Write("tallyvine/sources/keyed.toml",
+                   "id = \"Keyed\"\nlabel = \"Keyed: a service with a key\"\n"
+                   "url = \"http://keyed.example/k/{domain}?key={env:TALLYVINE_TEST_KEY}\"\n"
+                   "pattern = 'never=([0-9]+)'\n");
+    ScanRequest request{{"--interval", "0", "--metrics", "PR,Keyed", "--format", "jsonl"},
+                        "a.example\n",
+                        m_bed.Host(),
+                        false};
+    request.env.push_back("XDG_CONFIG_HOME=" + m_config.Path().string());
+    request.env.push_back("TALLYVINE_TEST_KEY=s3cret-key");
+    const ScanRun run = RunScanner(request);
+    const std::string strShown = "http://" + m_bed.Host() + "/k/a.example?key=...";
+    const std::vector<Json> lines = JsonLines(run.strOut);
+    ASSERT_EQ(lines.size(), 1u) << run.strErr;
+    EXPECT_EQ(lines[0]["metrics"]["Keyed"]["reason"], "no_match");
+    EXPECT_EQ(lines[0]["metrics"]["Keyed"]["detail"], strShown);
+    EXPECT_NE(run.strErr.find("Keyed: " + std::string(ReasonPhrase(EFailReason::NoMatch)) +
+                              " (HTTP 200): " + strShown),
+              std::string::npos)
+        << run.strErr;
+    EXPECT_EQ(run.strOut.find("s3cret"), std::string::npos);
+    EXPECT_EQ(run.strErr.find("s3cret"), std::string::npos) << run.strErr;
+}
+
+// The variables a source reads are listed; a label cannot drive the
+// terminal.
+TEST_F(ScanUserSourceTest, ListSourcesNamesTheVariablesAndEscapesControls) {
+    const std::string strKeyed =
+        m_config.Write("tallyvine/sources/keyed.toml",
+                       "id = \"Keyed\"\nlabel = \"Keyed\\u001B[2J\\tcleared\"\n"
+                       "url = \"http://k.example/{env:TALLYVINE_A}?k={env:TALLYVINE_B}\"\n"
+                       "headers = [\"K: {env:TALLYVINE_A}\"]\npattern = '(x)'\n");
+    const ScanRun run = Scan({"--list-sources"});
+    EXPECT_EQ(run.nExitCode, 0);
+    const std::vector<std::string> lines = LinesOf(run.strOut, "\n");
+    ASSERT_EQ(lines.size(), 13u) << run.strOut;
+    EXPECT_EQ(lines[0], "PR\tPR: Google PageRank\tbuilt in");
+    EXPECT_EQ(lines[11], "Keyed\tKeyed\\x1B[2J\\x09cleared\t" + strKeyed +
+                             "\tlinear\tTALLYVINE_A,TALLYVINE_B");
+}
+
 // Holds the test bed's answers for one domain until the test ends.
-class Gate {
-public:
-    ~Gate() { Open(); }
-    void Open() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_bOpen = true;
-        m_opened.notify_all();
-    }
-    void Wait() {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_opened.wait_for(lock, std::chrono::seconds(20), [this] { return m_bOpen; });
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_opened;
-    bool m_bOpen = false;
-};
-
 struct SignalCase {
     const char* pszName;
     int nSignal;
