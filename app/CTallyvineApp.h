@@ -8,6 +8,7 @@
 #include <memory>
 
 class CSingleInstance;
+class QByteArray;
 class CTallyvineDlg;
 class QTranslator;
 
@@ -18,6 +19,7 @@ class QTranslator;
 class CTallyvineApp {
 public:
     CTallyvineApp();
+    // The window goes before the language pack it speaks.
     ~CTallyvineApp();
 
     // The whole run; the process's exit status.
@@ -26,8 +28,6 @@ public:
     // Start-up. False when the program is to end at once with ExitCode():
     // 0 after waking the running instance, 1 when the HTTP library failed.
     bool InitInstance();
-    // Clean-up after the run; gives back nExitCode.
-    int ExitInstance(int nExitCode);
     int ExitCode() const { return m_nExitCode; }
     CTallyvineDlg* MainWindow() const { return m_pMainWnd.get(); }
 
@@ -48,10 +48,10 @@ public:
     void SetNetworkInit(NetworkInit init);
 
 private:
-    int OnSecondStart(unsigned nMessage, unsigned wParam, unsigned lParam);
+    bool OnSecondStart(const QByteArray& request);
     void UnloadLanguagePack();
 
-    std::unique_ptr<QTranslator> m_hResDll;
+    std::unique_ptr<QTranslator> m_pLanguagePack;
     NetworkInit m_networkInit;
     std::unique_ptr<CTallyvineDlg> m_pMainWnd;
     std::unique_ptr<CSingleInstance> m_pInstance;

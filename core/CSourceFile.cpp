@@ -15,35 +15,15 @@ constexpr std::uint32_t kPatternFlags =
     regex::ignore_case | regex::global | regex::single_line | regex::all_backrefs;
 
 constexpr std::string_view kKnownFields[] = {
-    "id",
-    "label",
-    "label_zh_CN",
-    "url",
-    "pattern",
-    "none_pattern",
-    "interval_ms",
-    "order",
-    "headers",
-    "checksum",
-    "parser",
-    "later_matches",
-    "element_end",
-    "none_when_empty",
-    "block_hosts",
-    "block_paths",
-    "block_pattern",
-    "json_array",
-    "json_value",
-    "json_newest",
-    "sort",
-    "always_asked",
-    "ticked",
-    "column_width",
-    "header_string",
-    "control_id",
-    "query_place",
-    "export_place",
-    "quoted",
+    "id",           "label",           "label_zh_CN",
+    "url",          "pattern",         "none_pattern",
+    "interval_ms",  "order",           "headers",
+    "checksum",     "parser",          "later_matches",
+    "element_end",  "none_when_empty", "block_hosts",
+    "block_paths",  "block_pattern",   "json_array",
+    "json_value",   "json_newest",     "sort",
+    "always_asked", "ticked",          "column_width",
+    "query_place",  "export_place",    "quoted",
 };
 
 std::string Upper(std::string_view strText) {
@@ -274,8 +254,6 @@ void ReadPresentation(CFieldReader& reader, SMetric& metric) {
     reader.Boolean("ticked", metric.bDefault);
     reader.Boolean("quoted", metric.bQuoted);
     reader.Integer("column_width", metric.nColumnWidth, 20, 1000);
-    reader.Integer("header_string", metric.nHeaderStringId, 0, 65535);
-    reader.Integer("control_id", metric.nControlId, 0, 65535);
     reader.Integer("query_place", metric.nQueryPlace, 0, 1'000'000);
     reader.Integer("export_place", metric.nExportPlace, SMetric::kNeverExported, 1000);
 }
