@@ -29,18 +29,10 @@ constexpr const char* kLanguagePack = "TallyvineRes_zh_CN.qm";
 
 CTallyvineApp::CTallyvineApp() : m_networkInit([] { return CTallyvineDlg::PrepareNetwork(); }) {}
 
-CTallyvineApp::~CTallyvineApp() {
-    m_pInstance.reset();
-    m_pMainWnd.reset();
-    UnloadLanguagePack();
-}
+CTallyvineApp::~CTallyvineApp() = default;
 
 int CTallyvineApp::Run() {
-    if (!InitInstance()) {
-        return m_nExitCode;
-    }
-    m_nExitCode = QApplication::exec();
-    return m_nExitCode;
+    return InitInstance() ? QApplication::exec() : m_nExitCode;
 }
 
 bool CTallyvineApp::InitInstance() {
@@ -71,9 +63,8 @@ bool CTallyvineApp::InitInstance() {
     // are; the layout is settled once the event loop runs.
     const QString strControlMap = qEnvironmentVariable("TALLYVINE_CONTROL_MAP");
     if (!strControlMap.isEmpty()) {
-        QTimer::singleShot(0, m_pMainWnd.get(), [this, strControlMap] {
-            WriteControlMap(*m_pMainWnd, strControlMap);
-        });
+        QTimer::singleShot(0, m_pMainWnd.get(),
+                           [this, strControlMap] { WriteControlMap(*m_pMainWnd, strControlMap); });
     }
 
     m_pInstance = std::make_unique<CSingleInstance>();
@@ -117,7 +108,8 @@ QString CTallyvineApp::FindLanguagePack(const QLocale& locale, const QStringList
 }
 
 bool CTallyvineApp::LoadLanguagePack(const QLocale& locale, const QStringList& folders) {
-    UnloadLanguagePack();
+    // A translator takes itself out of the application when it goes.
+    m_pLanguagePack.reset();
     const QString strPack = FindLanguagePack(locale, folders);
     if (strPack.isEmpty()) {
         return false;
@@ -128,13 +120,6 @@ bool CTallyvineApp::LoadLanguagePack(const QLocale& locale, const QStringList& f
     }
     m_pLanguagePack = std::move(pTranslator);
     return true;
-}
-
-void CTallyvineApp::UnloadLanguagePack() {
-    if (m_pLanguagePack) {
-        QCoreApplication::removeTranslator(m_pLanguagePack.get());
-        m_pLanguagePack.reset();
-    }
 }
 
 void CTallyvineApp::SetNetworkInit(NetworkInit init) {

@@ -19,7 +19,6 @@ class QTranslator;
 class CTallyvineApp {
 public:
     CTallyvineApp();
-    // The window goes before the language pack it speaks.
     ~CTallyvineApp();
 
     // The whole run; the process's exit status.
@@ -31,8 +30,6 @@ public:
     int ExitCode() const { return m_nExitCode; }
     CTallyvineDlg* MainWindow() const { return m_pMainWnd.get(); }
 
-    // Only mainland China's Simplified Chinese (zh_CN) takes the pack.
-    static bool IsSimplifiedChinese(const QLocale& locale);
     // Where the pack is looked for, in order: beside the executable, then
     // the installed data folder.
     static QStringList LanguagePackFolders();
@@ -48,9 +45,11 @@ public:
     void SetNetworkInit(NetworkInit init);
 
 private:
+    // Only mainland China's Simplified Chinese (zh_CN) takes the pack.
+    static bool IsSimplifiedChinese(const QLocale& locale);
     bool OnSecondStart(const QByteArray& request);
-    void UnloadLanguagePack();
 
+    // First, so that it goes last: the window speaks it until it is gone.
     std::unique_ptr<QTranslator> m_pLanguagePack;
     NetworkInit m_networkInit;
     std::unique_ptr<CTallyvineDlg> m_pMainWnd;

@@ -15,15 +15,37 @@ constexpr std::uint32_t kPatternFlags =
     regex::ignore_case | regex::global | regex::single_line | regex::all_backrefs;
 
 constexpr std::string_view kKnownFields[] = {
-    "id",           "label",           "label_zh_CN",
-    "url",          "pattern",         "none_pattern",
-    "interval_ms",  "order",           "headers",
-    "checksum",     "parser",          "later_matches",
-    "element_end",  "none_when_empty", "block_hosts",
-    "block_paths",  "block_pattern",   "json_array",
-    "json_value",   "json_newest",     "sort",
-    "always_asked", "ticked",          "column_width",
-    "query_place",  "export_place",    "quoted",
+    "id",
+    "label",
+    "label_zh_CN",
+    "url",
+    "pattern",
+    "none_pattern",
+    "interval_ms",
+    "order",
+    "headers",
+    "checksum",
+    "parser",
+    "later_matches",
+    "element_end",
+    "none_when_empty",
+    "block_hosts",
+    "block_paths",
+    "block_pattern",
+    "json_array",
+    "json_value",
+    "json_newest",
+    "sort",
+    "always_asked",
+    "ticked",
+    "column_width",
+    // Accepted from files of earlier versions, and ignored: the window
+    // keeps the control ids, and a built-in's header is its id.
+    "header_string",
+    "control_id",
+    "query_place",
+    "export_place",
+    "quoted",
 };
 
 std::string Upper(std::string_view strText) {

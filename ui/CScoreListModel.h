@@ -52,11 +52,6 @@ public:
     // The text of one cell: the row's number, its domain, its PageRank text, and
     // its other metric texts once the row is scanned.
     QString CellText(int nRow, int nColumn) const;
-    // What became of a metric cell: its tooltip (empty for a cell that was
-    // not asked or waits for its scan), and whether it is drawn as failed.
-    QString CellToolTip(int nRow, int nColumn) const;
-    bool IsFailedCell(int nRow, int nColumn) const;
-
     const std::vector<CDomainRecord*>& Rows() const { return m_arrRows; }
     // Appends the records as rows, in one insertion.
     void AddRows(const std::vector<CDomainRecord*>& records);
@@ -65,6 +60,10 @@ public:
     void RemoveAllRows();
 
 private:
+    // What became of a metric cell: its tooltip (empty for a cell that was
+    // not asked or waits for its scan), and whether it is drawn as failed.
+    QString CellToolTip(int nRow, int nColumn) const;
+    bool IsFailedCell(int nRow, int nColumn) const;
     void IndexRows(std::size_t nFrom);
     // The record shown in a metric cell and the cell's metric, or null.
     const CDomainRecord* MetricCell(int nRow, int nColumn, std::size_t& nMetric) const;
