@@ -23,12 +23,6 @@ QString FromBytes(std::string_view strBytes) {
     return QString::fromLatin1(strBytes.data(), static_cast<qsizetype>(strBytes.size()));
 }
 
-// A row waiting for its scan shows nothing of its cells but PageRank's, even
-// when it still holds those of an earlier scan.
-bool IsHiddenWhileWaiting(const CDomainRecord& record, std::size_t nMetric) {
-    return nMetric != CMetricTable::PageRankMetric() && record.GetPageRank() < 0;
-}
-
 } // namespace
 
 CScoreListModel::CScoreListModel(QObject* pParent) : QAbstractTableModel(pParent) {}
@@ -98,8 +92,9 @@ const CDomainRecord* CScoreListModel::MetricCell(int nRow, int nColumn,
         return nullptr;
     }
     const CDomainRecord* pRecord = m_arrRows[static_cast<std::size_t>(nRow)];
+    // A row waiting for its scan shows nothing of its cells but PageRank's.
     nMetric = *metric;
-    if (pRecord == nullptr || IsHiddenWhileWaiting(*pRecord, nMetric)) {
+    if (pRecord == nullptr || !pRecord->ShowsCell(nMetric)) {
         return nullptr;
     }
     return pRecord;
@@ -149,7 +144,7 @@ QString CScoreListModel::CellText(int nRow, int nColumn) const {
         return FromBytes(pRecord->GetDomain());
     }
     const std::size_t nMetric = *MetricOfColumn(nColumn);
-    if (IsHiddenWhileWaiting(*pRecord, nMetric)) {
+    if (!pRecord->ShowsCell(nMetric)) {
         return QString();
     }
     return FromBytes(pRecord->GetMetric(nMetric));
