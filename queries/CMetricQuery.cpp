@@ -1,6 +1,7 @@
 #include "queries/CMetricQuery.h"
 
 #include "net/CWebClient.h"
+#include "net/ShownAddress.h"
 #include "queries/TextHelpers.h"
 #include "regex/regex.h"
 
@@ -44,6 +45,37 @@ const regex::compiled_pattern& PatternFor(const std::string& strPattern) {
     return *it->second;
 }
 
+// A reply pattern the engine gave up on: its step budget ran out, or the
+// query was cancelled.
+struct SPatternGaveUp {
+    bool bCancelled;
+};
+
+// The step budget of a reply pattern that keeps the backtracking search (one
+// with back-references or look-around): a second or two of matching. The
+// built-in patterns take the linear-time search, which no budget cuts short.
+constexpr std::uint64_t kPatternStepBudget = 100'000'000;
+
+// run_match within the budget, ended by pCancel; throws SPatternGaveUp.
+bool RunPattern(const regex::compiled_pattern& pattern, regex::match_backrefs& results,
+                std::string_view strText, const std::atomic<bool>* pCancel) {
+    regex::match_limits limits;
+    limits.step_budget = kPatternStepBudget;
+    limits.cancel = pCancel;
+    switch (regex::run_match(pattern, results, strText.data(), strText.data() + strText.size(),
+                             limits)) {
+    case regex::match_status::found:
+        return true;
+    case regex::match_status::not_found:
+        return false;
+    case regex::match_status::too_long:
+        throw SPatternGaveUp{false};
+    case regex::match_status::cancelled:
+        break;
+    }
+    throw SPatternGaveUp{true};
+}
+
 // Digits and thousands commas, at least one digit.
 bool IsCountText(std::string_view strText) {
     return strText.find_first_not_of("0123456789,") == std::string_view::npos &&
@@ -71,13 +103,13 @@ std::string ReadValue(const regex::match_backrefs& results, std::size_t nEntries
     return {};
 }
 
-bool Matches(const std::string& strPattern, std::string_view strText) {
+bool Matches(const std::string& strPattern, std::string_view strText,
+             const std::atomic<bool>* pCancel) {
     if (strPattern.empty()) {
         return false;
     }
     regex::match_backrefs results;
-    return regex::run_match(PatternFor(strPattern), results, strText.data(),
-                            strText.data() + strText.size());
+    return RunPattern(PatternFor(strPattern), results, strText, pCancel);
 }
 
 // The host of an absolute address, without port; empty for a relative one.
@@ -150,6 +182,7 @@ EFailReason ReasonOf(CWebClient::EFailure failure) {
     case CWebClient::EFailure::TooLarge:
         return EFailReason::TooLarge;
     case CWebClient::EFailure::Redirects:
+    case CWebClient::EFailure::Refused:
         return EFailReason::Redirects;
     case CWebClient::EFailure::Cancelled:
         return EFailReason::Cancelled;
@@ -163,29 +196,51 @@ EFailReason ReasonOf(CWebClient::EFailure failure) {
 
 void Fail(SQueryResult& result, EFailReason reason, std::string strDetail) {
     result.strValue.clear();
-    result.outcome = EOutcome::Failed;
-    result.reason = reason;
-    result.strDetail = std::move(strDetail);
+    result.state.outcome = EOutcome::Failed;
+    result.state.reason = reason;
+    result.state.strDetail = std::move(strDetail);
+}
+
+// A failure whose detail is the address the reply came from, shown without
+// its keys.
+void FailAt(SQueryResult& result, EFailReason reason, std::string_view strAddress) {
+    Fail(result, reason, ShownAddress(strAddress));
+}
+
+// The detail with no key in it: the request's address, should a message
+// repeat it, shown without its keys, and no value of a variable the request
+// read (a key in a path, say) anywhere.
+std::string WithoutKeys(std::string strDetail, const std::string& strUrl,
+                        const std::vector<std::string>& secrets) {
+    if (!strUrl.empty()) {
+        strDetail = ReplaceAll(strDetail, strUrl, ShownAddress(strUrl));
+    }
+    for (const std::string& strSecret : secrets) {
+        if (!strSecret.empty()) {
+            strDetail = ReplaceAll(strDetail, strSecret, "...");
+        }
+    }
+    return strDetail;
 }
 
 // What an answer without a value means.
 void ClassifyEmptyReply(const SQueryRule& rule, const std::string& strReply,
                         const std::string& strBlockAddress, const CWebClient& client,
-                        SQueryResult& result) {
+                        const std::atomic<bool>* pCancel, SQueryResult& result) {
     const long nStatus = client.GetStatus();
     if (nStatus == 429) {
-        Fail(result, EFailReason::Blocked, client.GetFinalUrl());
+        FailAt(result, EFailReason::Blocked, client.GetFinalUrl());
     } else if (!strBlockAddress.empty()) {
-        Fail(result, EFailReason::Blocked, strBlockAddress);
-    } else if (Matches(rule.strBlockPattern, strReply)) {
-        Fail(result, EFailReason::Blocked, client.GetFinalUrl());
+        FailAt(result, EFailReason::Blocked, strBlockAddress);
+    } else if (Matches(rule.strBlockPattern, strReply, pCancel)) {
+        FailAt(result, EFailReason::Blocked, client.GetFinalUrl());
     } else if (nStatus >= 400) {
-        Fail(result, EFailReason::HttpStatus, client.GetFinalUrl());
+        FailAt(result, EFailReason::HttpStatus, client.GetFinalUrl());
     } else if ((rule.bNoneWhenEmpty && strReply.empty() && nStatus == 200) ||
-               Matches(rule.strNonePattern, strReply)) {
-        result.outcome = EOutcome::None;
+               Matches(rule.strNonePattern, strReply, pCancel)) {
+        result.state.outcome = EOutcome::None;
     } else {
-        Fail(result, EFailReason::NoMatch, client.GetFinalUrl());
+        FailAt(result, EFailReason::NoMatch, client.GetFinalUrl());
     }
 }
 
@@ -226,23 +281,53 @@ std::string ParseJsonReply(const SQueryRule& rule, const std::string& strReply) 
     return pChosen == nullptr ? std::string() : ScalarText((*pChosen)[rule.strJsonValue]);
 }
 
-std::string ParsePatternReply(const SQueryRule& rule, const std::string& strReply) {
+std::string ParsePatternReply(const SQueryRule& rule, const std::string& strReply,
+                              const std::atomic<bool>* pCancel) {
     const regex::compiled_pattern& pattern = PatternFor(rule.strPattern);
     regex::match_backrefs results;
-    if (!regex::run_match(pattern, results, strReply.data(), strReply.data() + strReply.size())) {
+    if (!RunPattern(pattern, results, strReply, pCancel)) {
         return {};
     }
     return ReadValue(results, pattern.group_count(), rule);
 }
 
+// Reads the reply of the fetch, or its failure, into result.
+void ReadAnswer(const SQueryRule& rule, const char* pszBody, const CWebClient& client,
+                const std::vector<std::string_view>& askedHosts, const std::atomic<bool>* pCancel,
+                SQueryResult& result) {
+    const std::string strBlockAddress = BlockAddress(rule, client, askedHosts);
+    if (pszBody == nullptr) {
+        if (!strBlockAddress.empty()) {
+            FailAt(result, EFailReason::Blocked, strBlockAddress);
+        } else {
+            Fail(result, ReasonOf(client.GetFailure()), client.GetErrorText());
+        }
+        return;
+    }
+    // Replies are text: a NUL byte inside ends them.
+    const std::string_view body(pszBody, static_cast<std::size_t>(client.GetBodyLength()));
+    const std::string strReply(body.substr(0, body.find('\0')));
+    try {
+        result.strValue =
+            strReply.empty() ? std::string() : CMetricQuery::ParseReply(rule, strReply, pCancel);
+        if (!result.strValue.empty()) {
+            result.state.outcome = EOutcome::Value;
+            return;
+        }
+        ClassifyEmptyReply(rule, strReply, strBlockAddress, client, pCancel, result);
+    } catch (const SPatternGaveUp& gaveUp) {
+        if (gaveUp.bCancelled) {
+            Fail(result, EFailReason::Cancelled, {});
+        } else {
+            Fail(result, EFailReason::NoMatch, "the pattern needs too long on this reply");
+        }
+    }
+}
+
 } // namespace
 
 CMetricQuery::CMetricQuery(CServiceHosts hosts, const std::atomic<bool>* pCancel)
-    : m_hosts(std::move(hosts)),
-      m_pCancel(pCancel), m_limits{CWebClient::kDefaultStallTimeoutMs,
-                                   CWebClient::kDefaultFloorBytes, CWebClient::kDefaultFloorSpanMs,
-                                   CWebClient::kDefaultCeilingMs,
-                                   CWebClient::kDefaultMaxBodyBytes} {}
+    : m_hosts(std::move(hosts)), m_pCancel(pCancel) {}
 
 CMetricQuery::~CMetricQuery() = default;
 
@@ -263,16 +348,14 @@ SQueryResult CMetricQuery::Query(const SQueryRule& rule, const std::string& strD
 
 void CMetricQuery::Ask(const SQueryRule& rule, const std::string& strDomain, SQueryResult& result) {
     const std::string strToken = MakeTimestampToken();
-    const std::string strUrl = RequestUrl(rule, strDomain, strToken);
+    std::vector<std::string> secrets;
+    const std::string strUrl = ExpandTemplate(rule, rule.strUrl, strDomain, strToken, &secrets);
     const std::string strRouted = m_hosts.Route(strUrl);
     CWebClient client(m_pCancel);
-    client.SetStallTimeout(m_limits.nStallMs);
-    client.SetSpeedFloor(m_limits.nFloorBytes, m_limits.nFloorSpanMs);
-    client.SetCeiling(m_limits.nCeilingMs);
-    client.SetMaxBodyBytes(m_limits.nMaxBodyBytes);
+    client.SetLimits(m_limits);
     std::vector<std::string> arrHeaders;
     for (const std::string& strHeader : rule.arrHeaders) {
-        arrHeaders.push_back(ExpandTemplate(rule, strHeader, strDomain, strToken));
+        arrHeaders.push_back(ExpandTemplate(rule, strHeader, strDomain, strToken, &secrets));
     }
     client.SetHeaders(std::move(arrHeaders));
     const std::vector<std::string_view> askedHosts = {HostOf(strUrl), HostOf(strRouted)};
@@ -281,29 +364,15 @@ void CMetricQuery::Ask(const SQueryRule& rule, const std::string& strDomain, SQu
         [&](std::string_view strTarget) { return IsBlockAddress(rule, strTarget, askedHosts); });
 
     const char* pszBody = client.Fetch(strRouted.c_str());
-    result.nHttpStatus = static_cast<int>(client.GetStatus());
+    result.state.nHttpStatus = static_cast<int>(client.GetStatus());
     result.nRetryAfter = static_cast<int>(client.GetRetryAfter());
-    const std::string strBlockAddress = BlockAddress(rule, client, askedHosts);
-    if (pszBody == nullptr) {
-        if (!strBlockAddress.empty()) {
-            Fail(result, EFailReason::Blocked, strBlockAddress);
-        } else {
-            Fail(result, ReasonOf(client.GetFailure()), client.GetErrorText());
-        }
-        return;
-    }
-    // Replies are text: a NUL byte inside ends them.
-    const std::string_view body(pszBody, static_cast<std::size_t>(client.GetBodyLength()));
-    const std::string strReply(body.substr(0, body.find('\0')));
-    result.strValue = strReply.empty() ? std::string() : ParseReply(rule, strReply);
-    if (!result.strValue.empty()) {
-        result.outcome = EOutcome::Value;
-        return;
-    }
-    ClassifyEmptyReply(rule, strReply, strBlockAddress, client, result);
+    ReadAnswer(rule, pszBody, client, askedHosts, m_pCancel, result);
+    result.state.strDetail = WithoutKeys(std::move(result.state.strDetail),
+                                         CWebClient::EnsureHttpScheme(strRouted), secrets);
 }
 
-std::string CMetricQuery::ParseReply(const SQueryRule& rule, const std::string& strReply) {
+std::string CMetricQuery::ParseReply(const SQueryRule& rule, const std::string& strReply,
+                                     const std::atomic<bool>* pCancel) {
     switch (rule.parser) {
     case EReplyParser::Toolbar:
         return ParseToolbarReply(strReply);
@@ -312,7 +381,15 @@ std::string CMetricQuery::ParseReply(const SQueryRule& rule, const std::string& 
     case EReplyParser::Pattern:
         break;
     }
-    return ParsePatternReply(rule, strReply);
+    return ParsePatternReply(rule, strReply, pCancel);
+}
+
+bool CMetricQuery::PatternIsLinear(const SQueryRule& rule) {
+    try {
+        return PatternFor(rule.strPattern).linear_time();
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 std::string CMetricQuery::RequestUrl(const SQueryRule& rule, const std::string& strDomain,
@@ -320,9 +397,32 @@ std::string CMetricQuery::RequestUrl(const SQueryRule& rule, const std::string& 
     return ExpandTemplate(rule, rule.strUrl, strDomain, strToken);
 }
 
+std::vector<std::string> CMetricQuery::ReadVariables(const SQueryRule& rule) {
+    std::vector<std::string> names;
+    const auto take = [&](std::string_view strTemplate) {
+        for (std::size_t nOpen = strTemplate.find("{env:"); nOpen != std::string_view::npos;
+             nOpen = strTemplate.find("{env:", nOpen + 1)) {
+            const std::size_t nClose = strTemplate.find('}', nOpen);
+            if (nClose == std::string_view::npos) {
+                break;
+            }
+            std::string strName(strTemplate.substr(nOpen + 5, nClose - nOpen - 5));
+            if (std::find(names.begin(), names.end(), strName) == names.end()) {
+                names.push_back(std::move(strName));
+            }
+        }
+    };
+    take(rule.strUrl);
+    take(rule.strChecksumText);
+    for (const std::string& strHeader : rule.arrHeaders) {
+        take(strHeader);
+    }
+    return names;
+}
+
 std::string CMetricQuery::ExpandTemplate(const SQueryRule& rule, const std::string& strTemplate,
-                                         const std::string& strDomain,
-                                         const std::string& strToken) {
+                                         const std::string& strDomain, const std::string& strToken,
+                                         std::vector<std::string>* pSecrets) {
     std::string strOut;
     std::size_t nAt = 0;
     while (nAt < strTemplate.size()) {
@@ -343,11 +443,16 @@ std::string CMetricQuery::ExpandTemplate(const SQueryRule& rule, const std::stri
             strOut += strToken;
         } else if (strName.starts_with("env:")) {
             // Keys stay out of the definition files.
-            const char* pszValue = std::getenv(std::string(strName.substr(4)).c_str());
+            const std::string strVariable(strName.substr(4));
+            const char* pszValue =
+                IsReadableVariable(strVariable) ? std::getenv(strVariable.c_str()) : nullptr;
             strOut += pszValue != nullptr ? pszValue : "";
+            if (pszValue != nullptr && pSecrets != nullptr) {
+                pSecrets->emplace_back(pszValue);
+            }
         } else if (strName == "checksum" && &strTemplate != &rule.strChecksumText) {
-            strOut += std::to_string(
-                Checksum(ExpandTemplate(rule, rule.strChecksumText, strDomain, strToken)));
+            strOut += std::to_string(Checksum(
+                ExpandTemplate(rule, rule.strChecksumText, strDomain, strToken, pSecrets)));
         } else {
             strOut.append(strTemplate, nOpen, nClose - nOpen + 1);
         }
