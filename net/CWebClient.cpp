@@ -4,6 +4,7 @@
 #include "net/ShownAddress.h"
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cstring>
 #include <ctime>

@@ -195,9 +195,9 @@ TEST_F(MetricQueryTest, PatternThatNeedsTooLongFailsAsNoMatch) {
     Reply(200, std::string(100, 'a'));
     const SQueryResult result = m_query.Query(ExplosiveRule(), "abc");
     EXPECT_EQ(result.strValue, "");
-    EXPECT_EQ(result.outcome, EOutcome::Failed);
-    EXPECT_EQ(result.reason, EFailReason::NoMatch);
-    EXPECT_EQ(result.strDetail, "the pattern needs too long on this reply");
+    EXPECT_EQ(result.state.outcome, EOutcome::Failed);
+    EXPECT_EQ(result.state.reason, EFailReason::NoMatch);
+    EXPECT_EQ(result.state.strDetail, "the pattern needs too long on this reply");
 }
 
 TEST(MetricQuery, CancellingDuringAMatchEndsItAsCancelled) {
@@ -220,8 +220,8 @@ TEST(MetricQuery, CancellingDuringAMatchEndsItAsCancelled) {
     });
     const SQueryResult result = query.Query(ExplosiveRule(), "abc");
     stopper.join();
-    EXPECT_EQ(result.outcome, EOutcome::Failed);
-    EXPECT_EQ(result.reason, EFailReason::Cancelled);
+    EXPECT_EQ(result.state.outcome, EOutcome::Failed);
+    EXPECT_EQ(result.state.reason, EFailReason::Cancelled);
 }
 
 } // namespace
