@@ -32,9 +32,22 @@ std::int64_t NumberKey(const CDomainRecord& record, int nColumn) {
     case ESortKey::Number:
         return ReadNumber(record.GetMetric(MetricIndex(nColumn)));
     case ESortKey::Count:
+    case ESortKey::Date:
         break;
     }
     return CountKey(record.GetMetric(MetricIndex(nColumn)));
+}
+
+bool IsDateColumn(int nColumn) {
+    return MetricOf(nColumn).sortKey == ESortKey::Date;
+}
+
+// ISO dates order as texts; an empty cell goes after every date either way.
+bool DateBefore(const std::string& a, const std::string& b, bool bAscending) {
+    if (a.empty() || b.empty()) {
+        return !a.empty() && b.empty();
+    }
+    return bAscending ? a < b : a > b;
 }
 
 // Takes every row's key once, sorts the rows by it and writes them back.
@@ -99,6 +112,12 @@ RecordPredicate PredicateForColumn(int nColumn) {
         return {};
     }
     const bool bAscending = SortsAscending(nColumn);
+    if (IsDateColumn(nColumn)) {
+        return [nColumn, bAscending](const CDomainRecord* a, const CDomainRecord* b) {
+            return DateBefore(a->GetMetric(MetricIndex(nColumn)),
+                              b->GetMetric(MetricIndex(nColumn)), bAscending);
+        };
+    }
     return [nColumn, bAscending](const CDomainRecord* a, const CDomainRecord* b) {
         const std::int64_t x = NumberKey(*a, nColumn);
         const std::int64_t y = NumberKey(*b, nColumn);
@@ -114,6 +133,16 @@ void SortByColumn(std::vector<CDomainRecord*>& arrRows, int nColumn) {
         SortByKey<std::string_view>(
             arrRows, [](const CDomainRecord& r) { return std::string_view(r.GetDomain()); },
             std::less<std::string_view>());
+        return;
+    }
+    if (IsDateColumn(nColumn)) {
+        const bool bAscending = SortsAscending(nColumn);
+        SortByKey<std::string>(
+            arrRows,
+            [nColumn](const CDomainRecord& r) { return r.GetMetric(MetricIndex(nColumn)); },
+            [bAscending](const std::string& a, const std::string& b) {
+                return DateBefore(a, b, bAscending);
+            });
         return;
     }
     const auto key = [nColumn](const CDomainRecord& r) { return NumberKey(r, nColumn); };

@@ -44,14 +44,13 @@ public:
         std::size_t nMaxBodyBytes;
     };
     void SetLimits(const SLimits& limits) { m_limits = limits; }
+    // How long a jq program may take over one reply (see CJqProgram).
+    void SetJqDeadline(int nMs) { m_nJqDeadlineMs = nMs; }
 
     // The URL the request names for the domain, with strToken for {token}, before
     // any routing to a test host.
     std::string RequestUrl(const SQueryRule& rule, const std::string& strDomain,
                            const std::string& strToken);
-    // Reads the value out of a non-empty reply text: the value, or "" when
-    // the reply does not hold it. May throw.
-    static std::string ParseReply(const SQueryRule& rule, const std::string& strReply);
 
 private:
     // Asks the service and reads its reply into result.
@@ -65,6 +64,7 @@ private:
     CServiceHosts m_hosts;
     const std::atomic<bool>* m_pCancel;
     SLimits m_limits;
+    int m_nJqDeadlineMs;
     // Work buffers of the toolbar checksum: null until the first request
     // that carries one, which releases and re-allocates them.
     std::unique_ptr<MixWords> m_pMixState;
