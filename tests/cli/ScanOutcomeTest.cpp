@@ -177,8 +177,10 @@ TEST(ScanJsonLinesTest, EveryOutcomeIsWrittenWithWhatItHas) {
     EXPECT_EQ(metrics["GSite"]["detail"].get<std::string>().rfind("http://" + bed.Host(), 0), 0u);
     EXPECT_EQ(metrics["GSite"].size(), 4u);
     EXPECT_EQ(metrics["GLink"], Json({{"outcome", "not_asked"}}));
-    EXPECT_EQ(metrics["Tranco"], Json({{"outcome", "not_asked"}}));
-    EXPECT_EQ(metrics.size(), 11u);
+    for (const char* pszAdded : {"Tranco", "Created", "FirstSeen"}) {
+        EXPECT_EQ(metrics[pszAdded], Json({{"outcome", "not_asked"}})) << pszAdded;
+    }
+    EXPECT_EQ(metrics.size(), 13u);
 }
 
 // A source of the user's own, in a temporary configuration folder; the test
@@ -212,10 +214,12 @@ TEST_F(ScanUserSourceTest, ListSourcesNamesItsFile) {
     EXPECT_EQ(run.nExitCode, 0);
     EXPECT_EQ(run.strErr, "");
     const std::vector<std::string> lines = LinesOf(run.strOut, "\n");
-    ASSERT_EQ(lines.size(), 12u) << run.strOut;
+    ASSERT_EQ(lines.size(), 14u) << run.strOut;
     EXPECT_EQ(lines[0], "PR\tPR: Google PageRank\tbuilt in");
     EXPECT_EQ(lines[10], "Tranco\tTranco: Tranco top-sites rank\tbuilt in");
-    EXPECT_EQ(lines[11], "Mine\tMine: a source of my own\t" + m_strSource);
+    EXPECT_EQ(lines[11], "Created\tCreated: registration date (RDAP)\tbuilt in");
+    EXPECT_EQ(lines[12], "FirstSeen\tFirstSeen: first capture in the web archive\tbuilt in");
+    EXPECT_EQ(lines[13], "Mine\tMine: a source of my own\t" + m_strSource);
 }
 
 TEST_F(ScanUserSourceTest, ItsColumnComesOnlyWhenTicked) {
@@ -264,7 +268,7 @@ TEST_F(ScanUserSourceTest, AFileLeftOutIsNamedAtStart) {
     const ScanRun list = Scan({"--list-sources"});
     EXPECT_EQ(list.strErr.rfind("tallyvine-scan: source left out: " + strBad + ":1: ", 0), 0u)
         << list.strErr;
-    EXPECT_EQ(LinesOf(list.strOut, "\n").size(), 12u);
+    EXPECT_EQ(LinesOf(list.strOut, "\n").size(), 14u);
 }
 
 // Holds the test bed's answers for one domain until the test ends.

@@ -121,6 +121,23 @@ TEST_F(ColumnSortTest, AlexaPutsEmptyFirstThenRanksUpwards) {
     EXPECT_EQ(Sorted(3), (Order{"empty", "one", "two", "ten"}));
 }
 
+TEST_F(ColumnSortTest, DatesPutTheOldestFirstAndEmptyCellsLast) {
+    for (const std::size_t metric : {Metric::Created, Metric::FirstSeen}) {
+        m_records.clear();
+        Make("empty", metric, "");
+        Make("2001", metric, "2001-09-11");
+        Make("1985", metric, "1985-03-15");
+        Make("1997", metric, "1997-01-26");
+        Make("1997later", metric, "1997-10-02");
+        const int nColumn = kFirstMetricColumn + int(metric);
+        EXPECT_TRUE(SortsAscending(nColumn));
+        EXPECT_EQ(Sorted(nColumn), (Order{"1985", "1997", "1997later", "2001", "empty"}));
+        const RecordPredicate before = PredicateForColumn(nColumn);
+        EXPECT_FALSE(before(m_records[0].get(), m_records[1].get())) << "an empty cell is last";
+        EXPECT_TRUE(before(m_records[1].get(), m_records[0].get()));
+    }
+}
+
 TEST_F(ColumnSortTest, DomainsSortInUnsignedByteOrder) {
     for (const char* pszDomain : {"b.example", "\xE4.example", "a.example", "B.example", "a.ex"}) {
         Make(pszDomain, Metric::GSite, "");
