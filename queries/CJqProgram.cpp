@@ -32,6 +32,56 @@ std::mutex& JqMutex() {
 // The longest message kept as a cell's detail.
 constexpr std::size_t kMaxMessageBytes = 300;
 
+bool IsWordByte(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// Skips white space and comments from nAt on.
+std::size_t SkipBlanks(std::string_view strText, std::size_t nAt) {
+    while (nAt < strText.size()) {
+        if (strText[nAt] == '#') {
+            nAt = std::min(strText.find('\n', nAt), strText.size());
+        } else if (strText[nAt] == ' ' || strText[nAt] == '\t' || strText[nAt] == '\r' ||
+                   strText[nAt] == '\n') {
+            ++nAt;
+        } else {
+            break;
+        }
+    }
+    return nAt;
+}
+
+bool WordAt(std::string_view strText, std::size_t nAt, std::string_view strWord) {
+    return strText.substr(nAt, strWord.size()) == strWord &&
+           (nAt + strWord.size() == strText.size() || !IsWordByte(strText[nAt + strWord.size()]));
+}
+
+// Why a program may not run here, or empty. A program from a file must not
+// reach outside its reply: libjq binds $ENV to this process's environment
+// when it compiles (keys live there), and module directives read files. The
+// test is on the text, strings included, since an interpolation inside a
+// string is code.
+std::string Refusal(std::string_view strProgram) {
+    if (strProgram.size() > CJqProgram::kMaxProgramBytes) {
+        return "the program is longer than " + std::to_string(CJqProgram::kMaxProgramBytes) +
+               " bytes";
+    }
+    for (std::size_t nAt = strProgram.find('$'); nAt != std::string_view::npos;
+         nAt = strProgram.find('$', nAt + 1)) {
+        if (WordAt(strProgram, SkipBlanks(strProgram, nAt + 1), "ENV")) {
+            return "a program may not read the environment ($ENV)";
+        }
+    }
+    // Module directives can only open a program.
+    const std::size_t nStart = SkipBlanks(strProgram, 0);
+    for (std::string_view strDirective : {"module", "import", "include"}) {
+        if (WordAt(strProgram, nStart, strDirective)) {
+            return "a program may not use modules ('" + std::string(strDirective) + "')";
+        }
+    }
+    return {};
+}
+
 SOutput Failed(std::string strWhy) {
     if (strWhy.size() > kMaxMessageBytes) {
         strWhy.resize(kMaxMessageBytes);
@@ -160,6 +210,9 @@ constexpr char kKindLetters[] = {'V', 'N', 'F'};
 
 [[noreturn]] void RunChild(jq_state* pState, std::string_view strReply, int fd, int nDeadlineMs) {
     LimitChild(nDeadlineMs);
+    // jq's env builtin reads the environment as it runs: it finds none.
+    static char* emptyEnvironment[] = {nullptr};
+    environ = emptyEnvironment;
     const SOutput output = Evaluate(pState, strReply);
     std::string strReport(1, kKindLetters[static_cast<int>(output.kind)]);
     strReport += output.strText.substr(0, CJqProgram::kMaxOutputBytes + 1);
@@ -229,6 +282,10 @@ CJqProgram::~CJqProgram() {
 
 std::shared_ptr<const CJqProgram> CJqProgram::Compile(const std::string& strProgram,
                                                       std::string& strError) {
+    strError = Refusal(strProgram);
+    if (!strError.empty()) {
+        return nullptr;
+    }
     std::lock_guard<std::mutex> lock(JqMutex());
     jq_state* pState = jq_init();
     if (pState == nullptr) {
@@ -237,6 +294,8 @@ std::shared_ptr<const CJqProgram> CJqProgram::Compile(const std::string& strProg
     }
     std::vector<std::string> messages;
     jq_set_error_cb(pState, CollectMessage, &messages);
+    // Without a library path libjq 1.6 aborts on a module it cannot find.
+    jq_set_attr(pState, jv_string("JQ_LIBRARY_PATH"), jv_array());
     const bool bCompiled =
         strProgram.find('\0') == std::string::npos && jq_compile(pState, strProgram.c_str()) != 0;
     // Runtime errors come back from jq_next; nothing is to reach stderr.

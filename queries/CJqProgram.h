@@ -27,6 +27,8 @@ public:
     static constexpr int kDefaultDeadlineMs = 2000;
     // The most a child may add to the address space it starts with.
     static constexpr std::size_t kHeadroomBytes = std::size_t(1) << 30;
+    // The longest program compiled.
+    static constexpr std::size_t kMaxProgramBytes = 4096;
     // The longest value or message a child may report; a longer one fails.
     static constexpr std::size_t kMaxOutputBytes = 64 * 1024;
 
@@ -43,7 +45,9 @@ public:
     };
 
     // Compiles strProgram; null when it does not compile, with jq's messages
-    // in strError.
+    // in strError. A program that reads the environment ($ENV) or uses
+    // modules, or is longer than kMaxProgramBytes, is refused the same way:
+    // keys live in the environment, and nothing but the reply is its input.
     static std::shared_ptr<const CJqProgram> Compile(const std::string& strProgram,
                                                      std::string& strError);
 

@@ -85,6 +85,40 @@ TEST(JqProgramTest, AProgramThatDoesNotCompileSaysWhatJqSays) {
     EXPECT_EQ(CJqProgram::Compile(std::string(".a\0.b", 5), strError), nullptr);
 }
 
+// A program from a file reads its reply and nothing else: not the keys in
+// the environment (libjq binds $ENV as it compiles), not files through
+// modules (a module libjq cannot find used to abort the process).
+TEST(JqProgramTest, AProgramThatReachesOutsideItsReplyIsRefused) {
+    const struct {
+        std::string strProgram;
+        const char* pszWhy;
+    } kCases[] = {
+        {"$ENV.HOME", "environment ($ENV)"},
+        {"$ ENV.HOME", "environment ($ENV)"},
+        {"$ # a comment\n ENV | keys", "environment ($ENV)"},
+        {"\"key: \\($ENV.HOME)\"", "environment ($ENV)"},
+        {"import \"data\" as $d; $d", "modules ('import')"},
+        {"# first a comment\n  include \"x\"; 1", "modules ('include')"},
+        {"import \"/nowhere/x\" as $d; $d", "modules ('import')"},
+        {"module {a: 1}; 1", "modules ('module')"},
+        {std::string(5000, ' ') + ".", "longer than 4096 bytes"},
+    };
+    for (const auto& test : kCases) {
+        std::string strError;
+        EXPECT_EQ(CJqProgram::Compile(test.strProgram, strError), nullptr) << test.strProgram;
+        EXPECT_NE(strError.find(test.pszWhy), std::string::npos) << strError;
+    }
+    // Names that only look alike are fine.
+    for (const char* pszProgram : {"$ENVELOPE", ".ENV", "1 as $ENVX | .", ".a | tostring"}) {
+        std::string strError;
+        const bool bCompiled = CJqProgram::Compile(pszProgram, strError) != nullptr;
+        EXPECT_EQ(strError.find("environment"), std::string::npos) << pszProgram;
+        EXPECT_TRUE(bCompiled || strError.find("jq: error") != std::string::npos) << strError;
+    }
+    // The env builtin reads the environment as it runs: a child finds none.
+    EXPECT_EQ(Compiled("env | length")->Run("1").strText, "0");
+}
+
 // A long error message (libjq quotes the whole reply after a parse error)
 // stays short enough for a cell's detail.
 TEST(JqProgramTest, MessagesStayShort) {
