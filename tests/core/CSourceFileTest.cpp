@@ -12,6 +12,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 namespace {
 
@@ -67,6 +69,29 @@ sort = "date"
               "2001-02-03");
     EXPECT_EQ(metric.query.arrNoneStatuses, (std::vector<int>{404, 410}));
     EXPECT_EQ(metric.sortKey, ESortKey::Date);
+}
+
+// docs/sources/openpagerank.toml, over the shape of the service's reply.
+TEST(CSourceFileTest, TheDocumentedKeyedExampleReadsItsReply) {
+    std::ifstream file(TALLYVINE_DOCS_DIR "/sources/openpagerank.toml");
+    const std::string strText((std::istreambuf_iterator<char>(file)),
+                              std::istreambuf_iterator<char>());
+    SMetric metric;
+    std::string strError;
+    ASSERT_TRUE(CSourceFile::Read(strText, "openpagerank.toml", kBuiltInIds, metric, strError))
+        << strError;
+    ASSERT_NE(metric.query.pJq, nullptr);
+    EXPECT_EQ(metric.query.pJq
+                  ->RunHere(R"({"status_code":200,"response":[{"status_code":200,)"
+                            R"("page_rank_decimal":4.87,"rank":"10482","domain":"x.com"}]})")
+                  .strText,
+              "4.87");
+    EXPECT_EQ(metric.query.pJq
+                  ->RunHere(R"({"response":[{"status_code":404,"page_rank_decimal":"",)"
+                            R"("domain":"nothing.example"}]})")
+                  .kind,
+              CJqProgram::SOutput::EKind::Nothing);
+    EXPECT_TRUE(metric.query.bNoneWhenEmpty);
 }
 
 struct BrokenCase {
