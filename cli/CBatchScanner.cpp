@@ -211,7 +211,12 @@ void CBatchScanner::PrintSummary() const {
     }
 }
 
-void CBatchScanner::OnPassEnded(const SPassSummary&) {}
+void CBatchScanner::OnPassEnded(const SPassSummary& summary) {
+    if (const std::string strSuspended = summary.SuspensionText();
+        !strSuspended.empty() && !m_options.bQuiet) {
+        Error(strSuspended);
+    }
+}
 
 void CBatchScanner::OnSkippedLine(std::size_t nLine, CListImporter::ESkip reason,
                                   std::string_view strLine) {
