@@ -5,6 +5,8 @@
 #include "cli/CSignalWatch.h"
 #include "core/CMetricTable.h"
 #include "core/CQueryManager.h"
+#include "core/PatternSearch.h"
+#include "queries/TextHelpers.h"
 
 #include <csignal>
 #include <cstdio>
@@ -12,11 +14,27 @@
 
 namespace {
 
-// Each source's id, label and origin, separated by tabs, one per line.
+// Each source's id, label and origin, separated by tabs, one per line; a
+// source from a file that reads a pattern adds the search it takes, and a
+// source that reads environment variables adds their names.
 int ListSources() {
     for (const SMetric& metric : CMetricTable::Metrics()) {
-        const char* pszOrigin = metric.strOrigin.empty() ? "built in" : metric.strOrigin.c_str();
-        std::printf("%s\t%s\t%s\n", metric.strId.c_str(), metric.strLabel.c_str(), pszOrigin);
+        const std::string strOrigin = metric.strOrigin.empty() ? "built in" : metric.strOrigin;
+        std::string strLine = metric.strId + '\t' + EscapeControls(metric.strLabel) + '\t' +
+                              EscapeControls(strOrigin);
+        const std::string_view strSearch =
+            metric.strOrigin.empty() ? std::string_view() : PatternSearchName(metric);
+        if (!strSearch.empty()) {
+            strLine.append("\t").append(strSearch);
+        }
+        std::string strVariables;
+        for (const std::string& strName : CMetricQuery::ReadVariables(metric.query)) {
+            strVariables += (strVariables.empty() ? "" : ",") + strName;
+        }
+        if (!strVariables.empty()) {
+            strLine += '\t' + strVariables;
+        }
+        std::printf("%s\n", strLine.c_str());
     }
     return std::fflush(stdout) == 0 ? CBatchScanner::kSuccess : CBatchScanner::kFailure;
 }

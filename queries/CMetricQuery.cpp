@@ -1,6 +1,7 @@
 #include "queries/CMetricQuery.h"
 
 #include "net/CWebClient.h"
+#include "net/ShownAddress.h"
 #include "queries/CJqProgram.h"
 #include "queries/RegistrableDomain.h"
 #include "queries/TextHelpers.h"
@@ -44,6 +45,37 @@ const regex::compiled_pattern& PatternFor(const std::string& strPattern) {
     return *it->second;
 }
 
+// A reply pattern the engine gave up on: its step budget ran out, or the
+// query was cancelled.
+struct SPatternGaveUp {
+    bool bCancelled;
+};
+
+// The step budget of a reply pattern that keeps the backtracking search (one
+// with back-references or look-around): a second or two of matching. The
+// built-in patterns take the linear-time search, which no budget cuts short.
+constexpr std::uint64_t kPatternStepBudget = 100'000'000;
+
+// run_match within the budget, ended by pCancel; throws SPatternGaveUp.
+bool RunPattern(const regex::compiled_pattern& pattern, regex::match_backrefs& results,
+                std::string_view strText, const std::atomic<bool>* pCancel) {
+    regex::match_limits limits;
+    limits.step_budget = kPatternStepBudget;
+    limits.cancel = pCancel;
+    switch (regex::run_match(pattern, results, strText.data(), strText.data() + strText.size(),
+                             limits)) {
+    case regex::match_status::found:
+        return true;
+    case regex::match_status::not_found:
+        return false;
+    case regex::match_status::too_long:
+        throw SPatternGaveUp{false};
+    case regex::match_status::cancelled:
+        break;
+    }
+    throw SPatternGaveUp{true};
+}
+
 // Digits and thousands commas, at least one digit.
 bool IsCountText(std::string_view strText) {
     return strText.find_first_not_of("0123456789,") == std::string_view::npos &&
@@ -71,13 +103,13 @@ std::string ReadValue(const regex::match_backrefs& results, std::size_t nEntries
     return {};
 }
 
-bool Matches(const std::string& strPattern, std::string_view strText) {
+bool Matches(const std::string& strPattern, std::string_view strText,
+             const std::atomic<bool>* pCancel) {
     if (strPattern.empty()) {
         return false;
     }
     regex::match_backrefs results;
-    return regex::run_match(PatternFor(strPattern), results, strText.data(),
-                            strText.data() + strText.size());
+    return RunPattern(PatternFor(strPattern), results, strText, pCancel);
 }
 
 // The host of an absolute address, without port; empty for a relative one.
@@ -150,6 +182,7 @@ EFailReason ReasonOf(CWebClient::EFailure failure) {
     case CWebClient::EFailure::TooLarge:
         return EFailReason::TooLarge;
     case CWebClient::EFailure::Redirects:
+    case CWebClient::EFailure::Refused:
         return EFailReason::Redirects;
     case CWebClient::EFailure::Cancelled:
         return EFailReason::Cancelled;
@@ -163,9 +196,31 @@ EFailReason ReasonOf(CWebClient::EFailure failure) {
 
 void Fail(SQueryResult& result, EFailReason reason, std::string strDetail) {
     result.strValue.clear();
-    result.outcome = EOutcome::Failed;
-    result.reason = reason;
-    result.strDetail = std::move(strDetail);
+    result.state.outcome = EOutcome::Failed;
+    result.state.reason = reason;
+    result.state.strDetail = std::move(strDetail);
+}
+
+// A failure whose detail is the address the reply came from, shown without
+// its keys.
+void FailAt(SQueryResult& result, EFailReason reason, std::string_view strAddress) {
+    Fail(result, reason, ShownAddress(strAddress));
+}
+
+// The detail with no key in it: the request's address, should a message
+// repeat it, shown without its keys, and no value of a variable the request
+// read (a key in a path, say) anywhere.
+std::string WithoutKeys(std::string strDetail, const std::string& strUrl,
+                        const std::vector<std::string>& secrets) {
+    if (!strUrl.empty()) {
+        strDetail = ReplaceAll(strDetail, strUrl, ShownAddress(strUrl));
+    }
+    for (const std::string& strSecret : secrets) {
+        if (!strSecret.empty()) {
+            strDetail = ReplaceAll(strDetail, strSecret, "...");
+        }
+    }
+    return strDetail;
 }
 
 // What reading a reply gave besides its value: whether a jq program had no
@@ -185,32 +240,35 @@ bool IsNoneStatus(const SQueryRule& rule, long nStatus) {
 // What an answer without a value means.
 void ClassifyEmptyReply(const SQueryRule& rule, const std::string& strReply,
                         const SReading& reading, const std::string& strBlockAddress,
-                        const CWebClient& client, SQueryResult& result) {
+                        const CWebClient& client, const std::atomic<bool>* pCancel,
+                        SQueryResult& result) {
     const long nStatus = client.GetStatus();
     if (nStatus == 429) {
-        Fail(result, EFailReason::Blocked, client.GetFinalUrl());
+        FailAt(result, EFailReason::Blocked, client.GetFinalUrl());
     } else if (!strBlockAddress.empty()) {
-        Fail(result, EFailReason::Blocked, strBlockAddress);
-    } else if (Matches(rule.strBlockPattern, strReply)) {
-        Fail(result, EFailReason::Blocked, client.GetFinalUrl());
+        FailAt(result, EFailReason::Blocked, strBlockAddress);
+    } else if (Matches(rule.strBlockPattern, strReply, pCancel)) {
+        FailAt(result, EFailReason::Blocked, client.GetFinalUrl());
     } else if (IsNoneStatus(rule, nStatus)) {
-        result.outcome = EOutcome::None;
+        result.state.outcome = EOutcome::None;
     } else if (nStatus >= 400) {
-        Fail(result, EFailReason::HttpStatus, client.GetFinalUrl());
+        FailAt(result, EFailReason::HttpStatus, client.GetFinalUrl());
     } else if ((rule.bNoneWhenEmpty &&
                 ((strReply.empty() && nStatus == 200) || reading.bNoValue)) ||
-               Matches(rule.strNonePattern, strReply)) {
-        result.outcome = EOutcome::None;
+               Matches(rule.strNonePattern, strReply, pCancel)) {
+        result.state.outcome = EOutcome::None;
+    } else if (!reading.strProblem.empty()) {
+        Fail(result, EFailReason::NoMatch, reading.strProblem);
     } else {
-        Fail(result, EFailReason::NoMatch,
-             reading.strProblem.empty() ? client.GetFinalUrl() : reading.strProblem);
+        FailAt(result, EFailReason::NoMatch, client.GetFinalUrl());
     }
 }
 
-std::string ParsePatternReply(const SQueryRule& rule, const std::string& strReply) {
+std::string ParsePatternReply(const SQueryRule& rule, const std::string& strReply,
+                              const std::atomic<bool>* pCancel) {
     const regex::compiled_pattern& pattern = PatternFor(rule.strPattern);
     regex::match_backrefs results;
-    if (!regex::run_match(pattern, results, strReply.data(), strReply.data() + strReply.size())) {
+    if (!RunPattern(pattern, results, strReply, pCancel)) {
         return {};
     }
     return ReadValue(results, pattern.group_count(), rule);
@@ -237,7 +295,9 @@ SReading ReadJqReply(const CJqProgram& program, const std::string& strReply, int
     return reading;
 }
 
-// Reads the value out of a non-empty reply. May throw.
+// Reads the value out of a non-empty reply. May throw, also SPatternGaveUp
+// when a pattern runs out of its step budget or pCancel turns true during the
+// match.
 SReading ReadReply(const SQueryRule& rule, const std::string& strReply, int nJqDeadlineMs,
                    const std::atomic<bool>* pCancel) {
     SReading reading;
@@ -251,7 +311,7 @@ SReading ReadReply(const SQueryRule& rule, const std::string& strReply, int nJqD
         }
         break;
     case EReplyParser::Pattern:
-        reading.strValue = ParsePatternReply(rule, strReply);
+        reading.strValue = ParsePatternReply(rule, strReply, pCancel);
         break;
     }
     return reading;
@@ -271,17 +331,53 @@ void NoteAskedName(const SQueryRule& rule, const std::string& strDomain, SQueryR
     }
     const std::string strSite = SiteOf(strDomain);
     if (strSite != strDomain) {
-        result.strDetail = "asked " + strSite;
+        result.state.strDetail = "asked " + strSite;
+    }
+}
+
+// Reads the reply of the fetch, or its failure, into result.
+void ReadAnswer(const SQueryRule& rule, const char* pszBody, const CWebClient& client,
+                const std::vector<std::string_view>& askedHosts, int nJqDeadlineMs,
+                const std::atomic<bool>* pCancel, SQueryResult& result) {
+    const std::string strBlockAddress = BlockAddress(rule, client, askedHosts);
+    if (pszBody == nullptr) {
+        if (!strBlockAddress.empty()) {
+            FailAt(result, EFailReason::Blocked, strBlockAddress);
+        } else {
+            Fail(result, ReasonOf(client.GetFailure()), client.GetErrorText());
+        }
+        return;
+    }
+    // Replies are text: a NUL byte inside ends them.
+    const std::string_view body(pszBody, static_cast<std::size_t>(client.GetBodyLength()));
+    const std::string strReply(body.substr(0, body.find('\0')));
+    try {
+        const SReading reading = IsNoneStatus(rule, client.GetStatus()) || strReply.empty()
+                                     ? SReading()
+                                     : ReadReply(rule, strReply, nJqDeadlineMs, pCancel);
+        if (reading.bCancelled) {
+            Fail(result, EFailReason::Cancelled, "cancelled while the jq program ran");
+            return;
+        }
+        result.strValue = reading.strValue;
+        if (!result.strValue.empty()) {
+            result.state.outcome = EOutcome::Value;
+            return;
+        }
+        ClassifyEmptyReply(rule, strReply, reading, strBlockAddress, client, pCancel, result);
+    } catch (const SPatternGaveUp& gaveUp) {
+        if (gaveUp.bCancelled) {
+            Fail(result, EFailReason::Cancelled, {});
+        } else {
+            Fail(result, EFailReason::NoMatch, "the pattern needs too long on this reply");
+        }
     }
 }
 
 } // namespace
 
 CMetricQuery::CMetricQuery(CServiceHosts hosts, const std::atomic<bool>* pCancel)
-    : m_hosts(std::move(hosts)),
-      m_pCancel(pCancel), m_limits{CWebClient::kDefaultStallTimeoutMs,
-                                   CWebClient::kDefaultFloorBytes, CWebClient::kDefaultFloorSpanMs,
-                                   CWebClient::kDefaultCeilingMs, CWebClient::kDefaultMaxBodyBytes},
+    : m_hosts(std::move(hosts)), m_pCancel(pCancel),
       m_nJqDeadlineMs(CJqProgram::kDefaultDeadlineMs) {}
 
 CMetricQuery::~CMetricQuery() = default;
@@ -303,16 +399,14 @@ SQueryResult CMetricQuery::Query(const SQueryRule& rule, const std::string& strD
 
 void CMetricQuery::Ask(const SQueryRule& rule, const std::string& strDomain, SQueryResult& result) {
     const std::string strToken = MakeTimestampToken();
-    const std::string strUrl = RequestUrl(rule, strDomain, strToken);
+    std::vector<std::string> secrets;
+    const std::string strUrl = ExpandTemplate(rule, rule.strUrl, strDomain, strToken, &secrets);
     const std::string strRouted = m_hosts.Route(strUrl);
     CWebClient client(m_pCancel);
-    client.SetStallTimeout(m_limits.nStallMs);
-    client.SetSpeedFloor(m_limits.nFloorBytes, m_limits.nFloorSpanMs);
-    client.SetCeiling(m_limits.nCeilingMs);
-    client.SetMaxBodyBytes(m_limits.nMaxBodyBytes);
+    client.SetLimits(m_limits);
     std::vector<std::string> arrHeaders;
     for (const std::string& strHeader : rule.arrHeaders) {
-        arrHeaders.push_back(ExpandTemplate(rule, strHeader, strDomain, strToken));
+        arrHeaders.push_back(ExpandTemplate(rule, strHeader, strDomain, strToken, &secrets));
     }
     client.SetHeaders(std::move(arrHeaders));
     const std::vector<std::string_view> askedHosts = {HostOf(strUrl), HostOf(strRouted)};
@@ -321,35 +415,30 @@ void CMetricQuery::Ask(const SQueryRule& rule, const std::string& strDomain, SQu
         [&](std::string_view strTarget) { return IsBlockAddress(rule, strTarget, askedHosts); });
 
     const char* pszBody = client.Fetch(strRouted.c_str());
-    result.nHttpStatus = static_cast<int>(client.GetStatus());
+    result.state.nHttpStatus = static_cast<int>(client.GetStatus());
     result.nRetryAfter = static_cast<int>(client.GetRetryAfter());
-    const std::string strBlockAddress = BlockAddress(rule, client, askedHosts);
-    if (pszBody == nullptr) {
-        if (!strBlockAddress.empty()) {
-            Fail(result, EFailReason::Blocked, strBlockAddress);
-        } else {
-            Fail(result, ReasonOf(client.GetFailure()), client.GetErrorText());
-        }
-        return;
-    }
-    // Replies are text: a NUL byte inside ends them.
-    const std::string_view body(pszBody, static_cast<std::size_t>(client.GetBodyLength()));
-    const std::string strReply(body.substr(0, body.find('\0')));
-    const SReading reading = IsNoneStatus(rule, client.GetStatus()) || strReply.empty()
-                                 ? SReading()
-                                 : ReadReply(rule, strReply, m_nJqDeadlineMs, m_pCancel);
-    if (reading.bCancelled) {
-        Fail(result, EFailReason::Cancelled, "cancelled while the jq program ran");
-        return;
-    }
-    result.strValue = reading.strValue;
-    if (!result.strValue.empty()) {
-        result.outcome = EOutcome::Value;
-    } else {
-        ClassifyEmptyReply(rule, strReply, reading, strBlockAddress, client, result);
-    }
-    if (result.outcome != EOutcome::Failed) {
+    ReadAnswer(rule, pszBody, client, askedHosts, m_nJqDeadlineMs, m_pCancel, result);
+    if (result.state.outcome != EOutcome::Failed) {
         NoteAskedName(rule, strDomain, result);
+    }
+    result.state.strDetail = WithoutKeys(std::move(result.state.strDetail),
+                                         CWebClient::EnsureHttpScheme(strRouted), secrets);
+}
+
+std::string CMetricQuery::ParseReply(const SQueryRule& rule, const std::string& strReply,
+                                     const std::atomic<bool>* pCancel) {
+    const SReading reading = ReadReply(rule, strReply, CJqProgram::kDefaultDeadlineMs, pCancel);
+    if (reading.bCancelled) {
+        throw SPatternGaveUp{true};
+    }
+    return reading.strValue;
+}
+
+bool CMetricQuery::PatternIsLinear(const SQueryRule& rule) {
+    try {
+        return PatternFor(rule.strPattern).linear_time();
+    } catch (const std::exception&) {
+        return false;
     }
 }
 
@@ -358,9 +447,32 @@ std::string CMetricQuery::RequestUrl(const SQueryRule& rule, const std::string& 
     return ExpandTemplate(rule, rule.strUrl, strDomain, strToken);
 }
 
+std::vector<std::string> CMetricQuery::ReadVariables(const SQueryRule& rule) {
+    std::vector<std::string> names;
+    const auto take = [&](std::string_view strTemplate) {
+        for (std::size_t nOpen = strTemplate.find("{env:"); nOpen != std::string_view::npos;
+             nOpen = strTemplate.find("{env:", nOpen + 1)) {
+            const std::size_t nClose = strTemplate.find('}', nOpen);
+            if (nClose == std::string_view::npos) {
+                break;
+            }
+            std::string strName(strTemplate.substr(nOpen + 5, nClose - nOpen - 5));
+            if (std::find(names.begin(), names.end(), strName) == names.end()) {
+                names.push_back(std::move(strName));
+            }
+        }
+    };
+    take(rule.strUrl);
+    take(rule.strChecksumText);
+    for (const std::string& strHeader : rule.arrHeaders) {
+        take(strHeader);
+    }
+    return names;
+}
+
 std::string CMetricQuery::ExpandTemplate(const SQueryRule& rule, const std::string& strTemplate,
-                                         const std::string& strDomain,
-                                         const std::string& strToken) {
+                                         const std::string& strDomain, const std::string& strToken,
+                                         std::vector<std::string>* pSecrets) {
     std::string strOut;
     std::size_t nAt = 0;
     while (nAt < strTemplate.size()) {
@@ -383,11 +495,16 @@ std::string CMetricQuery::ExpandTemplate(const SQueryRule& rule, const std::stri
             strOut += strToken;
         } else if (strName.starts_with("env:")) {
             // Keys stay out of the definition files.
-            const char* pszValue = std::getenv(std::string(strName.substr(4)).c_str());
+            const std::string strVariable(strName.substr(4));
+            const char* pszValue =
+                IsReadableVariable(strVariable) ? std::getenv(strVariable.c_str()) : nullptr;
             strOut += pszValue != nullptr ? pszValue : "";
+            if (pszValue != nullptr && pSecrets != nullptr) {
+                pSecrets->emplace_back(pszValue);
+            }
         } else if (strName == "checksum" && &strTemplate != &rule.strChecksumText) {
-            strOut += std::to_string(
-                Checksum(ExpandTemplate(rule, rule.strChecksumText, strDomain, strToken)));
+            strOut += std::to_string(Checksum(
+                ExpandTemplate(rule, rule.strChecksumText, strDomain, strToken, pSecrets)));
         } else {
             strOut.append(strTemplate, nOpen, nClose - nOpen + 1);
         }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <string>
@@ -47,10 +48,11 @@ TEST_P(JqSourceTest, TheReplyGivesItsOutcome) {
     const FactCase& test = GetParam();
     m_server.Set(test.pszPath, {test.nStatus, test.strBody, {}, {}});
     const SQueryResult result = m_query.Query(CMetricTable::At(test.nMetric).query, test.pszDomain);
-    EXPECT_EQ(OutcomeName(result.outcome), OutcomeName(test.outcome)) << result.strDetail;
+    EXPECT_EQ(OutcomeName(result.state.outcome), OutcomeName(test.outcome))
+        << result.state.strDetail;
     EXPECT_EQ(result.strValue, test.pszValue);
-    EXPECT_EQ(ReasonName(result.reason), ReasonName(test.reason));
-    EXPECT_EQ(result.nHttpStatus, test.nStatus);
+    EXPECT_EQ(ReasonName(result.state.reason), ReasonName(test.reason));
+    EXPECT_EQ(result.state.nHttpStatus, test.nStatus);
     ASSERT_EQ(m_server.Targets().size(), 1u);
     EXPECT_EQ(m_server.Targets().front().substr(0, m_server.Targets().front().find('?')),
               test.pszPath);
@@ -118,7 +120,8 @@ TEST(JqSourceTest, AnAnswerForTheSiteSaysWhichNameWasAsked) {
         {"192.0.2.1", ""}, // no registrable domain: asked as written
     };
     for (const auto& test : kCases) {
-        EXPECT_EQ(query.Query(rule, test.pszDomain).strDetail, test.pszDetail) << test.pszDomain;
+        EXPECT_EQ(query.Query(rule, test.pszDomain).state.strDetail, test.pszDetail)
+            << test.pszDomain;
     }
 }
 
@@ -132,12 +135,12 @@ TEST(JqSourceTest, TheRedirectorLeadsToTheRegistry) {
                    {302, "", "http://" + registry.Host() + "/rdap/domain/example.com", {}});
     CMetricQuery query(CServiceHosts::AllOn(redirector.Host()));
     const SQueryResult result = query.Query(CMetricTable::At(Metric::Created).query, "example.com");
-    EXPECT_EQ(result.outcome, EOutcome::Value) << result.strDetail;
+    EXPECT_EQ(result.state.outcome, EOutcome::Value) << result.state.strDetail;
     EXPECT_EQ(result.strValue, "1995-08-14");
     EXPECT_EQ(registry.Targets(), std::vector<std::string>{"/rdap/domain/example.com"});
 
     registry.Set("/rdap/domain/example.com", {404, kRdapNotFound, {}, {}});
-    EXPECT_EQ(query.Query(CMetricTable::At(Metric::Created).query, "example.com").outcome,
+    EXPECT_EQ(query.Query(CMetricTable::At(Metric::Created).query, "example.com").state.outcome,
               EOutcome::None)
         << "the registry's 404 is none";
 }
@@ -165,10 +168,44 @@ TEST(JqSourceTest, AProgramThatFailsGivesNoMatchWithJqsMessage) {
         ASSERT_NE(rule.pJq, nullptr) << strError;
         rule.bNoneWhenEmpty = true; // a failure is not the absence of a value
         const SQueryResult result = query.Query(rule, "example.com");
-        EXPECT_EQ(result.outcome, EOutcome::Failed) << test.pszProgram;
-        EXPECT_EQ(result.reason, EFailReason::NoMatch) << test.pszProgram;
-        EXPECT_NE(result.strDetail.find(test.pszDetail), std::string::npos) << result.strDetail;
+        EXPECT_EQ(result.state.outcome, EOutcome::Failed) << test.pszProgram;
+        EXPECT_EQ(result.state.reason, EFailReason::NoMatch) << test.pszProgram;
+        EXPECT_NE(result.state.strDetail.find(test.pszDetail), std::string::npos)
+            << result.state.strDetail;
     }
+}
+
+// jq's message goes through the same hiding as an address: a key the request
+// read never shows in the detail, even when the reply repeats it.
+TEST(JqSourceTest, AProgramsMessageNeverHoldsTheKey) {
+    static constexpr const char* kKey = "s3cret-jq-key";
+    setenv("TALLYVINE_TEST_JQ_KEY", kKey, 1);
+    ReplyServer server;
+    server.Set(std::string("/k/") + kKey + "/v", {200, R"({"echo":"s3cret-jq-key"})", {}, {}});
+    CMetricQuery query(CServiceHosts::AllOn(server.Host()));
+    SQueryRule rule;
+    rule.strUrl = "http://x/k/{env:TALLYVINE_TEST_JQ_KEY}/v";
+    rule.parser = EReplyParser::Jq;
+    std::string strError;
+    rule.pJq = CJqProgram::Compile(R"(error("the key " + .echo + " is refused"))", strError);
+    ASSERT_NE(rule.pJq, nullptr) << strError;
+    const SQueryResult result = query.Query(rule, "example.com");
+    unsetenv("TALLYVINE_TEST_JQ_KEY");
+    EXPECT_EQ(result.state.outcome, EOutcome::Failed);
+    EXPECT_EQ(result.state.reason, EFailReason::NoMatch);
+    EXPECT_EQ(result.state.strDetail, "jq: the key ... is refused");
+    ASSERT_EQ(server.Targets().size(), 1u);
+}
+
+// The reply reader serves a jq source as it serves a pattern.
+TEST(JqSourceTest, ParseReplyRunsTheProgram) {
+    SQueryRule rule;
+    rule.parser = EReplyParser::Jq;
+    std::string strError;
+    rule.pJq = CJqProgram::Compile(".ranks | max_by(.date) | .rank", strError);
+    ASSERT_NE(rule.pJq, nullptr) << strError;
+    EXPECT_EQ(CMetricQuery::ParseReply(rule, kRanks), "907");
+    EXPECT_EQ(CMetricQuery::ParseReply(rule, R"({"ranks":[]})"), "");
 }
 
 } // namespace
