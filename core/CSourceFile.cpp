@@ -1,5 +1,6 @@
 #include "core/CSourceFile.h"
 
+#include "queries/CJqProgram.h"
 #include "queries/CMetricQuery.h"
 #include "regex/regex.h"
 
@@ -35,9 +36,8 @@ constexpr std::string_view kKnownFields[] = {
     "block_hosts",
     "block_paths",
     "block_pattern",
-    "json_array",
-    "json_value",
-    "json_newest",
+    "jq",
+    "none_status",
     "sort",
     "always_asked",
     "ticked",
@@ -117,8 +117,8 @@ std::string UnknownPlaceholder(std::string_view strTemplate) {
                           std::all_of(strName.begin() + 4, strName.end(), [](char c) {
                               return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
                           });
-        if (!bEnv && strName != "domain" && strName != "domain_url" && strName != "token" &&
-            strName != "checksum") {
+        if (!bEnv && strName != "domain" && strName != "domain_url" && strName != "site" &&
+            strName != "token" && strName != "checksum") {
             return "{" + std::string(strName) + "}";
         }
     }
@@ -241,6 +241,41 @@ public:
         }
     }
 
+    // Compiles the jq program now, so that a broken one leaves its file out.
+    void JqProgram(std::string_view strKey, std::shared_ptr<const CJqProgram>& pOut) {
+        std::string strProgram;
+        String(strKey, strProgram);
+        if (Failed() || m_table.get(strKey) == nullptr) {
+            return;
+        }
+        std::string strWhy;
+        pOut = CJqProgram::Compile(strProgram, strWhy);
+        if (pOut == nullptr) {
+            Fail(strKey, "'" + std::string(strKey) + "' does not compile: " + strWhy);
+        }
+    }
+
+    // HTTP statuses from 400 to 599; 429 asks to wait, which is not an answer.
+    void Statuses(std::string_view strKey, std::vector<int>& arrOut) {
+        const toml::node* pNode = m_table.get(strKey);
+        if (pNode == nullptr) {
+            return;
+        }
+        const toml::array* pArray = pNode->as_array();
+        const auto bad = [](const toml::node& element) {
+            const auto nStatus = element.value<std::int64_t>();
+            return !element.is_integer() || *nStatus < 400 || *nStatus > 599 || *nStatus == 429;
+        };
+        if (pArray == nullptr || std::any_of(pArray->begin(), pArray->end(), bad)) {
+            Fail(strKey, "'" + std::string(strKey) +
+                             "' must be a list of HTTP statuses from 400 to 599, without 429");
+            return;
+        }
+        for (const toml::node& element : *pArray) {
+            arrOut.push_back(static_cast<int>(element.as_integer()->get()));
+        }
+    }
+
     void Template(std::string_view strKey, const std::string& strTemplate) {
         const std::string strUnknown = UnknownPlaceholder(strTemplate);
         if (!strUnknown.empty()) {
@@ -307,9 +342,16 @@ void ReadRequest(CFieldReader& reader, SQueryRule& query) {
 
 void ReadReply(CFieldReader& reader, SQueryRule& query) {
     std::size_t nParser = 0;
-    reader.Choice("parser", {"pattern", "toolbar", "json"}, nParser);
+    reader.Choice("parser", {"pattern", "toolbar"}, nParser);
     query.parser = static_cast<EReplyParser>(nParser);
+    reader.JqProgram("jq", query.pJq);
+    if (query.pJq != nullptr) {
+        query.parser = EReplyParser::Jq;
+    }
     reader.String("pattern", query.strPattern, query.parser == EReplyParser::Pattern);
+    if (query.parser == EReplyParser::Jq && (!query.strPattern.empty() || nParser != 0)) {
+        reader.Fail("jq", "a source reads its reply with one of 'pattern', 'parser' and 'jq'");
+    }
     reader.Boolean("later_matches", query.bLaterMatches);
     std::string strElementEnd;
     reader.String("element_end", strElementEnd);
@@ -317,11 +359,9 @@ void ReadReply(CFieldReader& reader, SQueryRule& query) {
         reader.Fail("element_end", "'element_end' must be one character");
     }
     query.chElementEnd = strElementEnd.empty() ? '\0' : strElementEnd.front();
-    reader.String("json_array", query.strJsonArray, query.parser == EReplyParser::Json);
-    reader.String("json_value", query.strJsonValue, query.parser == EReplyParser::Json);
-    reader.String("json_newest", query.strJsonNewest);
     reader.String("none_pattern", query.strNonePattern);
     reader.Boolean("none_when_empty", query.bNoneWhenEmpty);
+    reader.Statuses("none_status", query.arrNoneStatuses);
     reader.Texts("block_hosts", query.arrBlockHosts);
     reader.Texts("block_paths", query.arrBlockPaths);
     reader.String("block_pattern", query.strBlockPattern);
@@ -335,7 +375,7 @@ void ReadPresentation(CFieldReader& reader, SMetric& metric) {
     reader.Choice("order", {"ascending", "descending"}, nOrder);
     metric.bAscending = nOrder == 0;
     std::size_t nSort = static_cast<std::size_t>(ESortKey::Count);
-    reader.Choice("sort", {"pagerank", "number", "count"}, nSort);
+    reader.Choice("sort", {"pagerank", "number", "count", "date"}, nSort);
     metric.sortKey = static_cast<ESortKey>(nSort);
     reader.Integer("interval_ms", metric.nIntervalMs, 0, 3'600'000);
     reader.Boolean("always_asked", metric.bAlwaysAsked);

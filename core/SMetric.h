@@ -12,6 +12,9 @@ enum class ESortKey {
     Number,
     // The same after every thousands comma is removed.
     Count,
+    // An ISO date (YYYY-MM-DD) as text, which orders as the dates do; an
+    // empty cell comes last in either direction.
+    Date,
 };
 
 // One metric: everything that tells it from the others, from the request to

@@ -19,9 +19,22 @@ std::int64_t NumberKey(const CDomainRecord& record, std::size_t nMetric) {
     case ESortKey::Number:
         return ReadNumber(record.GetMetric(nMetric));
     case ESortKey::Count:
+    case ESortKey::Date:
         break;
     }
     return CountKey(record.GetMetric(nMetric));
+}
+
+bool IsDateMetric(std::size_t nMetric) {
+    return CMetricTable::At(nMetric).sortKey == ESortKey::Date;
+}
+
+// ISO dates order as texts; an empty cell goes after every date either way.
+bool DateBefore(const std::string& a, const std::string& b, bool bAscending) {
+    if (a.empty() || b.empty()) {
+        return !a.empty() && b.empty();
+    }
+    return bAscending ? a < b : a > b;
 }
 
 // Takes every row's key once, sorts the rows by it and writes them back.
@@ -75,6 +88,11 @@ RecordPredicate MetricPredicate(std::size_t nMetric) {
         return {};
     }
     const bool bAscending = CMetricTable::At(nMetric).bAscending;
+    if (IsDateMetric(nMetric)) {
+        return [nMetric, bAscending](const CDomainRecord* a, const CDomainRecord* b) {
+            return DateBefore(a->GetMetric(nMetric), b->GetMetric(nMetric), bAscending);
+        };
+    }
     return [nMetric, bAscending](const CDomainRecord* a, const CDomainRecord* b) {
         const std::int64_t x = NumberKey(*a, nMetric);
         const std::int64_t y = NumberKey(*b, nMetric);
@@ -92,8 +110,17 @@ void SortByMetric(std::vector<CDomainRecord*>& arrRows, std::size_t nMetric) {
     if (nMetric >= CMetricTable::Count()) {
         return;
     }
+    const bool bAscending = CMetricTable::At(nMetric).bAscending;
+    if (IsDateMetric(nMetric)) {
+        SortByKey<std::string>(
+            arrRows, [nMetric](const CDomainRecord& r) { return r.GetMetric(nMetric); },
+            [bAscending](const std::string& a, const std::string& b) {
+                return DateBefore(a, b, bAscending);
+            });
+        return;
+    }
     const auto key = [nMetric](const CDomainRecord& r) { return NumberKey(r, nMetric); };
-    if (CMetricTable::At(nMetric).bAscending) {
+    if (bAscending) {
         SortByKey<std::int64_t>(arrRows, key, std::less<std::int64_t>());
     } else {
         SortByKey<std::int64_t>(arrRows, key, std::greater<std::int64_t>());

@@ -2,10 +2,10 @@
 
 #include "net/CWebClient.h"
 #include "net/ShownAddress.h"
+#include "queries/CJqProgram.h"
+#include "queries/RegistrableDomain.h"
 #include "queries/TextHelpers.h"
 #include "regex/regex.h"
-
-#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cctype>
@@ -223,10 +223,25 @@ std::string WithoutKeys(std::string strDetail, const std::string& strUrl,
     return strDetail;
 }
 
+// What reading a reply gave besides its value: whether a jq program had no
+// value for it, or why it failed.
+struct SReading {
+    std::string strValue;
+    bool bNoValue = false;
+    std::string strProblem;
+    bool bCancelled = false;
+};
+
+bool IsNoneStatus(const SQueryRule& rule, long nStatus) {
+    return std::find(rule.arrNoneStatuses.begin(), rule.arrNoneStatuses.end(), nStatus) !=
+           rule.arrNoneStatuses.end();
+}
+
 // What an answer without a value means.
 void ClassifyEmptyReply(const SQueryRule& rule, const std::string& strReply,
-                        const std::string& strBlockAddress, const CWebClient& client,
-                        const std::atomic<bool>* pCancel, SQueryResult& result) {
+                        const SReading& reading, const std::string& strBlockAddress,
+                        const CWebClient& client, const std::atomic<bool>* pCancel,
+                        SQueryResult& result) {
     const long nStatus = client.GetStatus();
     if (nStatus == 429) {
         FailAt(result, EFailReason::Blocked, client.GetFinalUrl());
@@ -234,51 +249,19 @@ void ClassifyEmptyReply(const SQueryRule& rule, const std::string& strReply,
         FailAt(result, EFailReason::Blocked, strBlockAddress);
     } else if (Matches(rule.strBlockPattern, strReply, pCancel)) {
         FailAt(result, EFailReason::Blocked, client.GetFinalUrl());
+    } else if (IsNoneStatus(rule, nStatus)) {
+        result.state.outcome = EOutcome::None;
     } else if (nStatus >= 400) {
         FailAt(result, EFailReason::HttpStatus, client.GetFinalUrl());
-    } else if ((rule.bNoneWhenEmpty && strReply.empty() && nStatus == 200) ||
+    } else if ((rule.bNoneWhenEmpty &&
+                ((strReply.empty() && nStatus == 200) || reading.bNoValue)) ||
                Matches(rule.strNonePattern, strReply, pCancel)) {
         result.state.outcome = EOutcome::None;
+    } else if (!reading.strProblem.empty()) {
+        Fail(result, EFailReason::NoMatch, reading.strProblem);
     } else {
         FailAt(result, EFailReason::NoMatch, client.GetFinalUrl());
     }
-}
-
-// A JSON scalar as the text a page would show: strings bare, numbers as
-// written.
-std::string ScalarText(const nlohmann::json& value) {
-    if (value.is_string()) {
-        return value.get<std::string>();
-    }
-    return value.is_primitive() && !value.is_null() ? value.dump() : std::string();
-}
-
-std::string ParseJsonReply(const SQueryRule& rule, const std::string& strReply) {
-    const nlohmann::json reply = nlohmann::json::parse(strReply, nullptr, false);
-    if (!reply.is_object() || !reply.contains(rule.strJsonArray) ||
-        !reply[rule.strJsonArray].is_array()) {
-        return {};
-    }
-    const nlohmann::json* pChosen = nullptr;
-    std::string strNewest;
-    for (const nlohmann::json& element : reply[rule.strJsonArray]) {
-        if (!element.is_object() || !element.contains(rule.strJsonValue)) {
-            continue;
-        }
-        const std::string strKey =
-            rule.strJsonNewest.empty() || !element.contains(rule.strJsonNewest)
-                ? std::string()
-                : ScalarText(element[rule.strJsonNewest]);
-        // ISO dates order as texts.
-        if (pChosen == nullptr || strKey > strNewest) {
-            pChosen = &element;
-            strNewest = strKey;
-        }
-        if (rule.strJsonNewest.empty()) {
-            break;
-        }
-    }
-    return pChosen == nullptr ? std::string() : ScalarText((*pChosen)[rule.strJsonValue]);
 }
 
 std::string ParsePatternReply(const SQueryRule& rule, const std::string& strReply,
@@ -291,10 +274,71 @@ std::string ParsePatternReply(const SQueryRule& rule, const std::string& strRepl
     return ReadValue(results, pattern.group_count(), rule);
 }
 
+SReading ReadJqReply(const CJqProgram& program, const std::string& strReply, int nDeadlineMs,
+                     const std::atomic<bool>* pCancel) {
+    const CJqProgram::SOutput output = program.Run(strReply, nDeadlineMs, pCancel);
+    SReading reading;
+    switch (output.kind) {
+    case CJqProgram::SOutput::EKind::Value:
+        reading.strValue = output.strText;
+        break;
+    case CJqProgram::SOutput::EKind::Nothing:
+        reading.bNoValue = true;
+        break;
+    case CJqProgram::SOutput::EKind::Failed:
+        reading.strProblem = "jq: " + output.strText;
+        break;
+    case CJqProgram::SOutput::EKind::Cancelled:
+        reading.bCancelled = true;
+        break;
+    }
+    return reading;
+}
+
+// Reads the value out of a non-empty reply. May throw, also SPatternGaveUp
+// when a pattern runs out of its step budget or pCancel turns true during the
+// match.
+SReading ReadReply(const SQueryRule& rule, const std::string& strReply, int nJqDeadlineMs,
+                   const std::atomic<bool>* pCancel) {
+    SReading reading;
+    switch (rule.parser) {
+    case EReplyParser::Toolbar:
+        reading.strValue = ParseToolbarReply(strReply);
+        break;
+    case EReplyParser::Jq:
+        if (rule.pJq != nullptr) {
+            reading = ReadJqReply(*rule.pJq, strReply, nJqDeadlineMs, pCancel);
+        }
+        break;
+    case EReplyParser::Pattern:
+        reading.strValue = ParsePatternReply(rule, strReply, pCancel);
+        break;
+    }
+    return reading;
+}
+
+// The name {site} asks for: the registrable domain, or the domain as given
+// when it has none.
+std::string SiteOf(const std::string& strDomain) {
+    std::string strSite = RegistrableDomain(strDomain);
+    return strSite.empty() ? strDomain : strSite;
+}
+
+// An answer about another name than the row's says which name was asked.
+void NoteAskedName(const SQueryRule& rule, const std::string& strDomain, SQueryResult& result) {
+    if (rule.strUrl.find("{site}") == std::string::npos) {
+        return;
+    }
+    const std::string strSite = SiteOf(strDomain);
+    if (strSite != strDomain) {
+        result.state.strDetail = "asked " + strSite;
+    }
+}
+
 // Reads the reply of the fetch, or its failure, into result.
 void ReadAnswer(const SQueryRule& rule, const char* pszBody, const CWebClient& client,
-                const std::vector<std::string_view>& askedHosts, const std::atomic<bool>* pCancel,
-                SQueryResult& result) {
+                const std::vector<std::string_view>& askedHosts, int nJqDeadlineMs,
+                const std::atomic<bool>* pCancel, SQueryResult& result) {
     const std::string strBlockAddress = BlockAddress(rule, client, askedHosts);
     if (pszBody == nullptr) {
         if (!strBlockAddress.empty()) {
@@ -308,13 +352,19 @@ void ReadAnswer(const SQueryRule& rule, const char* pszBody, const CWebClient& c
     const std::string_view body(pszBody, static_cast<std::size_t>(client.GetBodyLength()));
     const std::string strReply(body.substr(0, body.find('\0')));
     try {
-        result.strValue =
-            strReply.empty() ? std::string() : CMetricQuery::ParseReply(rule, strReply, pCancel);
+        const SReading reading = IsNoneStatus(rule, client.GetStatus()) || strReply.empty()
+                                     ? SReading()
+                                     : ReadReply(rule, strReply, nJqDeadlineMs, pCancel);
+        if (reading.bCancelled) {
+            Fail(result, EFailReason::Cancelled, "cancelled while the jq program ran");
+            return;
+        }
+        result.strValue = reading.strValue;
         if (!result.strValue.empty()) {
             result.state.outcome = EOutcome::Value;
             return;
         }
-        ClassifyEmptyReply(rule, strReply, strBlockAddress, client, pCancel, result);
+        ClassifyEmptyReply(rule, strReply, reading, strBlockAddress, client, pCancel, result);
     } catch (const SPatternGaveUp& gaveUp) {
         if (gaveUp.bCancelled) {
             Fail(result, EFailReason::Cancelled, {});
@@ -327,7 +377,8 @@ void ReadAnswer(const SQueryRule& rule, const char* pszBody, const CWebClient& c
 } // namespace
 
 CMetricQuery::CMetricQuery(CServiceHosts hosts, const std::atomic<bool>* pCancel)
-    : m_hosts(std::move(hosts)), m_pCancel(pCancel) {}
+    : m_hosts(std::move(hosts)), m_pCancel(pCancel),
+      m_nJqDeadlineMs(CJqProgram::kDefaultDeadlineMs) {}
 
 CMetricQuery::~CMetricQuery() = default;
 
@@ -366,22 +417,21 @@ void CMetricQuery::Ask(const SQueryRule& rule, const std::string& strDomain, SQu
     const char* pszBody = client.Fetch(strRouted.c_str());
     result.state.nHttpStatus = static_cast<int>(client.GetStatus());
     result.nRetryAfter = static_cast<int>(client.GetRetryAfter());
-    ReadAnswer(rule, pszBody, client, askedHosts, m_pCancel, result);
+    ReadAnswer(rule, pszBody, client, askedHosts, m_nJqDeadlineMs, m_pCancel, result);
+    if (result.state.outcome != EOutcome::Failed) {
+        NoteAskedName(rule, strDomain, result);
+    }
     result.state.strDetail = WithoutKeys(std::move(result.state.strDetail),
                                          CWebClient::EnsureHttpScheme(strRouted), secrets);
 }
 
 std::string CMetricQuery::ParseReply(const SQueryRule& rule, const std::string& strReply,
                                      const std::atomic<bool>* pCancel) {
-    switch (rule.parser) {
-    case EReplyParser::Toolbar:
-        return ParseToolbarReply(strReply);
-    case EReplyParser::Json:
-        return ParseJsonReply(rule, strReply);
-    case EReplyParser::Pattern:
-        break;
+    const SReading reading = ReadReply(rule, strReply, CJqProgram::kDefaultDeadlineMs, pCancel);
+    if (reading.bCancelled) {
+        throw SPatternGaveUp{true};
     }
-    return ParsePatternReply(rule, strReply, pCancel);
+    return reading.strValue;
 }
 
 bool CMetricQuery::PatternIsLinear(const SQueryRule& rule) {
@@ -437,6 +487,8 @@ std::string CMetricQuery::ExpandTemplate(const SQueryRule& rule, const std::stri
         const std::string_view strName(strTemplate.data() + nOpen + 1, nClose - nOpen - 1);
         if (strName == "domain") {
             strOut += strDomain;
+        } else if (strName == "site") {
+            strOut += SiteOf(strDomain);
         } else if (strName == "domain_url") {
             strOut += UrlEncode(strDomain);
         } else if (strName == "token") {

@@ -37,6 +37,8 @@ public:
 
     // The limits of every transfer (tests shorten them).
     void SetLimits(const STransferLimits& limits) { m_limits = limits; }
+    // How long a jq program may take over one reply (see CJqProgram).
+    void SetJqDeadline(int nMs) { m_nJqDeadlineMs = nMs; }
 
     // Only environment variables named with this prefix are read by
     // {env:NAME}: a copied source file must not send any other secret away.
@@ -52,9 +54,10 @@ public:
     // any routing to a test host.
     std::string RequestUrl(const SQueryRule& rule, const std::string& strDomain,
                            const std::string& strToken);
-    // Reads the value out of a non-empty reply text: the value, or "" when
-    // the reply does not hold it. May throw, also when a pattern runs out of
-    // its step budget or pCancel turns true during the match.
+    // Reads the value out of a non-empty reply text by the rule's pattern,
+    // toolbar parser or jq program (given its default time): the value, or ""
+    // when the reply does not hold it. May throw, also when a pattern runs out
+    // of its step budget or pCancel turns true during the match or the program.
     static std::string ParseReply(const SQueryRule& rule, const std::string& strReply,
                                   const std::atomic<bool>* pCancel = nullptr);
     // True when the rule's reply pattern is searched in time linear in the
@@ -76,6 +79,7 @@ private:
     CServiceHosts m_hosts;
     const std::atomic<bool>* m_pCancel;
     STransferLimits m_limits;
+    int m_nJqDeadlineMs;
     // Work buffers of the toolbar checksum: null until the first request
     // that carries one, which releases and re-allocates them.
     std::unique_ptr<MixWords> m_pMixState;

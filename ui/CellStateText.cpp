@@ -13,6 +13,13 @@ QString StatusSuffix(int nHttpStatus) {
     return nHttpStatus != 0 ? QStringLiteral(" (HTTP %1)").arg(nHttpStatus) : QString();
 }
 
+// An answer's detail on a line of its own: which name was asked, when it
+// was not the row's.
+QString DetailLine(const SCellState& state) {
+    return state.strDetail.empty() ? QString()
+                                   : QLatin1Char('\n') + QString::fromLocal8Bit(state.strDetail);
+}
+
 } // namespace
 
 QString ReasonText(EFailReason reason) {
@@ -34,10 +41,11 @@ QString CellStateText(const QString& strMetric, const SCellState& state) {
         return strText;
     }
     case EOutcome::None:
-        return CStringTable::Load(IDS_NOTHING_FOUND);
+        return CStringTable::Load(IDS_NOTHING_FOUND) + DetailLine(state);
     case EOutcome::Value: {
         const QDateTime at = QDateTime::fromSecsSinceEpoch(state.nFetchedAt);
-        return CStringTable::Format(IDS_FETCHED_AT, QLocale().toString(at, QLocale::ShortFormat));
+        return CStringTable::Format(IDS_FETCHED_AT, QLocale().toString(at, QLocale::ShortFormat)) +
+               DetailLine(state);
     }
     case EOutcome::NotAsked:
         break;

@@ -70,11 +70,11 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"UnknownMetric",
                   {"--metrics", "PR,PageRank"},
                   "unknown metric 'PageRank' (known: PR, Alexa, GSite, GLink, GSearch1, "
-                  "GSearch2, BSite, BLink, BSearch1, BSearch2, Tranco)"},
+                  "GSearch2, BSite, BLink, BSearch1, BSearch2, Tranco, Created, FirstSeen)"},
         UsageCase{"EmptyMetric",
                   {"--metrics=GSite,"},
                   "unknown metric '' (known: PR, Alexa, GSite, GLink, GSearch1, GSearch2, "
-                  "BSite, BLink, BSearch1, BSearch2, Tranco)"},
+                  "BSite, BLink, BSearch1, BSearch2, Tranco, Created, FirstSeen)"},
         UsageCase{"ShardMissingValue", {"--shard"}, "option '--shard' needs a value"},
         UsageCase{"ShardBeyondItsCount",
                   {"--shard", "4/3"},

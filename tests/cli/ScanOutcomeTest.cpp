@@ -179,8 +179,10 @@ TEST(ScanJsonLinesTest, EveryOutcomeIsWrittenWithWhatItHas) {
     EXPECT_EQ(metrics["GSite"]["detail"].get<std::string>().rfind("http://" + bed.Host(), 0), 0u);
     EXPECT_EQ(metrics["GSite"].size(), 4u);
     EXPECT_EQ(metrics["GLink"], Json({{"outcome", "not_asked"}}));
-    EXPECT_EQ(metrics["Tranco"], Json({{"outcome", "not_asked"}}));
-    EXPECT_EQ(metrics.size(), 11u);
+    for (const char* pszAdded : {"Tranco", "Created", "FirstSeen"}) {
+        EXPECT_EQ(metrics[pszAdded], Json({{"outcome", "not_asked"}})) << pszAdded;
+    }
+    EXPECT_EQ(metrics.size(), 13u);
 }
 
 // A source of the user's own, in a temporary configuration folder; the test
@@ -220,11 +222,31 @@ TEST_F(ScanUserSourceTest, ListSourcesNamesItsFileAndItsSearch) {
     EXPECT_EQ(run.nExitCode, 0);
     EXPECT_EQ(run.strErr, "");
     const std::vector<std::string> lines = LinesOf(run.strOut, "\n");
-    ASSERT_EQ(lines.size(), 13u) << run.strOut;
+    ASSERT_EQ(lines.size(), 15u) << run.strOut;
     EXPECT_EQ(lines[0], "PR\tPR: Google PageRank\tbuilt in");
     EXPECT_EQ(lines[10], "Tranco\tTranco: Tranco top-sites rank\tbuilt in");
-    EXPECT_EQ(lines[11], "Mine\tMine: a source of my own\t" + m_strSource + "\tlinear");
-    EXPECT_EQ(lines[12], "Theirs\tTheirs: a back-reference\t" + strTheirs + "\tbudgeted");
+    EXPECT_EQ(lines[11], "Created\tCreated: registration date (RDAP)\tbuilt in");
+    EXPECT_EQ(lines[12], "FirstSeen\tFirstSeen: first capture in the web archive\tbuilt in");
+    EXPECT_EQ(lines[13], "Mine\tMine: a source of my own\t" + m_strSource + "\tlinear");
+    EXPECT_EQ(lines[14], "Theirs\tTheirs: a back-reference\t" + strTheirs + "\tbudgeted");
+}
+
+// A source that reads its reply with a jq program takes no pattern search:
+// its line names no search, only the variables it reads.
+TEST_F(ScanUserSourceTest, ListSourcesNamesNoSearchForAJqProgram) {
+    const std::string strOurs = m_config.Write("tallyvine/sources/ours.toml",
+                                               "id = \"Ours\"\n"
+                                               "label = \"Ours: a jq program\"\n"
+                                               "url = \"http://mine.example/ours?d={domain}\"\n"
+                                               "headers = [\"K: {env:TALLYVINE_OURS}\"]\n"
+                                               "jq = '.rank'\n");
+    const ScanRun run = Scan({"--list-sources"});
+    EXPECT_EQ(run.nExitCode, 0);
+    EXPECT_EQ(run.strErr, "");
+    const std::vector<std::string> lines = LinesOf(run.strOut, "\n");
+    ASSERT_EQ(lines.size(), 15u) << run.strOut;
+    EXPECT_EQ(lines[13], "Mine\tMine: a source of my own\t" + m_strSource + "\tlinear");
+    EXPECT_EQ(lines[14], "Ours\tOurs: a jq program\t" + strOurs + "\tTALLYVINE_OURS");
 }
 
 TEST_F(ScanUserSourceTest, ItsColumnComesOnlyWhenTicked) {
@@ -273,7 +295,7 @@ TEST_F(ScanUserSourceTest, AFileLeftOutIsNamedAtStart) {
     const ScanRun list = Scan({"--list-sources"});
     EXPECT_EQ(list.strErr.rfind("tallyvine-scan: source left out: " + strBad + ":1: ", 0), 0u)
         << list.strErr;
-    EXPECT_EQ(LinesOf(list.strOut, "\n").size(), 12u);
+    EXPECT_EQ(LinesOf(list.strOut, "\n").size(), 14u);
 }
 
 // A key in a source's address reaches neither the JSON Lines nor the
@@ -314,9 +336,9 @@ TEST_F(ScanUserSourceTest, ListSourcesNamesTheVariablesAndEscapesControls) {
     const ScanRun run = Scan({"--list-sources"});
     EXPECT_EQ(run.nExitCode, 0);
     const std::vector<std::string> lines = LinesOf(run.strOut, "\n");
-    ASSERT_EQ(lines.size(), 13u) << run.strOut;
+    ASSERT_EQ(lines.size(), 15u) << run.strOut;
     EXPECT_EQ(lines[0], "PR\tPR: Google PageRank\tbuilt in");
-    EXPECT_EQ(lines[11], "Keyed\tKeyed\\x1B[2J\\x09cleared\t" + strKeyed +
+    EXPECT_EQ(lines[13], "Keyed\tKeyed\\x1B[2J\\x09cleared\t" + strKeyed +
                              "\tlinear\tTALLYVINE_A,TALLYVINE_B");
 }
 

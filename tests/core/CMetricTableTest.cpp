@@ -36,6 +36,10 @@ TEST(CMetricTableTest, EveryMetricAsksItsServiceAsBefore) {
         {Metric::BLink, strChinese + "/s?wd=Link%3Aex-ample.com" + strToken},
         {Metric::BSearch1, strChinese + "/s?wd=%22ex-ample.com%22" + strToken},
         {Metric::BSearch2, strChinese + "/s?wd=%22ex-ample.com%22&cl=0" + strToken},
+        {Metric::Tranco, "https://tranco-list.eu/api/ranks/domain/ex-ample.com"},
+        {Metric::Created, "https://rdap.org/domain/ex-ample.com"},
+        {Metric::FirstSeen, "https://web.archive.org/cdx/search/cdx?url=ex-ample.com"
+                            "&fl=timestamp&limit=1&output=json"},
     };
     CMetricQuery query;
     for (const auto& [nMetric, strUrl] : kUrls) {
@@ -60,7 +64,7 @@ TEST(CMetricTableTest, NamesAndOrdersAreConsistent) {
     using namespace Metric;
     EXPECT_EQ(CMetricTable::QueryOrder(),
               (std::vector<std::size_t>{Alexa, PR, BSite, GLink, BLink, GSite, BSearch1, BSearch2,
-                                        GSearch1, GSearch2, Tranco}));
+                                        GSearch1, GSearch2, Tranco, Created, FirstSeen}));
     // The link counts are not exported.
     EXPECT_EQ(CMetricTable::ExportOrder(),
               (std::vector<std::size_t>{PR, GSite, GSearch1, GSearch2, BSite, BSearch1, BSearch2,

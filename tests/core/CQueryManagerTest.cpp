@@ -60,8 +60,8 @@ TEST_F(CQueryManagerTest, AddStartsTheWorkerAndRemoveAllEmptiesTheIndex) {
 }
 
 TEST_F(CQueryManagerTest, FlagsStartWithTheDefaultMetrics) {
-    const bool expected[int(Metric::Count)] = {true,  true, true,  false, false,
-                                               false, true, false, false, false};
+    const bool expected[int(Metric::Count)] = {true,  true,  true,  false, false, false, true,
+                                               false, false, false, false, false, false};
     for (int i = 0; i < int(Metric::Count); ++i) {
         EXPECT_EQ(m_manager.GetMetricFlag(static_cast<std::size_t>(i)), expected[i]) << i;
     }

@@ -1,18 +1,20 @@
 #include "core/CSourceFile.h"
 #include "core/CMetricTable.h"
 #include "core/CQueryManager.h"
+#include "queries/CJqProgram.h"
+#include "queries/CMetricQuery.h"
 #include "tests/core/MessageLog.h"
 #include "tests/support/Metrics.h"
+#include "tests/support/ReplyServer.h"
 #include "tests/support/TestFolder.h"
 
 #include <gtest/gtest.h>
-#include <httplib.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <mutex>
-#include <thread>
+#include <fstream>
+#include <iterator>
 
 namespace {
 
@@ -48,9 +50,57 @@ TEST(CSourceFileTest, TheDocumentedExampleReads) {
     EXPECT_FALSE(metric.bDefault);
 }
 
+TEST(CSourceFileTest, AJsonSourceReadsWithItsProgramCompiled) {
+    const char* pszText = R"(id = "Age"
+label = "Age"
+url = "https://rdap.example/domain/{site}"
+jq = '.events[] | select(.eventAction == "registration") | .eventDate[0:10]'
+none_status = [404, 410]
+sort = "date"
+)";
+    SMetric metric;
+    std::string strError;
+    ASSERT_TRUE(CSourceFile::Read(pszText, "age.toml", kBuiltInIds, metric, strError)) << strError;
+    EXPECT_EQ(metric.query.parser, EReplyParser::Jq);
+    ASSERT_NE(metric.query.pJq, nullptr);
+    EXPECT_EQ(metric.query.pJq
+                  ->RunHere(R"({"events":[{"eventAction":"registration",)"
+                            R"("eventDate":"2001-02-03T00:00:00Z"}]})")
+                  .strText,
+              "2001-02-03");
+    EXPECT_EQ(metric.query.arrNoneStatuses, (std::vector<int>{404, 410}));
+    EXPECT_EQ(metric.sortKey, ESortKey::Date);
+}
+
+// docs/sources/openpagerank.toml, over the shape of the service's reply.
+TEST(CSourceFileTest, TheDocumentedKeyedExampleReadsItsReply) {
+    std::ifstream file(TALLYVINE_DOCS_DIR "/sources/openpagerank.toml");
+    const std::string strText((std::istreambuf_iterator<char>(file)),
+                              std::istreambuf_iterator<char>());
+    SMetric metric;
+    std::string strError;
+    ASSERT_TRUE(CSourceFile::Read(strText, "openpagerank.toml", kBuiltInIds, metric, strError))
+        << strError;
+    ASSERT_NE(metric.query.pJq, nullptr);
+    EXPECT_EQ(metric.query.pJq
+                  ->RunHere(R"({"status_code":200,"response":[{"status_code":200,)"
+                            R"("page_rank_decimal":4.87,"rank":"10482","domain":"x.com"}]})")
+                  .strText,
+              "4.87");
+    EXPECT_EQ(metric.query.pJq
+                  ->RunHere(R"({"response":[{"status_code":404,"page_rank_decimal":"",)"
+                            R"("domain":"nothing.example"}]})")
+                  .kind,
+              CJqProgram::SOutput::EKind::Nothing);
+    EXPECT_TRUE(metric.query.bNoneWhenEmpty);
+    // Its key is read from a variable of the program's own.
+    EXPECT_EQ(CMetricQuery::ReadVariables(metric.query),
+              std::vector<std::string>{"TALLYVINE_OPR_API_KEY"});
+}
+
 struct BrokenCase {
     const char* pszName;
-    const char* pszText;
+    std::string strText;
     const char* pszMessage; // "file:line: " and a part of the rest
 };
 
@@ -60,7 +110,7 @@ TEST_P(BrokenFileTest, SaysWhereAndWhat) {
     SMetric metric;
     std::string strError;
     EXPECT_FALSE(
-        CSourceFile::Read(GetParam().pszText, "dir/a.toml", kBuiltInIds, metric, strError));
+        CSourceFile::Read(GetParam().strText, "dir/a.toml", kBuiltInIds, metric, strError));
     EXPECT_NE(strError.find(GetParam().pszMessage), std::string::npos) << strError;
 }
 
@@ -101,6 +151,24 @@ INSTANTIATE_TEST_SUITE_P(
                    "id = \"A\"\nlabel = \"L\"\nurl = \"http://x/\"\npattern = '(x)'\n"
                    "order = \"up\"\n",
                    "dir/a.toml:5: 'order' must be one of ascending, descending"},
+        BrokenCase{"JqDoesNotCompile",
+                   "id = \"A\"\nlabel = \"L\"\nurl = \"http://x/\"\n\njq = '.ranks | max_by('\n",
+                   "dir/a.toml:5: 'jq' does not compile: jq: error: syntax error"},
+        BrokenCase{
+            "JqWithAPattern", "id = \"A\"\njq = '.a'\n" + std::string(kHead),
+            "dir/a.toml:2: a source reads its reply with one of 'pattern', 'parser' and 'jq'"},
+        BrokenCase{"JsonParserIsGone",
+                   "id = \"A\"\nlabel = \"L\"\nurl = \"http://x/\"\nparser = \"json\"\n",
+                   "dir/a.toml:4: 'parser' must be one of pattern, toolbar"},
+        BrokenCase{"NoneStatusOfSuccess",
+                   "id = \"A\"\n" + std::string(kHead) + "none_status = [200]\n",
+                   "dir/a.toml:5: 'none_status' must be a list of HTTP statuses"},
+        BrokenCase{"NoneStatus429",
+                   "id = \"A\"\n" + std::string(kHead) + "none_status = [404, 429]\n",
+                   "dir/a.toml:5: 'none_status' must be a list of HTTP statuses"},
+        BrokenCase{"NoneStatusText",
+                   "id = \"A\"\n" + std::string(kHead) + "none_status = [\"404\"]\n",
+                   "dir/a.toml:5: 'none_status' must be a list of HTTP statuses"},
         BrokenCase{"VariableOutsideThePrefix",
                    "id = \"A\"\nlabel = \"L\"\nurl = \"http://x/\"\npattern = '(x)'\n"
                    "headers = [\"K: {env:TALLYVINE_OK}\", \"S: {env:AWS_SECRET_ACCESS_KEY}\"]\n",
@@ -240,56 +308,23 @@ TEST_F(UserSourcesTest, WhatIsNoDefinitionFileIsNamed) {
     }
 }
 
-// A local rank service that answers as the top-sites list does.
-class RankService {
+const std::string kRanked =
+    R"({"domain":"x","ranks":[{"date":"2026-11-29","rank":140},)"
+    R"({"date":"2026-12-01","rank":123},{"date":"2026-11-30","rank":131}]})";
+
+// A local rank service that answers as the top-sites list does; busy.example
+// is first answered 429, to be asked again after a second.
+class RankService : public ReplyServer {
 public:
     RankService() {
-        m_server.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_arrAt.push_back(std::chrono::steady_clock::now());
-            m_arrTargets.push_back(req.target);
-            if (req.target.find("busy") != std::string::npos && m_arrTargets.size() == 1) {
-                res.status = 429;
-                res.set_header("Retry-After", "1");
-                return;
-            }
-            if (req.target.find("unranked") != std::string::npos) {
-                res.set_content(R"({"domain":"unranked.example","ranks":[]})", "application/json");
-                return;
-            }
-            res.set_content(
-                R"({"domain":"x","ranks":[{"date":"2026-11-29","rank":140},)"
-                R"({"date":"2026-12-01","rank":123},{"date":"2026-11-30","rank":131}]})",
-                "application/json");
-        });
-        m_nPort = m_server.bind_to_any_port("127.0.0.1");
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-        while (!m_server.is_running()) {
-            std::this_thread::sleep_for(1ms);
+        for (const char* pszDomain : {"ranked.example", "next.example"}) {
+            Set(std::string("/api/ranks/domain/") + pszDomain, {200, kRanked, {}, {}});
         }
+        Set("/api/ranks/domain/unranked.example",
+            {200, R"({"domain":"unranked.example","ranks":[]})", {}, {}});
+        Set("/api/ranks/domain/busy.example",
+            std::vector<SReply>{{429, "", {}, "1"}, {200, kRanked, {}, {}}});
     }
-    ~RankService() {
-        m_server.stop();
-        m_thread.join();
-    }
-
-    std::string Host() const { return "127.0.0.1:" + std::to_string(m_nPort); }
-    std::vector<std::chrono::steady_clock::time_point> Times() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_arrAt;
-    }
-    std::vector<std::string> Targets() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_arrTargets;
-    }
-
-private:
-    httplib::Server m_server;
-    int m_nPort = 0;
-    std::thread m_thread;
-    std::mutex m_mutex;
-    std::vector<std::chrono::steady_clock::time_point> m_arrAt;
-    std::vector<std::string> m_arrTargets;
 };
 
 TEST(TrancoTest, TheNewestDaysRankOrNotRanked) {

@@ -1,4 +1,5 @@
 #include "core/CQueryManager.h"
+#include "core/CSourceFile.h"
 #include "tests/support/Metrics.h"
 
 #include "MessageLog.h"
@@ -325,6 +326,43 @@ TEST_F(QueryWorkerTest, RescanningFailedCellsAsksOnlyThemAndKeepsEveryOtherValue
     EXPECT_EQ(record.GetMetric(Metric::PR), "6");
     EXPECT_EQ(record.GetMetric(Metric::BSite), "456");
     EXPECT_EQ(m_pManager->RescanFailed(), 0u) << "nothing failed any more";
+}
+
+// The sources that read JSON with jq run on the worker while the window's
+// thread reads definition files, which compiles and frees jq programs.
+TEST_F(QueryWorkerTest, JqSourcesRunOnTheWorkerWhileFilesAreRead) {
+    using namespace Metric;
+    Tick({PR, Tranco, Created, FirstSeen});
+    m_bed.SetHandler(Service::Unknown, [](const httplib::Request& req, httplib::Response& res) {
+        if (req.path == "/api/ranks/domain/example.co.uk") {
+            res.set_content(R"({"ranks":[{"date":"2026-12-01","rank":31}]})", "application/json");
+        } else if (req.path == "/domain/example.co.uk") {
+            res.set_content(R"({"events":[{"eventAction":"registration",)"
+                            R"("eventDate":"1996-08-01T00:00:00Z"}]})",
+                            "application/json");
+        } else if (req.path == "/cdx/search/cdx") {
+            res.set_content(R"([["timestamp"],["19961031151623"]])", "application/json");
+        } else {
+            res.status = 404;
+        }
+    });
+    m_pManager->AddDomain("www.example.co.uk");
+    int nRead = 0;
+    while (m_log.Domains(WM_QUERY_END).empty() && nRead < 200) {
+        SMetric metric;
+        std::string strError;
+        EXPECT_TRUE(CSourceFile::Read("id = \"Mine\"\nlabel = \"M\"\nurl = \"http://x/{site}\"\n"
+                                      "jq = '.a | tostring'\n",
+                                      "mine.toml", {}, metric, strError))
+            << strError;
+        ++nRead;
+    }
+    ASSERT_TRUE(m_log.WaitFor(WM_QUERY_END, 1));
+    const CDomainRecord& record = *m_pManager->Store().Find("www.example.co.uk");
+    EXPECT_EQ(record.GetMetric(Tranco), "31");
+    EXPECT_EQ(record.GetMetric(Created), "1996-08-01");
+    EXPECT_EQ(record.GetMetric(FirstSeen), "1996-10-31");
+    EXPECT_EQ(record.GetCellState(FirstSeen).strDetail, "asked example.co.uk");
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "tests/support/Metrics.h"
 
 #include "core/CDomainRecord.h"
+#include "core/CMetricTable.h"
 
 #include <gtest/gtest.h>
 
@@ -124,6 +125,22 @@ TEST_F(ColumnSortTest, AlexaPutsEmptyFirstThenRanksUpwards) {
     Make("empty", Metric::Alexa, "");
     Make("two", Metric::Alexa, "2");
     EXPECT_EQ(Sorted(Metric::Alexa), (Order{"empty", "one", "two", "ten"}));
+}
+
+TEST_F(ColumnSortTest, DatesPutTheOldestFirstAndEmptyCellsLast) {
+    for (const std::size_t metric : {Metric::Created, Metric::FirstSeen}) {
+        m_records.clear();
+        Make("empty", metric, "");
+        Make("2001", metric, "2001-09-11");
+        Make("1985", metric, "1985-03-15");
+        Make("1997", metric, "1997-01-26");
+        Make("1997later", metric, "1997-10-02");
+        EXPECT_TRUE(CMetricTable::At(metric).bAscending);
+        EXPECT_EQ(Sorted(metric), (Order{"1985", "1997", "1997later", "2001", "empty"}));
+        const RecordPredicate before = MetricPredicate(metric);
+        EXPECT_FALSE(before(m_records[0].get(), m_records[1].get())) << "an empty cell is last";
+        EXPECT_TRUE(before(m_records[1].get(), m_records[0].get()));
+    }
 }
 
 TEST_F(ColumnSortTest, DomainsSortInUnsignedByteOrder) {

@@ -7,8 +7,8 @@
 #include <string>
 
 // The built-in metrics by name, as indexes into the metric table, for tests
-// that name one. Tranco, the eleventh, is not one of the score list's first
-// ten and is unticked at start.
+// that name one. Tranco, Created and FirstSeen are not among the score list's
+// first ten and are unticked at start.
 namespace Metric {
 enum : std::size_t {
     PR,
@@ -22,6 +22,8 @@ enum : std::size_t {
     BSearch1,
     BSearch2,
     Tranco,
+    Created,
+    FirstSeen,
     Count,
     // How many metrics the score list had before Tranco joined.
     TheTen = Tranco,

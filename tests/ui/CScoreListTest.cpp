@@ -128,10 +128,10 @@ private slots:
 
     void headersAndWidths() {
         CScoreListCtrl list;
-        const QStringList headers = {"No",       "Domain name", "PR",       "Alexa", "GSite",
-                                     "GLink",    "GSearch1",    "GSearch2", "BSite", "BLink",
-                                     "BSearch1", "BSearch2",    "Tranco"};
-        const QList<int> widths = {40, 100, 50, 80, 90, 60, 85, 85, 90, 60, 85, 85, 80};
+        const QStringList headers = {"No",       "Domain name", "PR",       "Alexa",   "GSite",
+                                     "GLink",    "GSearch1",    "GSearch2", "BSite",   "BLink",
+                                     "BSearch1", "BSearch2",    "Tranco",   "Created", "FirstSeen"};
+        const QList<int> widths = {40, 100, 50, 80, 90, 60, 85, 85, 90, 60, 85, 85, 80, 90, 90};
         QCOMPARE(CScoreListModel::ColumnCount(), int(headers.size()));
         for (int i = 0; i < CScoreListModel::ColumnCount(); ++i) {
             QCOMPARE(list.model()->headerData(i, Qt::Horizontal).toString(), headers[i]);

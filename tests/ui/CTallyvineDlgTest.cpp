@@ -541,6 +541,28 @@ private slots:
         QVERIFY(!link.data(Qt::ToolTipRole).isValid());
     }
 
+    // A source that asks the registrable domain says so when it asked
+    // another name than the row's.
+    void aCellAskedForTheSiteSaysWhichNameWasAsked() {
+        m_pBed->SetHandler(ServiceTestBed::Service::Unknown, [](const auto& req, auto& res) {
+            if (req.path == "/api/ranks/domain/example.co.uk") {
+                res.set_content(R"({"ranks":[{"date":"2026-12-01","rank":77}]})",
+                                "application/json");
+            } else {
+                res.status = 404;
+            }
+        });
+        auto* pBox = m_pDlg->findChild<QCheckBox*>(QStringLiteral("m_checkSourceTranco"));
+        QVERIFY(pBox);
+        pBox->setChecked(true);
+        AddScanned({"www.example.co.uk"});
+        const QModelIndex rank = List().model()->index(0, kFirstMetricColumn + Metric::Tranco);
+        QTRY_COMPARE(rank.data().toString(), QStringLiteral("77"));
+        const QString strTip = rank.data(Qt::ToolTipRole).toString();
+        QVERIFY2(strTip.startsWith("fetched ") && strTip.endsWith("\nasked example.co.uk"),
+                 qPrintable(strTip));
+    }
+
     // A message about one row redraws that row, not the whole list.
     void aScannedRowRedrawsOnlyItself() {
         AddScanned({"a.example", "b.example", "c.example"});
