@@ -229,6 +229,8 @@ CWebClient::EFailure CWebClient::FailureOf(CURLcode code) {
 CURLcode CWebClient::PerformOnce() {
     m_strReceived.clear();
     m_arrRedirects.clear();
+    m_arrReplyHeaders.clear();
+    m_nSunkBytes = 0;
     m_nRetryAfter = 0;
     m_szError[0] = '\0';
     m_eAbort = Abort::None;
@@ -337,6 +339,9 @@ bool CWebClient::AppendBody(const char* pData, std::size_t nBytes) {
     m_nSpanBytes += nBytes;
     if (ShouldAbort())
         return false;
+    if (m_pfnBodySink) {
+        return SinkBody(std::string_view(pData, nBytes));
+    }
     // The length is reported as a signed 32-bit count, so no body may exceed it.
     const std::size_t nCap = std::min<std::size_t>(m_nMaxBodyBytes, INT_MAX);
     if (nBytes > nCap - m_strReceived.size()) {
@@ -347,6 +352,19 @@ bool CWebClient::AppendBody(const char* pData, std::size_t nBytes) {
         m_strReceived.append(pData, nBytes);
     } catch (const std::bad_alloc&) {
         m_eAbort = Abort::OutOfMemory;
+        return false;
+    }
+    return true;
+}
+
+bool CWebClient::SinkBody(std::string_view strPiece) {
+    if (strPiece.size() > m_nMaxBodyBytes - std::min(m_nSunkBytes, m_nMaxBodyBytes)) {
+        m_eAbort = Abort::TooLarge;
+        return false;
+    }
+    m_nSunkBytes += strPiece.size();
+    if (!m_pfnBodySink(strPiece)) {
+        m_eAbort = Abort::Cancelled;
         return false;
     }
     return true;
@@ -385,12 +403,27 @@ std::optional<std::string_view> HeaderValue(std::string_view strLine, std::strin
     return strValue.substr(nStart, nEnd - nStart + 1);
 }
 
+// More header lines than any honest reply sends are not kept.
+constexpr std::size_t kMostReplyHeaders = 200;
+
 } // namespace
+
+std::string CWebClient::GetReplyHeader(std::string_view strName) const {
+    for (const std::string& strLine : m_arrReplyHeaders) {
+        if (const auto strValue = HeaderValue(strLine, strName)) {
+            return std::string(*strValue);
+        }
+    }
+    return {};
+}
 
 bool CWebClient::TakeHeader(std::string_view strLine) {
     // Each reply of a redirect chain starts with its status line.
     if (strLine.starts_with("HTTP/")) {
         m_nRetryAfter = 0;
+        m_arrReplyHeaders.clear();
+    } else if (m_arrReplyHeaders.size() < kMostReplyHeaders) {
+        m_arrReplyHeaders.emplace_back(strLine);
     }
     if (const auto strDelay = HeaderValue(strLine, "Retry-After")) {
         long nSeconds = 0;

@@ -2,6 +2,7 @@
 
 #include "net/CWebClient.h"
 #include "queries/TextHelpers.h"
+#include "queries/TransferReason.h"
 #include "regex/regex.h"
 
 #include <nlohmann/json.hpp>
@@ -137,28 +138,6 @@ std::string BlockAddress(const SQueryRule& rule, const CWebClient& client,
     }
     return IsBlockAddress(rule, client.GetFinalUrl(), askedHosts) ? client.GetFinalUrl()
                                                                   : std::string();
-}
-
-EFailReason ReasonOf(CWebClient::EFailure failure) {
-    switch (failure) {
-    case CWebClient::EFailure::Resolve:
-        return EFailReason::Dns;
-    case CWebClient::EFailure::Stalled:
-        return EFailReason::Timeout;
-    case CWebClient::EFailure::TooSlow:
-        return EFailReason::TooSlow;
-    case CWebClient::EFailure::TooLarge:
-        return EFailReason::TooLarge;
-    case CWebClient::EFailure::Redirects:
-        return EFailReason::Redirects;
-    case CWebClient::EFailure::Cancelled:
-        return EFailReason::Cancelled;
-    case CWebClient::EFailure::None:
-    case CWebClient::EFailure::Connect:
-    case CWebClient::EFailure::Stopped:
-        break;
-    }
-    return EFailReason::Connect;
 }
 
 void Fail(SQueryResult& result, EFailReason reason, std::string strDetail) {
