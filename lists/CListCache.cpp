@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -110,6 +111,35 @@ std::unique_ptr<std::FILE, CFileClose> CreatePrivate(const std::string& strPath)
     return std::unique_ptr<std::FILE, CFileClose>(pFile);
 }
 
+// A list found unchanged keeps its database as it is; the time it was last
+// found so is noted beside it, in a small file put in place by rename.
+std::string CheckedPath(const std::string& strDatabase) {
+    return strDatabase + ".checked";
+}
+
+bool WriteCheckedTime(const std::string& strDatabase, std::int64_t nTime) {
+    const std::string strTemporary = CheckedPath(strDatabase) + ".new";
+    {
+        auto pFile = CreatePrivate(strTemporary);
+        if (!pFile || std::fprintf(pFile.get(), "%lld\n", static_cast<long long>(nTime)) < 0) {
+            return false;
+        }
+    }
+    return std::rename(strTemporary.c_str(), CheckedPath(strDatabase).c_str()) == 0;
+}
+
+std::int64_t ReadCheckedTime(const std::string& strDatabase) {
+    std::FILE* pFile = std::fopen(CheckedPath(strDatabase).c_str(), "rb");
+    long long nTime = 0;
+    if (pFile != nullptr) {
+        if (std::fscanf(pFile, "%lld", &nTime) != 1) {
+            nTime = 0;
+        }
+        std::fclose(pFile);
+    }
+    return nTime;
+}
+
 } // namespace
 
 CListCache::CListCache(std::filesystem::path folder) : m_folder(std::move(folder)) {}
@@ -139,7 +169,11 @@ std::optional<SListInfo> CListCache::Info(const SListDefinition& definition) con
     }
     std::string strError;
     const auto pDatabase = CListDatabase::OpenForLookup(strPath, strError);
-    return pDatabase ? pDatabase->Info() : std::nullopt;
+    std::optional<SListInfo> info = pDatabase ? pDatabase->Info() : std::nullopt;
+    if (info) {
+        info->nFetchedAt = std::max(info->nFetchedAt, ReadCheckedTime(strPath));
+    }
+    return info;
 }
 
 bool CListCache::HoldsColumns(const SListDefinition& definition, const SListInfo& info) {
@@ -197,9 +231,9 @@ SListStatus CListCache::RefreshLocked(const SListDefinition& definition, bool bF
     SListInfo fetched;
     SListStatus status = Download(definition, strRoutedUrl, cached, strPart, pfnProgress, fetched);
     if (!status.bFailed && status.nHttpStatus == 304) {
-        std::string strError;
-        if (!CListDatabase::Touch(strDatabase, Now(), strError)) {
-            status = Failure(EFailReason::None, strError);
+        if (!WriteCheckedTime(strDatabase, Now())) {
+            status = Failure(EFailReason::None,
+                             "the list cache folder " + m_folder.string() + " cannot be written");
         }
     } else if (!status.bFailed) {
         status = Build(definition, strPart, strNew, pfnProgress, fetched);

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 
@@ -18,7 +20,24 @@ constexpr char kBuildSettings[] = "PRAGMA page_size=8192;"
                                   "PRAGMA synchronous=OFF;"
                                   "PRAGMA locking_mode=EXCLUSIVE;"
                                   "PRAGMA temp_store=MEMORY;"
-                                  "PRAGMA cache_size=-32768;";
+                                  "PRAGMA cache_size=-16384;";
+
+// The rows gathered before they are sorted and written: large enough that a
+// list of a million names is written in one ordered run, small enough for a
+// modest footprint.
+constexpr std::size_t kBatchBytes = 40u * 1024u * 1024u;
+
+void AppendField(std::string& strBatch, std::string_view strField) {
+    const auto nLength = static_cast<std::uint32_t>(strField.size());
+    strBatch.append(reinterpret_cast<const char*>(&nLength), sizeof nLength);
+    strBatch.append(strField);
+}
+
+std::string_view FieldAt(std::string_view strBatch, std::size_t nAt) {
+    std::uint32_t nLength = 0;
+    std::memcpy(&nLength, strBatch.data() + nAt, sizeof nLength);
+    return strBatch.substr(nAt + sizeof nLength, nLength);
+}
 
 std::string Joined(const std::vector<std::string>& parts) {
     std::string strText;
@@ -36,6 +55,23 @@ std::vector<std::string> SplitTabs(std::string_view strText) {
         strText = nTab == std::string_view::npos ? std::string_view() : strText.substr(nTab + 1);
     }
     return parts;
+}
+
+// The path as a file URI writes it: every byte but the plain ones escaped.
+std::string UriPath(std::string_view strPath) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string strUri;
+    for (char c : strPath) {
+        const auto b = static_cast<unsigned char>(c);
+        if (std::isalnum(b) != 0 || c == '/' || c == '.' || c == '-' || c == '_') {
+            strUri += c;
+        } else {
+            strUri += '%';
+            strUri += kHex[b >> 4];
+            strUri += kHex[b & 15];
+        }
+    }
+    return strUri;
 }
 
 bool FlushToDisk(const std::string& strPath) {
@@ -79,8 +115,10 @@ sqlite3_stmt* CListDatabase::Prepare(const std::string& strSql) {
 std::unique_ptr<CListDatabase> CListDatabase::OpenForLookup(const std::string& strPath,
                                                             std::string& strError) {
     sqlite3* pDb = nullptr;
+    const std::string strUri = "file:" + UriPath(strPath) + "?immutable=1";
     const int nOpened =
-        sqlite3_open_v2(strPath.c_str(), &pDb, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+        sqlite3_open_v2(strUri.c_str(), &pDb,
+                        SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
     std::unique_ptr<CListDatabase> pDatabase(new CListDatabase(pDb));
     if (nOpened != SQLITE_OK) {
         strError = "the list's database cannot be opened: " + pDatabase->LastError();
@@ -122,6 +160,7 @@ std::unique_ptr<CListDatabase> CListDatabase::Create(const std::string& strPath,
         strError = "the list's database cannot be written: " + pDatabase->LastError();
         return nullptr;
     }
+    pDatabase->m_nFields = nColumns + 1;
     pDatabase->m_pInsert =
         pDatabase->Prepare("INSERT OR IGNORE INTO names VALUES(?1" + strMarks + ")");
     if (pDatabase->m_pInsert == nullptr) {
@@ -132,19 +171,43 @@ std::unique_ptr<CListDatabase> CListDatabase::Create(const std::string& strPath,
 }
 
 bool CListDatabase::Add(std::string_view strName, const std::vector<std::string_view>& values) {
-    sqlite3_stmt* pInsert = m_pInsert;
-    sqlite3_bind_text(pInsert, 1, strName.data(), static_cast<int>(strName.size()), SQLITE_STATIC);
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        sqlite3_bind_text(pInsert, static_cast<int>(i + 2), values[i].data(),
-                          static_cast<int>(values[i].size()), SQLITE_STATIC);
+    m_arrRows.push_back(static_cast<std::uint32_t>(m_strBatch.size()));
+    AppendField(m_strBatch, strName);
+    for (std::string_view strValue : values) {
+        AppendField(m_strBatch, strValue);
     }
-    const bool bDone = sqlite3_step(pInsert) == SQLITE_DONE;
-    sqlite3_reset(pInsert);
+    return m_strBatch.size() < kBatchBytes || WriteBatch();
+}
+
+bool CListDatabase::WriteBatch() {
+    const std::string_view strBatch = m_strBatch;
+    // Stable, so that of two rows with one name the first is written first
+    // and kept.
+    std::stable_sort(m_arrRows.begin(), m_arrRows.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return FieldAt(strBatch, a) < FieldAt(strBatch, b);
+    });
+    bool bDone = true;
+    for (std::uint32_t nRow : m_arrRows) {
+        std::size_t nAt = nRow;
+        for (std::size_t i = 0; i < m_nFields; ++i) {
+            const std::string_view strField = FieldAt(strBatch, nAt);
+            sqlite3_bind_text(m_pInsert, static_cast<int>(i + 1), strField.data(),
+                              static_cast<int>(strField.size()), SQLITE_STATIC);
+            nAt += sizeof(std::uint32_t) + strField.size();
+        }
+        bDone = sqlite3_step(m_pInsert) == SQLITE_DONE;
+        sqlite3_reset(m_pInsert);
+        if (!bDone) {
+            break;
+        }
+    }
+    m_strBatch.clear();
+    m_arrRows.clear();
     return bDone;
 }
 
 bool CListDatabase::Finish(const SListInfo& info, std::string& strError) {
-    sqlite3_stmt* pMeta = Prepare("INSERT INTO meta VALUES(?1, ?2)");
+    sqlite3_stmt* pMeta = WriteBatch() ? Prepare("INSERT INTO meta VALUES(?1, ?2)") : nullptr;
     bool bDone = pMeta != nullptr;
     const std::pair<const char*, std::string> rows[] = {
         {"url", info.strUrl},
@@ -215,21 +278,6 @@ std::optional<SListInfo> CListDatabase::Info() {
         return std::nullopt;
     }
     return info;
-}
-
-bool CListDatabase::Touch(const std::string& strPath, std::int64_t nFetchedAt,
-                          std::string& strError) {
-    sqlite3* pDb = nullptr;
-    const int nOpened = sqlite3_open_v2(strPath.c_str(), &pDb,
-                                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
-    CListDatabase database(pDb);
-    const std::string strSql =
-        "UPDATE meta SET value='" + std::to_string(nFetchedAt) + "' WHERE key='fetched_at'";
-    if (nOpened != SQLITE_OK || !database.Execute(strSql.c_str())) {
-        strError = "the list's database cannot be written: " + database.LastError();
-        return false;
-    }
-    return true;
 }
 
 std::optional<std::string> CListDatabase::Find(std::string_view strName, std::size_t nColumn) {

@@ -3,6 +3,7 @@
 #include "lists/SListInfo.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,8 +15,9 @@ struct sqlite3_stmt;
 
 // One list's SQLite database: a table of names, each with the texts of the
 // list's value columns, and the list's metadata. A database is written once,
-// by the builder, into a new file that nothing reads yet; lookups open it
-// read-only.
+// by the builder, into a new file that nothing reads yet, and never changes
+// after it is put in place; so lookups open it read-only as immutable, which
+// spares them a file lock and a change check at every statement.
 class CListDatabase {
 public:
     ~CListDatabase();
@@ -33,17 +35,15 @@ public:
                                                  std::string& strError);
 
     // Adds a row; a name met before keeps its first row (lists put the best
-    // first). False when the database cannot be written.
+    // first). Rows are gathered and written in the order of their names, a
+    // batch at a time, which makes the tree grow at its end rather than at
+    // random places. False when the database cannot be written.
     bool Add(std::string_view strName, const std::vector<std::string_view>& values);
     // Writes the metadata, commits and flushes the file to disk.
     bool Finish(const SListInfo& info, std::string& strError);
 
     // The metadata of an open database; nullopt when it holds none.
     std::optional<SListInfo> Info();
-    // Sets the fetch time, for a list found unchanged. Opens strPath
-    // writable for just that.
-    static bool Touch(const std::string& strPath, std::int64_t nFetchedAt, std::string& strError);
-
     // The value column nColumn of the name's row; nullopt when the list does
     // not hold the name.
     std::optional<std::string> Find(std::string_view strName, std::size_t nColumn);
@@ -53,9 +53,15 @@ private:
     bool Execute(const char* pszSql);
     std::string LastError() const;
     sqlite3_stmt* Prepare(const std::string& strSql);
+    bool WriteBatch();
 
     sqlite3* m_pDb;
     std::string m_strPath;
     sqlite3_stmt* m_pInsert = nullptr;
+    // The batch: each row's texts, each led by its length, and where each
+    // row starts.
+    std::string m_strBatch;
+    std::vector<std::uint32_t> m_arrRows;
+    std::size_t m_nFields = 0;
     std::vector<sqlite3_stmt*> m_arrFind;
 };
