@@ -69,6 +69,7 @@ int CBatchScanner::Run() {
         manager.SetMetricFlag(i, m_options.bMetrics[i]);
     }
     manager.SetInterval(m_options.nInterval);
+    manager.SetListsOffline(m_options.bOffline);
     // Nothing is written before the scan starts, so a signal while the list
     // is read ends the run at once.
     std::atomic<bool> bScanning{false};
@@ -212,6 +213,16 @@ void CBatchScanner::PrintSummary() const {
 }
 
 void CBatchScanner::OnPassEnded(const SPassSummary&) {}
+
+void CBatchScanner::OnListProgress(const std::string& strTitle, const SListProgress& progress) {
+    // A line a second at most: a large list reports often.
+    const auto tNow = std::chrono::steady_clock::now();
+    if (!m_bProgress || tNow - m_tListShown < std::chrono::seconds(1)) {
+        return;
+    }
+    m_tListShown = tNow;
+    Error(CListAnswers::ProgressText(strTitle, progress));
+}
 
 void CBatchScanner::OnSkippedLine(std::size_t nLine, CListImporter::ESkip reason,
                                   std::string_view strLine) {

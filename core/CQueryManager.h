@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/CDomainRecord.h"
+#include "core/CListAnswers.h"
 #include "core/CRecordStore.h"
 #include "core/IScanListener.h"
 #include "core/SPassSummary.h"
@@ -81,6 +82,10 @@ public:
     std::int32_t GetInterval() const { return m_nInterval.load(std::memory_order_relaxed); }
     // Shortens the transfer limits; for tests. Set before the worker starts.
     void SetLimits(const CMetricQuery::SLimits& limits) { m_limits = limits; }
+    // List sources answer from cached lists only, never downloading. Set
+    // before the worker starts.
+    void SetListsOffline(bool bOffline) { m_lists.SetOffline(bOffline); }
+    void SetListLimits(const SListLimits& limits) { m_lists.SetLimits(limits); }
 
 protected:
     // Starts the thread; a test may make it fail.
@@ -92,9 +97,12 @@ private:
     void ScanPass();
     // Scans the whole row (bWhole) or only its marked cells; counts the
     // cells' outcomes into the pass's summary.
-    void ScanRecord(CDomainRecord& record, bool bWhole, SPassSummary& summary);
-    void RunQueries(CDomainRecord& record, const std::vector<std::size_t>& metrics, bool bWhole,
+    // Answers whether a service was asked (rather than lists alone).
+    bool ScanRecord(CDomainRecord& record, bool bWhole, SPassSummary& summary);
+    bool RunQueries(CDomainRecord& record, const std::vector<std::size_t>& metrics, bool bWhole,
                     SPassSummary& summary);
+    // A list source's cell, from its list.
+    SQueryResult AnswerFromList(std::size_t nMetric, const std::string& strDomain);
     // One metric's query, kept to its source's interval, and asked once more
     // after the time a 429 answer's Retry-After names (up to a minute).
     SQueryResult Ask(CMetricQuery& query, std::size_t nMetric, const std::string& strDomain);
@@ -121,4 +129,6 @@ private:
     std::atomic<bool> m_bCancel{false};
     std::mutex m_pauseLock;
     std::condition_variable m_wake;
+    // The worker's own, but for Stop.
+    CListAnswers m_lists;
 };

@@ -200,16 +200,16 @@ SListStatus CListCache::Refresh(const SListDefinition& definition, bool bForce,
     std::error_code error;
     std::filesystem::create_directories(m_folder, error);
     if (error || ::access(m_folder.c_str(), W_OK | X_OK) != 0) {
-        return Failure(EFailReason::None, "the list cache folder " + m_folder.string() +
-                                              " cannot be written" +
-                                              (error ? ": " + error.message() : std::string()));
+        return Failure(EFailReason::Unavailable,
+                       "the list cache folder " + m_folder.string() + " cannot be written" +
+                           (error ? ": " + error.message() : std::string()));
     }
     const std::string strDatabase = DatabasePath(definition);
     CFileLock lock;
     if (!lock.Acquire(strDatabase + ".lock", m_pCancel)) {
         return IsCancelled()
                    ? Failure(EFailReason::Cancelled, "cancelled")
-                   : Failure(EFailReason::None,
+                   : Failure(EFailReason::Unavailable,
                              "the list's lock file cannot be made in " + m_folder.string());
     }
     return RefreshLocked(definition, bForce, strRoutedUrl, pfnProgress);
@@ -232,7 +232,7 @@ SListStatus CListCache::RefreshLocked(const SListDefinition& definition, bool bF
     SListStatus status = Download(definition, strRoutedUrl, cached, strPart, pfnProgress, fetched);
     if (!status.bFailed && status.nHttpStatus == 304) {
         if (!WriteCheckedTime(strDatabase, Now())) {
-            status = Failure(EFailReason::None,
+            status = Failure(EFailReason::Unavailable,
                              "the list cache folder " + m_folder.string() + " cannot be written");
         }
     } else if (!status.bFailed) {
@@ -240,7 +240,7 @@ SListStatus CListCache::RefreshLocked(const SListDefinition& definition, bool bF
         if (!status.bFailed) {
             std::filesystem::rename(strNew, strDatabase, error);
             if (error) {
-                status = Failure(EFailReason::None,
+                status = Failure(EFailReason::Unavailable,
                                  "the list's database cannot be put in place: " + error.message());
             }
         }
@@ -255,7 +255,7 @@ SListStatus CListCache::Download(const SListDefinition& definition, const std::s
                                  const ProgressFn& pfnProgress, SListInfo& fetched) {
     auto pFile = CreatePrivate(strPart);
     if (!pFile) {
-        return Failure(EFailReason::None,
+        return Failure(EFailReason::Unavailable,
                        "the list cannot be saved in " + m_folder.string() + " (cannot be written)");
     }
     CWebClient client(m_pCancel);
@@ -292,7 +292,7 @@ SListStatus CListCache::Download(const SListDefinition& definition, const std::s
     const bool bFetched = client.Fetch(strRoutedUrl.c_str()) != nullptr;
     const int nStatus = static_cast<int>(client.GetStatus());
     if (std::fflush(pFile.get()) != 0 || bWriteFailed) {
-        return Failure(EFailReason::None,
+        return Failure(EFailReason::Unavailable,
                        "the list cannot be saved in " + m_folder.string() + " (disk full?)");
     }
     if (!bFetched) {
@@ -316,11 +316,14 @@ SListStatus CListCache::Build(const SListDefinition& definition, const std::stri
     std::string strError;
     auto pDatabase = CListDatabase::Create(strNew, definition.valueColumns.size(), strError);
     if (!pDatabase) {
-        return Failure(EFailReason::None, strError);
+        return Failure(EFailReason::Unavailable, strError);
     }
     bool bWriteFailed = false;
     SListProgress progress;
     progress.stage = SListProgress::EStage::Indexing;
+    std::error_code error;
+    progress.nBytes = std::filesystem::file_size(strPart, error);
+    progress.nTotalBytes = progress.nBytes;
     CListParser parser(definition,
                        [&](std::string_view strName, const std::vector<std::string_view>& values) {
                            if (!pDatabase->Add(strName, values)) {
@@ -343,7 +346,7 @@ SListStatus CListCache::Build(const SListDefinition& definition, const std::stri
         return Failure(EFailReason::Cancelled, "cancelled");
     }
     if (bWriteFailed) {
-        return Failure(EFailReason::None, "the list's database cannot be written");
+        return Failure(EFailReason::Unavailable, "the list's database cannot be written");
     }
     if (!parser.Error().empty()) {
         return Failure(EFailReason::NoMatch, parser.Error());
@@ -371,7 +374,7 @@ SListStatus CListCache::Build(const SListDefinition& definition, const std::stri
         fetched.columns.push_back(column.Text());
     }
     if (!pDatabase->Finish(fetched, strError)) {
-        return Failure(EFailReason::None, strError);
+        return Failure(EFailReason::Unavailable, strError);
     }
     if (pfnProgress) {
         progress.nRows = nRows;

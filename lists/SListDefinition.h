@@ -62,3 +62,13 @@ struct SListDefinition {
     // database's file name comes from it.
     std::string FormatKey() const;
 };
+
+// How one source reads a list: the list, the source's own value column, and
+// which names of a row it asks.
+struct SListSource {
+    SListDefinition list;
+    SListColumn value{1, {}};
+    EListLookup lookup = EListLookup::Registrable;
+
+    bool IsSet() const { return !list.strUrl.empty(); }
+};

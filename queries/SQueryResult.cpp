@@ -36,6 +36,8 @@ std::string_view ReasonName(EFailReason reason) {
         return "blocked";
     case EFailReason::NoMatch:
         return "no_match";
+    case EFailReason::Unavailable:
+        return "unavailable";
     case EFailReason::Cancelled:
         break;
     }
@@ -64,6 +66,8 @@ std::string_view ReasonPhrase(EFailReason reason) {
         return "blocked by the service";
     case EFailReason::NoMatch:
         return "the page held no value (changed or unexpected)";
+    case EFailReason::Unavailable:
+        return "the list is not available";
     case EFailReason::Cancelled:
         break;
     }

@@ -26,6 +26,9 @@ enum class EFailReason : std::uint8_t {
     Blocked,    // HTTP 429, or a block, captcha or consent page
     NoMatch,    // a reply came, but not the page expected
     Cancelled,  // Stop, closing, or a signal
+    // A list source's list cannot be had here: not cached while offline, or
+    // a cache folder that cannot be written.
+    Unavailable,
 };
 
 // The names used in files and on the command line.

@@ -368,6 +368,14 @@ void CTallyvineDlg::OnPassEnded(const SPassSummary& summary) {
     m_poster.Post(WM_PASS_END, nullptr);
 }
 
+void CTallyvineDlg::OnListProgress(const std::string& strTitle, const SListProgress& progress) {
+    // Queued: the worker never waits for the window. The worker is joined
+    // before the window goes, so the call never finds it gone.
+    const QString strText = QString::fromStdString(CListAnswers::ProgressText(strTitle, progress));
+    QMetaObject::invokeMethod(
+        this, [this, strText] { SetStatus(strText); }, Qt::QueuedConnection);
+}
+
 void CTallyvineDlg::ReportStartFailure() {
     if (m_pQueryManager && !m_pQueryManager->StartError().empty()) {
         CMessageBox::Show(

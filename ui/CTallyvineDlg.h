@@ -96,6 +96,7 @@ private:
     void OnScanBegun(CDomainRecord& record) override;
     void OnScanEnded(CDomainRecord& record) override;
     void OnPassEnded(const SPassSummary& summary) override;
+    void OnListProgress(const std::string& strTitle, const SListProgress& progress) override;
     // Tells the user when the last command could not start the worker.
     void ReportStartFailure();
 

@@ -183,6 +183,10 @@
         <translation>已取消</translation>
     </message>
     <message>
+        <source>the list is not available</source>
+        <translation>列表不可用</translation>
+    </message>
+    <message>
         <source>About Tallyvine</source>
         <translation>关于 Tallyvine</translation>
     </message>

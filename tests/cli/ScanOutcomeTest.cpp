@@ -178,7 +178,8 @@ TEST(ScanJsonLinesTest, EveryOutcomeIsWrittenWithWhatItHas) {
     EXPECT_EQ(metrics["GSite"].size(), 4u);
     EXPECT_EQ(metrics["GLink"], Json({{"outcome", "not_asked"}}));
     EXPECT_EQ(metrics["Tranco"], Json({{"outcome", "not_asked"}}));
-    EXPECT_EQ(metrics.size(), 11u);
+    EXPECT_EQ(metrics["TrancoList"], Json({{"outcome", "not_asked"}}));
+    EXPECT_EQ(metrics.size(), 16u);
 }
 
 // A source of the user's own, in a temporary configuration folder; the test
@@ -203,6 +204,7 @@ protected:
     ScanRun Scan(std::vector<std::string> args) const {
         ScanRequest request{std::move(args), "a.example\n", m_bed.Host(), false};
         request.env.push_back("XDG_CONFIG_HOME=" + m_config.Path().string());
+        request.env.push_back("XDG_CACHE_HOME=" + m_config.PathOf("cache"));
         return RunScanner(request);
     }
 };
@@ -212,10 +214,13 @@ TEST_F(ScanUserSourceTest, ListSourcesNamesItsFile) {
     EXPECT_EQ(run.nExitCode, 0);
     EXPECT_EQ(run.strErr, "");
     const std::vector<std::string> lines = LinesOf(run.strOut, "\n");
-    ASSERT_EQ(lines.size(), 12u) << run.strOut;
+    ASSERT_EQ(lines.size(), 17u) << run.strOut;
     EXPECT_EQ(lines[0], "PR\tPR: Google PageRank\tbuilt in");
     EXPECT_EQ(lines[10], "Tranco\tTranco: Tranco top-sites rank\tbuilt in");
-    EXPECT_EQ(lines[11], "Mine\tMine: a source of my own\t" + m_strSource);
+    // A list source tells of its cached list.
+    EXPECT_EQ(lines[11], "TrancoList\tTrancoList: Tranco top-million list rank\tbuilt "
+                         "in\tlist not downloaded");
+    EXPECT_EQ(lines[16], "Mine\tMine: a source of my own\t" + m_strSource);
 }
 
 TEST_F(ScanUserSourceTest, ItsColumnComesOnlyWhenTicked) {
@@ -264,7 +269,7 @@ TEST_F(ScanUserSourceTest, AFileLeftOutIsNamedAtStart) {
     const ScanRun list = Scan({"--list-sources"});
     EXPECT_EQ(list.strErr.rfind("tallyvine-scan: source left out: " + strBad + ":1: ", 0), 0u)
         << list.strErr;
-    EXPECT_EQ(LinesOf(list.strOut, "\n").size(), 12u);
+    EXPECT_EQ(LinesOf(list.strOut, "\n").size(), 17u);
 }
 
 // Holds the test bed's answers for one domain until the test ends.

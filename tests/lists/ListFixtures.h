@@ -121,6 +121,8 @@ public:
         std::lock_guard<std::mutex> lock(m_lock);
         m_replies[strPath] = std::move(reply);
     }
+    // "127.0.0.1:PORT", for routing every request here.
+    std::string HostPort() const { return "127.0.0.1:" + std::to_string(m_nPort); }
     std::string Url(const std::string& strPath) const {
         return "http://127.0.0.1:" + std::to_string(m_nPort) + strPath;
     }

@@ -371,4 +371,30 @@ TEST_F(WebClientTest, PostFailsUnlessStatusIs200WithABody) {
     }
 }
 
+TEST_F(WebClientTest, BodySinkTakesTheBodyAndKeepsTheCap) {
+    CWebClient client;
+    client.SetMaxBodyBytes(kTestCap);
+    std::string strSunk;
+    client.SetBodySink([&](std::string_view strPiece) {
+        strSunk.append(strPiece);
+        return true;
+    });
+    // The final reply's headers, after a redirect; the body goes to the sink.
+    ASSERT_NE(client.Fetch(Url("/redirect").c_str()), nullptr);
+    EXPECT_EQ(strSunk, "target");
+    EXPECT_EQ(client.GetBodyLength(), 0);
+    EXPECT_EQ(client.GetReplyHeader("content-length"), "6");
+    EXPECT_EQ(client.GetReplyHeader("Location"), "");
+    // Every byte counts against the cap, streamed or not.
+    strSunk.clear();
+    client.SetMaxBodyBytes(kTestCap - 1);
+    EXPECT_EQ(client.Fetch(Url("/big").c_str()), nullptr);
+    EXPECT_EQ(client.GetFailure(), CWebClient::EFailure::TooLarge);
+    // A sink that refuses ends the transfer.
+    client.SetMaxBodyBytes(kTestCap);
+    client.SetBodySink([](std::string_view) { return false; });
+    EXPECT_EQ(client.Fetch(Url("/big").c_str()), nullptr);
+    EXPECT_EQ(client.GetFailure(), CWebClient::EFailure::Cancelled);
+}
+
 } // namespace

@@ -8,7 +8,7 @@
 
 // The built-in metrics by name, as indexes into the metric table, for tests
 // that name one. Tranco, the eleventh, is not one of the score list's first
-// ten and is unticked at start.
+// ten and is unticked at start; the list sources follow it, unticked too.
 namespace Metric {
 enum : std::size_t {
     PR,
@@ -22,6 +22,11 @@ enum : std::size_t {
     BSearch1,
     BSearch2,
     Tranco,
+    TrancoList,
+    Majestic,
+    MajesticRefSubNets,
+    Umbrella,
+    CrUX,
     Count,
     // How many metrics the score list had before Tranco joined.
     TheTen = Tranco,
