@@ -212,7 +212,12 @@ void CBatchScanner::PrintSummary() const {
     }
 }
 
-void CBatchScanner::OnPassEnded(const SPassSummary&) {}
+void CBatchScanner::OnPassEnded(const SPassSummary& summary) {
+    if (const std::string strSuspended = summary.SuspensionText();
+        !strSuspended.empty() && !m_options.bQuiet) {
+        Error(strSuspended);
+    }
+}
 
 void CBatchScanner::OnListProgress(const std::string& strTitle, const SListProgress& progress) {
     // A line a second at most: a large list reports often.

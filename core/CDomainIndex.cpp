@@ -75,6 +75,31 @@ CDomainRecord* CDomainIndex::After(std::string_view strDomain) const {
     return RecordAt(position.nChunk, position.nSlot + (position.bFound ? 1 : 0));
 }
 
+CDomainIndex::SFound CDomainIndex::FindFrom(const CDomainRecord* pAfter, std::size_t nLimit,
+                                            const std::function<bool(CDomainRecord&)>& fn) const {
+    SFound found{nullptr, nullptr};
+    if (m_arrChunks.empty()) {
+        return found;
+    }
+    SPosition at{0, 0, false};
+    if (pAfter != nullptr) {
+        at = Locate(MakeKey(pAfter->GetDomain()));
+        at.nSlot += at.bFound ? 1 : 0;
+    }
+    for (std::size_t nChunk = at.nChunk; nChunk < m_arrChunks.size() && nLimit > 0; ++nChunk) {
+        const SChunk& chunk = *m_arrChunks[nChunk];
+        for (std::size_t nSlot = nChunk == at.nChunk ? at.nSlot : 0;
+             nSlot < chunk.nCount && nLimit > 0; ++nSlot, --nLimit) {
+            found.pLast = chunk.arrRecord[nSlot];
+            if (fn(*found.pLast)) {
+                found.pFound = found.pLast;
+                return found;
+            }
+        }
+    }
+    return found;
+}
+
 void CDomainIndex::Clear() {
     // A record of the pools frees nothing itself: its texts are the pools'.
     // Both go whole, a few hundred slabs instead of millions of blocks.

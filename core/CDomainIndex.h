@@ -7,6 +7,7 @@
 #include <compare>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -49,6 +50,17 @@ public:
     // The record of the smallest domain above strDomain, which need not be
     // indexed itself; null when there is none.
     CDomainRecord* After(std::string_view strDomain) const;
+    // What a bounded walk found: the record fn held for (null when none), and
+    // the last record it looked at (null when it reached the end).
+    struct SFound {
+        CDomainRecord* pFound;
+        CDomainRecord* pLast;
+    };
+    // Calls fn on the records above pAfter's domain (from the first when
+    // pAfter is null), in order, until it returns true or nLimit records
+    // have been looked at. Reads the entries in place: a step costs no search.
+    SFound FindFrom(const CDomainRecord* pAfter, std::size_t nLimit,
+                    const std::function<bool(CDomainRecord&)>& fn) const;
     std::size_t GetCount() const { return m_nCount; }
     // Deletes every record and empties the index.
     void Clear();

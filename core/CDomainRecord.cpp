@@ -3,7 +3,9 @@
 #include "core/CMetricTable.h"
 #include "core/CSlabPool.h"
 #include "core/LeadingNumber.h"
+#include "core/SPassSummary.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include <mutex>
@@ -89,8 +91,29 @@ std::string_view CDomainRecord::NoteOf(std::size_t nMetric) const {
     return CCellNote::NoteAt(m_texts.Get(NotesSlot()), nMetric);
 }
 
+bool CDomainRecord::ShowsCell(std::size_t nMetric) const {
+    return nMetric == CMetricTable::PageRankMetric() || IsScanned();
+}
+
 void CDomainRecord::BeginScan(std::uint32_t nNow) {
     std::lock_guard<std::mutex> lock(TextGuard());
+    if (nNow == m_nScannedAt) {
+        return;
+    }
+    // A cell that shares the row's time would take the new one: those the
+    // scan asks get it anyway; the others keep their own.
+    std::string strNotes(m_texts.Get(NotesSlot()));
+    bool bChanged = false;
+    for (std::size_t nMetric = 0; nMetric < CMetricTable::Count(); ++nMetric) {
+        const SCellState state = CCellNote::Decode(NoteOf(nMetric), m_nScannedAt);
+        if (state.outcome != EOutcome::NotAsked && state.nFetchedAt == m_nScannedAt) {
+            strNotes = CCellNote::WithNote(strNotes, nMetric, CCellNote::Encode(state, nNow));
+            bChanged = true;
+        }
+    }
+    if (bChanged) {
+        m_texts.Set(NotesSlot(), strNotes);
+    }
     m_nScannedAt = nNow;
 }
 
@@ -109,13 +132,29 @@ void CDomainRecord::SetResult(std::size_t nMetric, const SQueryResult& result, b
     const std::string strNotes = CCellNote::WithNote(m_texts.Get(NotesSlot()), nMetric, strNote);
     m_texts.Set({{nMetric, result.strValue}, {NotesSlot(), strNotes}});
     if (bPageRank) {
-        m_nPageRank.store(nPageRank, std::memory_order_relaxed);
+        StorePageRank(nPageRank);
     }
 }
 
 SCellState CDomainRecord::GetCellState(std::size_t nMetric) const {
     std::lock_guard<std::mutex> lock(TextGuard());
     return CCellNote::Decode(NoteOf(nMetric), m_nScannedAt);
+}
+
+void CDomainRecord::CountShownCells(std::vector<SMetricTally>& arrTallies) const {
+    const bool bScanned = IsScanned();
+    const std::size_t nPageRank = CMetricTable::PageRankMetric();
+    const std::size_t nCount = std::min(arrTallies.size(), CMetricTable::Count());
+    std::lock_guard<std::mutex> lock(TextGuard());
+    // One walk along the notes: this runs for every row of the list.
+    std::string_view strNotes = m_texts.Get(NotesSlot());
+    for (std::size_t nMetric = 0; nMetric < nCount && !strNotes.empty(); ++nMetric) {
+        const std::string_view strNote = CCellNote::NoteAt(strNotes, 0);
+        strNotes.remove_prefix(strNote.size());
+        if (bScanned || nMetric == nPageRank) {
+            arrTallies[nMetric].Count(CCellNote::Decode(strNote, m_nScannedAt));
+        }
+    }
 }
 
 bool CDomainRecord::MarkFailedCells() {
@@ -132,7 +171,7 @@ bool CDomainRecord::MarkFailedCells() {
         }
     }
     if (bMarked) {
-        m_bHasPending.store(true, std::memory_order_relaxed);
+        m_nRowFlags.fetch_or(kPendingFlag, std::memory_order_relaxed);
     }
     return bMarked;
 }
@@ -140,7 +179,7 @@ bool CDomainRecord::MarkFailedCells() {
 void CDomainRecord::SettlePending() {
     std::lock_guard<std::mutex> lock(TextGuard());
     if (PendingCellsLocked().empty()) {
-        m_bHasPending.store(false, std::memory_order_relaxed);
+        m_nRowFlags.fetch_and(static_cast<std::uint8_t>(~kPendingFlag), std::memory_order_relaxed);
     }
 }
 
@@ -167,19 +206,19 @@ void CDomainRecord::SetPageRankText(std::string strText) {
     const std::int16_t nPageRank = PageRankFromText(strText);
     std::lock_guard<std::mutex> lock(TextGuard());
     m_texts.Set(CMetricTable::PageRankMetric(), strText);
+    StorePageRank(nPageRank);
+}
+
+void CDomainRecord::StorePageRank(std::int16_t nPageRank) {
     m_nPageRank.store(nPageRank, std::memory_order_relaxed);
+    m_nRowFlags.fetch_or(kScannedFlag, std::memory_order_relaxed);
 }
 
 void CDomainRecord::ResetForRescan() {
     std::lock_guard<std::mutex> lock(TextGuard());
     m_texts.Set(CMetricTable::PageRankMetric(), {});
     m_nPageRank.store(-1, std::memory_order_relaxed);
-}
-
-bool CDomainRecord::IsScanned() const {
-    std::lock_guard<std::mutex> lock(TextGuard());
-    const bool bPREmpty = m_texts.Get(CMetricTable::PageRankMetric()).empty();
-    return !(bPREmpty && m_nPageRank.load(std::memory_order_relaxed) < 0);
+    m_nRowFlags.fetch_and(static_cast<std::uint8_t>(~kScannedFlag), std::memory_order_relaxed);
 }
 
 std::int16_t CDomainRecord::PageRankFromText(const std::string& strText) {

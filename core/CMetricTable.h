@@ -26,7 +26,7 @@ public:
     static const SMetric& At(std::size_t nMetric) { return Metrics()[nMetric]; }
     // The metric whose id matches strId, ignoring case.
     static std::optional<std::size_t> Find(std::string_view strId);
-    // The metric that is always asked and holds the row's scan state.
+    // The metric that is always asked; its answer marks a row scanned.
     static std::size_t PageRankMetric();
     // Metric indexes in the order a row's services are asked.
     static const std::vector<std::size_t>& QueryOrder();

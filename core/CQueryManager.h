@@ -62,7 +62,9 @@ public:
     int IsThreadAlive() const;
     // Why the last start failed; empty when it did not.
     const std::string& StartError() const { return m_strStartError; }
-    // Asks the worker to end after the row it is scanning.
+    // Asks the worker to end after the row it is scanning. Waits for a
+    // source's interval or a Retry-After end at once, and the queries behind
+    // them are not asked.
     void Stop();
     bool IsRunning() const { return m_bRunning.load(std::memory_order_relaxed) != 0; }
     // Abandons the request in flight and every pause, for good; safe from
@@ -92,9 +94,27 @@ protected:
     virtual void LaunchWorker(CQueryThread& thread);
 
 private:
-    // The worker's loop: passes until stopped.
+    // What ends a pause early besides cancelling.
+    enum class EWake {
+        Never,
+        OnStop,
+        OnStopOrAdd,
+    };
+    // A source that went on answering 429: asked again only after until.
+    struct SSuspension {
+        std::chrono::steady_clock::time_point until;
+        // The same moment in seconds since 1970, for messages.
+        std::int64_t nWallUntil = 0;
+        // The last back-off without a Retry-After, in seconds; 0 after an
+        // answer that was not a 429.
+        int nBackoff = 0;
+    };
+
+    // The worker's loop: passes until stopped. A pass that found nothing to
+    // ask is not walked again until rows are added or sent back to waiting.
     void QueryLoop();
-    void ScanPass();
+    // Scans the rows that need it, in index order; false when none did.
+    bool ScanPass();
     // Scans the whole row (bWhole) or only its marked cells; counts the
     // cells' outcomes into the pass's summary.
     // Answers whether a service was asked (rather than lists alone).
@@ -105,12 +125,25 @@ private:
     SQueryResult AnswerFromList(std::size_t nMetric, const std::string& strDomain);
     // One metric's query, kept to its source's interval, and asked once more
     // after the time a 429 answer's Retry-After names (up to a minute).
-    SQueryResult Ask(CMetricQuery& query, std::size_t nMetric, const std::string& strDomain);
-    // Waits until the metric's source may be asked again.
-    void KeepInterval(std::size_t nMetric);
-    // Sleeps, ending early when cancelled (or, when bWakeOnStop, when the
-    // worker is told to stop).
-    void Pause(std::int32_t nMilliseconds, bool bWakeOnStop);
+    // Nothing when a stop or a cancel cut a wait short: the query behind it
+    // is not asked.
+    std::optional<SQueryResult> Ask(CMetricQuery& query, std::size_t nMetric,
+                                    const std::string& strDomain);
+    // Waits until the metric's source may be asked again; false when cut
+    // short.
+    bool KeepInterval(std::size_t nMetric);
+    // A failed result, without a request, while the metric's source is
+    // suspended.
+    std::optional<SQueryResult> SuspendedResult(std::size_t nMetric) const;
+    // Suspends the source after a 429 that waiting could not cure.
+    void NoteRateLimit(std::size_t nMetric, const SQueryResult& result, bool bRepeated);
+    // What the pass's summary says beyond its own rows.
+    void SummariseList(SPassSummary& summary) const;
+    // Sleeps, ending early when cancelled or as wake says; false when ended
+    // early.
+    bool Pause(std::int32_t nMilliseconds, EWake wake);
+    bool ShouldWake(EWake wake, std::uint64_t nAddsBefore) const;
+    void WakeWorker();
 
     CRecordStore& m_store;
     IScanListener* const m_pListener;
@@ -120,8 +153,10 @@ private:
     std::vector<std::atomic<std::int32_t>> m_arrFlags;
     std::atomic<std::int32_t> m_nInterval{1000};
     std::optional<CMetricQuery::SLimits> m_limits;
-    // When each metric's source was last asked; the worker's own.
+    // When each metric's source was last asked, and its suspension; the
+    // worker's own.
     std::vector<std::chrono::steady_clock::time_point> m_arrLastAsked;
+    std::vector<SSuspension> m_arrSuspensions;
     std::unique_ptr<CQueryThread> m_pThread;
     std::string m_strStartError;
 

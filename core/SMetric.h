@@ -43,8 +43,8 @@ struct SMetric {
     int nControlId = 0;
     // Ticked when the program starts.
     bool bDefault = false;
-    // Always asked; its box cannot be unticked. Its text is also the row's
-    // scan state (see CDomainRecord).
+    // Always asked; its box cannot be unticked. Its answer marks the row
+    // scanned (see CDomainRecord).
     bool bAlwaysAsked = false;
     SQueryRule query;
     // Set for a list source, which answers from a downloaded list instead

@@ -1,5 +1,9 @@
 #include "core/SPassSummary.h"
 
+#include "core/CMetricTable.h"
+
+#include <ctime>
+
 void SMetricTally::Count(const SCellState& state) {
     ++nAsked;
     switch (state.outcome) {
@@ -12,7 +16,10 @@ void SMetricTally::Count(const SCellState& state) {
     case EOutcome::Failed:
         ++nFailed;
         ++arrByReason[static_cast<std::size_t>(state.reason)];
-        lastFailure = state;
+        // Cells of a pass come in time order; those of a list walk do not.
+        if (nFailed == 1 || state.nFetchedAt >= lastFailure.nFetchedAt) {
+            lastFailure = state;
+        }
         break;
     case EOutcome::NotAsked:
         --nAsked;
@@ -20,10 +27,43 @@ void SMetricTally::Count(const SCellState& state) {
     }
 }
 
-std::size_t SPassSummary::FailedCells() const {
+namespace {
+
+std::size_t FailedIn(const std::vector<SMetricTally>& tallies) {
     std::size_t nFailed = 0;
-    for (const SMetricTally& tally : arrMetrics) {
+    for (const SMetricTally& tally : tallies) {
         nFailed += tally.nFailed;
     }
     return nFailed;
+}
+
+} // namespace
+
+std::size_t SPassSummary::FailedCells() const {
+    return FailedIn(arrMetrics);
+}
+
+std::size_t SPassSummary::ListFailedCells() const {
+    return FailedIn(arrList);
+}
+
+std::string SPassSummary::SuspensionText() const {
+    std::string strText;
+    for (std::size_t nMetric = 0; nMetric < arrSuspendedUntil.size(); ++nMetric) {
+        if (arrSuspendedUntil[nMetric] != 0 && nMetric < CMetricTable::Count()) {
+            strText += (strText.empty() ? "" : "; ") + CMetricTable::At(nMetric).strId + ": " +
+                       SuspendedUntilText(arrSuspendedUntil[nMetric]);
+        }
+    }
+    return strText;
+}
+
+std::string SuspendedUntilText(std::int64_t nUntil) {
+    const auto tUntil = static_cast<std::time_t>(nUntil);
+    std::tm local{};
+    char szClock[16] = "";
+    if (localtime_r(&tUntil, &local) != nullptr) {
+        std::strftime(szClock, sizeof szClock, "%H:%M", &local);
+    }
+    return std::string("suspended until ") + szClock;
 }

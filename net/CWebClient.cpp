@@ -1,9 +1,11 @@
 #include "net/CWebClient.h"
 
+#include "net/RetryAfter.h"
+
 #include <algorithm>
-#include <charconv>
 #include <climits>
 #include <cstring>
+#include <ctime>
 #include <new>
 #include <optional>
 #include <string_view>
@@ -426,13 +428,7 @@ bool CWebClient::TakeHeader(std::string_view strLine) {
         m_arrReplyHeaders.emplace_back(strLine);
     }
     if (const auto strDelay = HeaderValue(strLine, "Retry-After")) {
-        long nSeconds = 0;
-        const auto [pEnd, error] =
-            std::from_chars(strDelay->data(), strDelay->data() + strDelay->size(), nSeconds);
-        m_nRetryAfter =
-            error == std::errc() && pEnd == strDelay->data() + strDelay->size() && nSeconds > 0
-                ? nSeconds
-                : 0;
+        m_nRetryAfter = RetryAfterSeconds(*strDelay, std::time(nullptr));
     }
     const auto strTarget = HeaderValue(strLine, "Location");
     if (!strTarget || strTarget->empty()) {

@@ -82,8 +82,8 @@ public:
     // Every redirect target the last transfer was sent to, as the servers
     // wrote them, followed or not.
     const std::vector<std::string>& GetRedirects() const { return m_arrRedirects; }
-    // The final reply's Retry-After in seconds; 0 when it had none (or gave
-    // a date).
+    // The final reply's Retry-After in seconds, read as RetryAfterSeconds
+    // reads it; 0 when it had none.
     long GetRetryAfter() const { return m_nRetryAfter; }
     // Extra request headers ("Name: value") for every later GET.
     void SetHeaders(std::vector<std::string> arrHeaders);

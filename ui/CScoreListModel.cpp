@@ -83,8 +83,7 @@ const CDomainRecord* CScoreListModel::MetricCell(int nRow, int nColumn,
     const CDomainRecord* pRecord = m_arrRows[static_cast<std::size_t>(nRow)];
     // A row waiting for its scan shows nothing of its cells but PageRank's.
     nMetric = static_cast<std::size_t>(nColumn - kFirstMetricColumn);
-    if (pRecord == nullptr ||
-        (nMetric != CMetricTable::PageRankMetric() && pRecord->GetPageRank() < 0)) {
+    if (pRecord == nullptr || !pRecord->ShowsCell(nMetric)) {
         return nullptr;
     }
     return pRecord;
@@ -134,9 +133,7 @@ QString CScoreListModel::CellText(int nRow, int nColumn) const {
         return FromBytes(pRecord->GetDomain());
     }
     const auto nMetric = static_cast<std::size_t>(nColumn - kFirstMetricColumn);
-    // A row waiting for its scan shows no values but its PageRank, even when it still
-    // holds those of an earlier scan.
-    if (nMetric != CMetricTable::PageRankMetric() && pRecord->GetPageRank() < 0) {
+    if (!pRecord->ShowsCell(nMetric)) {
         return QString();
     }
     return FromBytes(pRecord->GetMetric(nMetric));

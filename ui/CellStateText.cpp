@@ -19,6 +19,9 @@ QString ReasonText(EFailReason reason) {
     if (reason == EFailReason::None) {
         return QString();
     }
+    if (reason == EFailReason::Unavailable) {
+        return CStringTable::Load(IDS_REASON_UNAVAILABLE);
+    }
     const int nOffset = static_cast<int>(reason) - static_cast<int>(EFailReason::Dns);
     return CStringTable::Load(IDS_REASON_FIRST + nOffset);
 }
@@ -45,15 +48,33 @@ QString CellStateText(const QString& strMetric, const SCellState& state) {
     return QString();
 }
 
+namespace {
+
+// "suspended until 14:05" while the metric's source is suspended, else empty.
+QString SuspensionText(const SPassSummary& summary, std::size_t nMetric) {
+    if (nMetric >= summary.arrSuspendedUntil.size() || summary.arrSuspendedUntil[nMetric] == 0) {
+        return QString();
+    }
+    const QDateTime until = QDateTime::fromSecsSinceEpoch(summary.arrSuspendedUntil[nMetric]);
+    return CStringTable::Format(IDS_SUSPENDED_UNTIL, until.toString(QStringLiteral("HH:mm")));
+}
+
+} // namespace
+
 QString PassSummaryText(const SPassSummary& summary) {
-    const std::size_t nFailed = summary.FailedCells();
+    const std::size_t nFailed = summary.ListFailedCells();
     if (nFailed == 0) {
         return QString();
     }
     QString strText = CStringTable::Format(IDS_CELLS_FAILED, QString::number(nFailed));
-    for (std::size_t nMetric = 0; nMetric < summary.arrMetrics.size(); ++nMetric) {
-        const SMetricTally& tally = summary.arrMetrics[nMetric];
+    for (std::size_t nMetric = 0; nMetric < summary.arrList.size(); ++nMetric) {
+        const QString strId = QString::fromStdString(CMetricTable::At(nMetric).strId);
+        const QString strSuspended = SuspensionText(summary, nMetric);
+        const SMetricTally& tally = summary.arrList[nMetric];
         if (!tally.AllFailed()) {
+            if (!strSuspended.isEmpty()) {
+                strText += QStringLiteral("; ") + strId + QStringLiteral(": ") + strSuspended;
+            }
             continue;
         }
         const SCellState& last = tally.lastFailure;
@@ -61,9 +82,10 @@ QString PassSummaryText(const SPassSummary& summary) {
         if (last.nHttpStatus != 0) {
             strReason += QStringLiteral(", HTTP %1").arg(last.nHttpStatus);
         }
-        strText += QStringLiteral("; ") +
-                   CStringTable::Format(IDS_ALL_FAILED,
-                                        QString::fromStdString(CMetricTable::At(nMetric).strId)) +
+        if (!strSuspended.isEmpty()) {
+            strReason += QStringLiteral(", ") + strSuspended;
+        }
+        strText += QStringLiteral("; ") + CStringTable::Format(IDS_ALL_FAILED, strId) +
                    QStringLiteral(" (") + strReason + QLatin1Char(')');
     }
     return strText;

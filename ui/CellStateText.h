@@ -15,6 +15,7 @@ QString ReasonText(EFailReason reason);
 // none "nothing found"; for a value when it was fetched; empty otherwise.
 QString CellStateText(const QString& strMetric, const SCellState& state);
 
-// After a pass: how many cells failed and which metrics failed every time,
-// with their last reason; empty when none failed.
+// After a pass: how many cells the whole list shows failed, and which
+// metrics failed in every row that asked them, with their last reason and
+// how long their source is suspended; empty when none failed.
 QString PassSummaryText(const SPassSummary& summary);

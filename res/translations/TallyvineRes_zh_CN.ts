@@ -183,6 +183,10 @@
         <translation>已取消</translation>
     </message>
     <message>
+        <source>suspended until %s</source>
+        <translation>暂停至 %s</translation>
+    </message>
+    <message>
         <source>the list is not available</source>
         <translation>列表不可用</translation>
     </message>

@@ -140,4 +140,42 @@ TEST(CDomainIndexTest, ClearDeletesEveryRecordAndTheIndexStartsAfresh) {
     EXPECT_EQ(WalkAll(index), std::vector<std::string>{"a.com"});
 }
 
+// A bounded walk from a record finds the next record that fn holds for, or
+// stops after its limit at the last record it looked at, or at the end.
+TEST(CDomainIndexTest, ABoundedWalkFindsTheNextMatchOrStopsAtItsLimit) {
+    CDomainIndex index(4); // small chunks: walks cross many of them
+    std::vector<CDomainRecord*> records;
+    for (int n = 0; n < 40; ++n) {
+        const std::string strName = std::string(n < 10 ? "d0" : "d") + std::to_string(n);
+        records.push_back(index.Insert(strName));
+    }
+    const auto named = [](std::string_view strName) {
+        return [strName](const CDomainRecord& record) { return record.GetDomain() == strName; };
+    };
+    struct Case {
+        const char* pszFrom; // null: from the start
+        std::size_t nLimit;
+        const char* pszWanted;
+        const char* pszFound; // null: none
+        const char* pszLast;  // null: the end was reached
+    };
+    const Case cases[] = {
+        {nullptr, 100, "d00", "d00", "d00"},   {nullptr, 100, "d39", "d39", "d39"},
+        {"d00", 100, "d00", nullptr, "d39"},   {"d05", 100, "d31", "d31", "d31"},
+        {"d05", 3, "d31", nullptr, "d08"},     {"d38", 100, "d00", nullptr, "d39"},
+        {"d39", 100, "d00", nullptr, nullptr},
+    };
+    for (const Case& c : cases) {
+        const CDomainRecord* pFrom = c.pszFrom != nullptr ? index.Find(c.pszFrom) : nullptr;
+        const CDomainIndex::SFound found = index.FindFrom(pFrom, c.nLimit, named(c.pszWanted));
+        const auto name = [](const CDomainRecord* p) {
+            return p == nullptr ? std::string("(none)") : std::string(p->GetDomain());
+        };
+        const std::string strCase =
+            std::string(c.pszFrom != nullptr ? c.pszFrom : "(start)") + " for " + c.pszWanted;
+        EXPECT_EQ(name(found.pFound), c.pszFound != nullptr ? c.pszFound : "(none)") << strCase;
+        EXPECT_EQ(name(found.pLast), c.pszLast != nullptr ? c.pszLast : "(none)") << strCase;
+    }
+}
+
 } // namespace

@@ -1,4 +1,5 @@
 #include "core/CDomainRecord.h"
+#include "core/SPassSummary.h"
 #include "tests/support/Metrics.h"
 
 #include <gtest/gtest.h>
@@ -133,6 +134,85 @@ TEST(CDomainRecordCellTest, OnlyFailedCellsAreMarkedAndAnsweringSettlesThem) {
     EXPECT_EQ(record.GetCellState(Metric::GSite).nFetchedAt, 2000u) << "asked on its own";
     EXPECT_EQ(record.GetMetric(Metric::PR), "5");
     EXPECT_EQ(record.GetPageRank(), 5);
+}
+
+// The row's scan state is its own: a PageRank text whose number is negative
+// (a sign, or 16 bits overflowing) still makes the row scanned, and the row
+// shows all its cells; only a waiting row hides all but PageRank's.
+struct ScanStateCase {
+    const char* pszName;
+    const char* pszPageRank; // null: never asked
+    bool bRescan;
+    EScanState expected;
+};
+
+class ScanStateTest : public testing::TestWithParam<ScanStateCase> {};
+
+TEST_P(ScanStateTest, TheStateDecidesWhichCellsShow) {
+    CDomainRecord record("example.com");
+    if (GetParam().pszPageRank != nullptr) {
+        record.SetPageRankText(GetParam().pszPageRank);
+    }
+    if (GetParam().bRescan) {
+        record.ResetForRescan();
+    }
+    const bool bScanned = GetParam().expected == EScanState::Scanned;
+    EXPECT_EQ(record.GetScanState(), GetParam().expected);
+    EXPECT_EQ(record.NeedsScan(), !bScanned);
+    EXPECT_TRUE(record.ShowsCell(Metric::PR));
+    EXPECT_EQ(record.ShowsCell(Metric::Alexa), bScanned);
+    EXPECT_EQ(record.ShowsCell(Metric::BSearch2), bScanned);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ScanStateTest,
+    testing::Values(ScanStateCase{"New", nullptr, false, EScanState::Waiting},
+                    ScanStateCase{"Answered", "6", false, EScanState::Scanned},
+                    ScanStateCase{"Failed", "", false, EScanState::Scanned},
+                    ScanStateCase{"NegativeText", "-3", false, EScanState::Scanned},
+                    ScanStateCase{"OverflowsToNegative", "40000", false, EScanState::Scanned},
+                    ScanStateCase{"SentBack", "6", true, EScanState::Waiting}),
+    [](const testing::TestParamInfo<ScanStateCase>& info) { return info.param.pszName; });
+
+TEST(CDomainRecordCellTest, ACellTheNewScanDoesNotAskKeepsItsOwnFetchTime) {
+    CDomainRecord record("example.com");
+    record.BeginScan(1000);
+    record.SetResult(Metric::PR, Result(EOutcome::Value, "5"), true, 1000);
+    record.SetResult(Metric::GLink, Result(EOutcome::Value, "17"), true, 1000);
+    record.SetResult(Metric::BSite, Result(EOutcome::Failed, "", EFailReason::Dns, 0), true, 1000);
+    // A rescan in which GLink and BSite are no longer ticked.
+    record.ResetForRescan();
+    record.BeginScan(5000);
+    record.SetResult(Metric::PR, Result(EOutcome::Value, "6"), true, 5000);
+    EXPECT_EQ(record.GetCellState(Metric::PR).nFetchedAt, 5000u);
+    EXPECT_EQ(record.GetCellState(Metric::GLink).nFetchedAt, 1000u);
+    EXPECT_EQ(record.GetMetric(Metric::GLink), "17");
+    const SCellState failed = record.GetCellState(Metric::BSite);
+    EXPECT_EQ(failed.nFetchedAt, 1000u);
+    EXPECT_EQ(failed.reason, EFailReason::Dns);
+    EXPECT_EQ(record.GetCellState(Metric::Alexa).outcome, EOutcome::NotAsked);
+    EXPECT_EQ(record.GetCellState(Metric::Alexa).nFetchedAt, 5000u) << "never asked: no time";
+}
+
+TEST(CDomainRecordCellTest, OnlyTheCellsARowShowsAreCounted) {
+    CDomainRecord record("example.com");
+    record.BeginScan(1000);
+    record.SetResult(Metric::PR, Result(EOutcome::Failed, "", EFailReason::Timeout, 0), true, 1000);
+    record.SetResult(Metric::GSite, Result(EOutcome::Failed, "", EFailReason::Blocked, 429), true,
+                     1000);
+    record.SetResult(Metric::BSite, Result(EOutcome::Value, "4"), true, 1000);
+    std::vector<SMetricTally> tallies(CMetricTable::Count());
+    record.CountShownCells(tallies);
+    EXPECT_EQ(tallies[Metric::PR].nFailed, 1u);
+    EXPECT_EQ(tallies[Metric::GSite].nFailed, 1u);
+    EXPECT_EQ(tallies[Metric::BSite].nValues, 1u);
+    EXPECT_EQ(tallies[Metric::Alexa].nAsked, 0u);
+
+    record.ResetForRescan();
+    std::vector<SMetricTally> waiting(CMetricTable::Count());
+    record.CountShownCells(waiting);
+    EXPECT_EQ(waiting[Metric::PR].nFailed, 1u) << "a waiting row still shows its PageRank cell";
+    EXPECT_EQ(waiting[Metric::GSite].nAsked, 0u);
 }
 
 } // namespace

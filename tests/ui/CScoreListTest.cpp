@@ -46,6 +46,9 @@ private slots:
         QTest::newRow("PageRank failed")
             << "failed" << QStringList{"1", "a.example", "",   "120", "1,230,000", "77",
                                        "8", "9",         "10", "11",  "12",        "13"};
+        QTest::newRow("negative PageRank")
+            << "negative" << QStringList{"1", "a.example", "-3", "120", "1,230,000", "77",
+                                         "8", "9",         "10", "11",  "12",        "13"};
         QTest::newRow("waiting for a rescan")
             << "rescan" << QStringList{"1", "a.example", "", "", "", "", "", "", "", "", "", ""};
     }
@@ -60,7 +63,7 @@ private slots:
             for (int i = 1; i < int(Metric::TheTen); ++i) {
                 pRecord->SetMetric(static_cast<std::size_t>(i), values[i]);
             }
-            pRecord->SetPageRankText(state == "failed" ? "" : "4");
+            pRecord->SetPageRankText(state == "failed" ? "" : state == "negative" ? "-3" : "4");
         }
         if (state == "rescan") {
             pRecord->ResetForRescan();

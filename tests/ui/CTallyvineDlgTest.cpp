@@ -485,6 +485,26 @@ private slots:
                  QStringLiteral("456"));
     }
 
+    // Rows typed during a scan come in a later pass: the status line still
+    // counts every tinted cell of the list, and names a service only while
+    // every cell of it failed.
+    void theStatusLineCountsTheWholeListAfterTwoPasses() {
+        m_pBed->SetHandler(ServiceTestBed::Service::Google,
+                           [](const auto&, auto& res) { res.status = 429; });
+        AddDomain(QStringLiteral("first.example"));
+        QTRY_COMPARE(m_pDlg->StatusText(),
+                     QStringLiteral("Ready. Failed cells: 1; GSite: every query failed (blocked "
+                                    "by the service, HTTP 429)"));
+        AddDomain(QStringLiteral("second.example"));
+        QTRY_COMPARE(m_pDlg->StatusText(),
+                     QStringLiteral("Ready. Failed cells: 2; GSite: every query failed (blocked "
+                                    "by the service, HTTP 429)"));
+        m_pBed->SetHandler(ServiceTestBed::Service::Google, nullptr);
+        AddDomain(QStringLiteral("third.example"));
+        QTRY_COMPARE(List().Model()->rowCount(), 3);
+        QTRY_COMPARE(m_pDlg->StatusText(), QStringLiteral("Ready. Failed cells: 2"));
+    }
+
     void aCellWithNothingFoundIsPlain() {
         m_pBed->SetHandler(ServiceTestBed::Service::Baidu, [](const auto&, auto& res) {
             res.set_content("<html>\xB1\xA7\xC7\xB8\xA3\xAC\xC3\xBB\xD3\xD0\xD5\xD2\xB5\xBD"
