@@ -5,6 +5,7 @@
 #include "cli/CSignalWatch.h"
 #include "core/CMetricTable.h"
 #include "core/CQueryManager.h"
+#include "queries/TextHelpers.h"
 
 #include <chrono>
 #include <csignal>
@@ -14,13 +15,19 @@
 
 namespace {
 
-// Each source's id, label and origin, separated by tabs, one per line; a
-// list source adds its cached list's date and row count.
+// Each source's id, label and origin, the environment variables it reads
+// when it reads any, and for a list source its cached list's date and row
+// count, separated by tabs, one per line.
 int ListSources() {
     const CListAnswers lists(CServiceHosts::FromEnvironment());
     for (const SMetric& metric : CMetricTable::Metrics()) {
-        const char* pszOrigin = metric.strOrigin.empty() ? "built in" : metric.strOrigin.c_str();
-        std::printf("%s\t%s\t%s", metric.strId.c_str(), metric.strLabel.c_str(), pszOrigin);
+        const std::string strOrigin = metric.strOrigin.empty() ? "built in" : metric.strOrigin;
+        std::string strVariables;
+        for (const std::string& strName : CMetricQuery::ReadVariables(metric.query)) {
+            strVariables += (strVariables.empty() ? "\t" : ",") + strName;
+        }
+        std::printf("%s\t%s\t%s%s", metric.strId.c_str(), EscapeControls(metric.strLabel).c_str(),
+                    EscapeControls(strOrigin).c_str(), strVariables.c_str());
         if (metric.listSource.IsSet()) {
             const std::optional<SListInfo> info = lists.CachedInfo(metric.listSource);
             if (info && CListCache::HoldsColumns(metric.listSource.list, *info)) {

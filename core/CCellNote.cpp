@@ -1,12 +1,98 @@
 #include "core/CCellNote.h"
 
+#include "queries/TextHelpers.h"
+
 #include <algorithm>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <unordered_map>
 
 namespace {
 
 constexpr std::uint8_t kPendingBit = 0x40;
 constexpr std::uint8_t kMoreBit = 0x80;
 constexpr int kImpliedStatus = 200;
+
+// How a detail follows the status and the time.
+constexpr char kInternedDetail = '\0';
+constexpr char kOwnDetail = '\1';
+// What stands for the row's domain in an interned detail, as given and
+// percent-encoded. A detail that holds either byte itself is kept whole.
+constexpr char kDomainMark = '\1';
+constexpr char kEncodedDomainMark = '\2';
+
+// Every detail text of every record, each once. Texts are never removed, so
+// a number stays valid; past the limits a detail is kept in its note instead,
+// so that a server answering with ever new addresses cannot grow this more
+// than the notes would have grown.
+class CDetailTexts {
+public:
+    static CDetailTexts& Shared() {
+        static CDetailTexts texts;
+        return texts;
+    }
+
+    std::optional<std::uint32_t> Intern(std::string_view strText) {
+        std::lock_guard<std::mutex> lock(m_guard);
+        if (const auto it = m_ids.find(strText); it != m_ids.end()) {
+            return it->second;
+        }
+        if (m_texts.size() >= kMostTexts || m_nBytes + strText.size() > kMostBytes) {
+            return std::nullopt;
+        }
+        const auto nId = static_cast<std::uint32_t>(m_texts.size());
+        m_texts.emplace_back(strText);
+        m_nBytes += strText.size();
+        m_ids.emplace(m_texts.back(), nId);
+        return nId;
+    }
+
+    std::string At(std::uint32_t nId) const {
+        std::lock_guard<std::mutex> lock(m_guard);
+        return nId < m_texts.size() ? m_texts[nId] : std::string();
+    }
+
+private:
+    static constexpr std::size_t kMostTexts = 100'000;
+    static constexpr std::size_t kMostBytes = 16u << 20;
+
+    mutable std::mutex m_guard;
+    std::deque<std::string> m_texts;
+    std::unordered_map<std::string_view, std::uint32_t> m_ids;
+    std::size_t m_nBytes = 0;
+};
+
+// The detail with the row's domain replaced by its marks; nothing when it
+// cannot be marked.
+std::optional<std::string> Marked(std::string_view strDetail, std::string_view strDomain) {
+    if (strDetail.find_first_of(std::string_view("\1\2", 2)) != std::string_view::npos) {
+        return std::nullopt;
+    }
+    if (strDomain.empty()) {
+        return std::string(strDetail);
+    }
+    std::string strMarked = ReplaceAll(strDetail, strDomain, std::string_view(&kDomainMark, 1));
+    const std::string strEncoded = UrlEncode(strDomain);
+    if (strEncoded != strDomain) {
+        strMarked = ReplaceAll(strMarked, strEncoded, std::string_view(&kEncodedDomainMark, 1));
+    }
+    return strMarked;
+}
+
+std::string Unmarked(std::string_view strMarked, std::string_view strDomain) {
+    std::string strDetail;
+    for (char c : strMarked) {
+        if (c == kDomainMark) {
+            strDetail += strDomain;
+        } else if (c == kEncodedDomainMark) {
+            strDetail += UrlEncode(strDomain);
+        } else {
+            strDetail += c;
+        }
+    }
+    return strDetail;
+}
 
 void AppendNumber(std::string& strOut, std::uint32_t nValue) {
     while (nValue >= 0x80) {
@@ -76,7 +162,40 @@ std::string CCellNote::WithNote(std::string_view strNotes, std::size_t nCell,
     return strOut;
 }
 
-std::string CCellNote::Encode(const SCellState& state, std::uint32_t nRowTime) {
+namespace {
+
+void AppendDetail(std::string& strRest, std::string_view strDetail, std::string_view strDomain) {
+    if (strDetail.empty()) {
+        return;
+    }
+    const std::optional<std::string> strMarked = Marked(strDetail, strDomain);
+    const std::optional<std::uint32_t> nId =
+        strMarked ? CDetailTexts::Shared().Intern(*strMarked) : std::nullopt;
+    if (nId) {
+        strRest += kInternedDetail;
+        AppendNumber(strRest, *nId);
+    } else {
+        strRest += kOwnDetail;
+        strRest += strDetail;
+    }
+}
+
+std::string ReadDetail(std::string_view strRest, std::string_view strDomain) {
+    if (strRest.empty()) {
+        return {};
+    }
+    const char chKind = strRest.front();
+    strRest.remove_prefix(1);
+    if (chKind != kInternedDetail) {
+        return std::string(strRest);
+    }
+    return Unmarked(CDetailTexts::Shared().At(ReadNumber(strRest)), strDomain);
+}
+
+} // namespace
+
+std::string CCellNote::Encode(const SCellState& state, std::uint32_t nRowTime,
+                              std::string_view strDomain) {
     auto nHead = static_cast<std::uint8_t>(static_cast<unsigned>(state.outcome) |
                                            static_cast<unsigned>(state.reason) << 2);
     if (state.bPending) {
@@ -93,13 +212,14 @@ std::string CCellNote::Encode(const SCellState& state, std::uint32_t nRowTime) {
     std::string strRest;
     AppendNumber(strRest, static_cast<std::uint32_t>(state.nHttpStatus));
     AppendNumber(strRest, state.nFetchedAt);
-    strRest += state.strDetail;
+    AppendDetail(strRest, state.strDetail, strDomain);
     strNote += static_cast<char>(nHead | kMoreBit);
     AppendNumber(strNote, static_cast<std::uint32_t>(strRest.size()));
     return strNote + strRest;
 }
 
-SCellState CCellNote::Decode(std::string_view strNote, std::uint32_t nRowTime) {
+SCellState CCellNote::Decode(std::string_view strNote, std::uint32_t nRowTime,
+                             std::string_view strDomain) {
     SCellState state;
     if (strNote.empty()) {
         return state;
@@ -118,6 +238,6 @@ SCellState CCellNote::Decode(std::string_view strNote, std::uint32_t nRowTime) {
     std::string_view strRest = strNote.substr(0, nRest);
     state.nHttpStatus = static_cast<int>(ReadNumber(strRest));
     state.nFetchedAt = ReadNumber(strRest);
-    state.strDetail = std::string(strRest);
+    state.strDetail = ReadDetail(strRest, strDomain);
     return state;
 }

@@ -105,9 +105,10 @@ void CDomainRecord::BeginScan(std::uint32_t nNow) {
     std::string strNotes(m_texts.Get(NotesSlot()));
     bool bChanged = false;
     for (std::size_t nMetric = 0; nMetric < CMetricTable::Count(); ++nMetric) {
-        const SCellState state = CCellNote::Decode(NoteOf(nMetric), m_nScannedAt);
+        const SCellState state = CCellNote::Decode(NoteOf(nMetric), m_nScannedAt, GetDomain());
         if (state.outcome != EOutcome::NotAsked && state.nFetchedAt == m_nScannedAt) {
-            strNotes = CCellNote::WithNote(strNotes, nMetric, CCellNote::Encode(state, nNow));
+            strNotes =
+                CCellNote::WithNote(strNotes, nMetric, CCellNote::Encode(state, nNow, GetDomain()));
             bChanged = true;
         }
     }
@@ -119,16 +120,13 @@ void CDomainRecord::BeginScan(std::uint32_t nNow) {
 
 void CDomainRecord::SetResult(std::size_t nMetric, const SQueryResult& result, bool bWithRow,
                               std::uint32_t nNow) {
-    SCellState state;
-    state.outcome = result.outcome;
-    state.reason = result.reason;
-    state.nHttpStatus = result.nHttpStatus;
-    state.strDetail = result.strDetail;
+    SCellState state = result.state;
+    state.bPending = false;
     const bool bPageRank = nMetric == CMetricTable::PageRankMetric();
     const std::int16_t nPageRank = bPageRank ? PageRankFromText(result.strValue) : 0;
     std::lock_guard<std::mutex> lock(TextGuard());
     state.nFetchedAt = bWithRow ? m_nScannedAt : nNow;
-    const std::string strNote = CCellNote::Encode(state, m_nScannedAt);
+    const std::string strNote = CCellNote::Encode(state, m_nScannedAt, GetDomain());
     const std::string strNotes = CCellNote::WithNote(m_texts.Get(NotesSlot()), nMetric, strNote);
     m_texts.Set({{nMetric, result.strValue}, {NotesSlot(), strNotes}});
     if (bPageRank) {
@@ -138,7 +136,7 @@ void CDomainRecord::SetResult(std::size_t nMetric, const SQueryResult& result, b
 
 SCellState CDomainRecord::GetCellState(std::size_t nMetric) const {
     std::lock_guard<std::mutex> lock(TextGuard());
-    return CCellNote::Decode(NoteOf(nMetric), m_nScannedAt);
+    return CCellNote::Decode(NoteOf(nMetric), m_nScannedAt, GetDomain());
 }
 
 void CDomainRecord::CountShownCells(std::vector<SMetricTally>& arrTallies) const {
@@ -152,7 +150,7 @@ void CDomainRecord::CountShownCells(std::vector<SMetricTally>& arrTallies) const
         const std::string_view strNote = CCellNote::NoteAt(strNotes, 0);
         strNotes.remove_prefix(strNote.size());
         if (bScanned || nMetric == nPageRank) {
-            arrTallies[nMetric].Count(CCellNote::Decode(strNote, m_nScannedAt));
+            arrTallies[nMetric].Count(CCellNote::Decode(strNote, m_nScannedAt, GetDomain()));
         }
     }
 }
@@ -161,10 +159,10 @@ bool CDomainRecord::MarkFailedCells() {
     std::lock_guard<std::mutex> lock(TextGuard());
     bool bMarked = false;
     for (std::size_t nMetric = 0; nMetric < CMetricTable::Count(); ++nMetric) {
-        SCellState state = CCellNote::Decode(NoteOf(nMetric), m_nScannedAt);
+        SCellState state = CCellNote::Decode(NoteOf(nMetric), m_nScannedAt, GetDomain());
         if (state.outcome == EOutcome::Failed && !state.bPending) {
             state.bPending = true;
-            const std::string strNote = CCellNote::Encode(state, m_nScannedAt);
+            const std::string strNote = CCellNote::Encode(state, m_nScannedAt, GetDomain());
             m_texts.Set(NotesSlot(),
                         CCellNote::WithNote(m_texts.Get(NotesSlot()), nMetric, strNote));
             bMarked = true;
@@ -195,7 +193,7 @@ std::vector<std::size_t> CDomainRecord::PendingCellsLocked() const {
     }
     for (std::size_t nMetric = 0; nMetric < CMetricTable::Count(); ++nMetric) {
         const std::string_view strNote = NoteOf(nMetric);
-        if (!strNote.empty() && CCellNote::Decode(strNote, m_nScannedAt).bPending) {
+        if (!strNote.empty() && CCellNote::Decode(strNote, m_nScannedAt, GetDomain()).bPending) {
             cells.push_back(nMetric);
         }
     }

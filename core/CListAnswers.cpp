@@ -14,10 +14,10 @@ std::int64_t Now() {
 
 SQueryResult Failed(const SListStatus& status) {
     SQueryResult result;
-    result.outcome = EOutcome::Failed;
-    result.reason = status.reason;
-    result.nHttpStatus = status.nHttpStatus;
-    result.strDetail = status.strDetail;
+    result.state.outcome = EOutcome::Failed;
+    result.state.reason = status.reason;
+    result.state.nHttpStatus = status.nHttpStatus;
+    result.state.strDetail = status.strDetail;
     return result;
 }
 
@@ -159,12 +159,12 @@ SQueryResult CListAnswers::Answer(const SListSource& source, const std::string& 
     SQueryResult result;
     const std::optional<SListMatch> match = pLookup->Find(strDomain, source.lookup, bAscending);
     if (match) {
-        result.outcome = EOutcome::Value;
+        result.state.outcome = EOutcome::Value;
         result.strValue = match->strValue;
-        result.strDetail = match->strName + " in the list of " + strDate;
+        result.state.strDetail = match->strName + " in the list of " + strDate;
     } else {
-        result.outcome = EOutcome::None;
-        result.strDetail = "not in the list of " + strDate;
+        result.state.outcome = EOutcome::None;
+        result.state.strDetail = "not in the list of " + strDate;
     }
     return result;
 }

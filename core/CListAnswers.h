@@ -23,7 +23,7 @@ public:
 
     // Only cached copies; a missing list fails its cells.
     void SetOffline(bool bOffline) { m_bOffline = bOffline; }
-    void SetLimits(const SListLimits& limits) { m_cache.SetLimits(limits); }
+    void SetLimits(const STransferLimits& limits) { m_cache.SetLimits(limits); }
     // A new pass looks at every list again.
     void BeginPass();
     // Ends a download in flight; safe from any thread.

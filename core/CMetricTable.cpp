@@ -2,14 +2,13 @@
 
 #include "core/BuiltInSources.h"
 #include "core/CSourceFile.h"
+#include "queries/TextHelpers.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 namespace {
 
@@ -44,7 +43,8 @@ std::filesystem::path UserSourceFolder() {
     return std::filesystem::path(pszHome) / ".config" / "tallyvine" / "sources";
 }
 
-// The user's definition files, in the order of their names.
+// The user's definition files, in the order of their names: every entry
+// named *.toml, so that one that is no file is named rather than skipped.
 std::vector<std::filesystem::path> UserSourceFiles() {
     std::vector<std::filesystem::path> files;
     std::error_code error;
@@ -53,7 +53,7 @@ std::vector<std::filesystem::path> UserSourceFiles() {
         return files;
     }
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        if (entry.path().extension() == ".toml" && entry.is_regular_file(error)) {
+        if (entry.path().extension() == ".toml") {
             files.push_back(entry.path());
         }
     }
@@ -61,13 +61,16 @@ std::vector<std::filesystem::path> UserSourceFiles() {
     return files;
 }
 
-void Add(STable& table, std::string_view strText, const std::string& strName,
-         const std::string& strOrigin, std::set<std::string>& takenIds) {
+// Adds the metric that read() reads, or the reason it could not.
+template <typename Reader>
+void Add(STable& table, const std::string& strOrigin, std::set<std::string>& takenIds,
+         Reader read) {
     SMetric metric;
     metric.nQueryPlace = kFirstFilePlace + static_cast<int>(table.metrics.size());
     std::string strError;
-    if (!CSourceFile::Read(strText, strName, takenIds, metric, strError)) {
-        table.errors.push_back(strError);
+    if (!read(metric, strError)) {
+        // Printed to terminals: a file name or a quoted key may hold control characters.
+        table.errors.push_back(EscapeControls(strError));
         return;
     }
     metric.strOrigin = strOrigin;
@@ -113,17 +116,15 @@ std::unique_ptr<STable> LoadTable() {
     auto pTable = std::make_unique<STable>();
     std::set<std::string> takenIds;
     for (const SEmbeddedFile& file : BuiltInSources()) {
-        Add(*pTable, file.strText, file.pszName, {}, takenIds);
+        Add(*pTable, {}, takenIds, [&](SMetric& metric, std::string& strError) {
+            return CSourceFile::Read(file.strText, file.pszName, takenIds, metric, strError,
+                                     CSourceFile::EOrigin::BuiltIn);
+        });
     }
     for (const std::filesystem::path& path : UserSourceFiles()) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        if (!in.good() && !in.eof()) {
-            pTable->errors.push_back(path.string() + ":1: cannot be read");
-            continue;
-        }
-        Add(*pTable, text.str(), path.string(), path.string(), takenIds);
+        Add(*pTable, path.string(), takenIds, [&](SMetric& metric, std::string& strError) {
+            return CSourceFile::ReadFile(path, takenIds, metric, strError);
+        });
     }
     ShareLists(pTable->metrics);
     const auto it = std::find_if(pTable->metrics.begin(), pTable->metrics.end(),

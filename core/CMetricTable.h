@@ -17,7 +17,8 @@
 class CMetricTable {
 public:
     static const std::vector<SMetric>& Metrics();
-    // "file:line: what is wrong", one per file left out.
+    // "file:line: what is wrong", one per file left out, its control
+    // characters escaped (see EscapeControls).
     static const std::vector<std::string>& LoadErrors();
     // Reads the definitions again (tests change XDG_CONFIG_HOME between
     // cases); no reference into the old table may be held.

@@ -294,7 +294,7 @@ std::optional<SQueryResult> CQueryManager::Ask(CMetricQuery& query, std::size_t 
     };
     std::optional<SQueryResult> result = send();
     bool bRepeated = false;
-    if (result && result->nHttpStatus == 429 && result->nRetryAfter > 0 &&
+    if (result && result->state.nHttpStatus == 429 && result->nRetryAfter > 0 &&
         result->nRetryAfter <= kLongestRepeatWait) {
         if (!Pause(result->nRetryAfter * 1000, EWake::OnStop)) {
             return std::nullopt;
@@ -314,15 +314,15 @@ std::optional<SQueryResult> CQueryManager::SuspendedResult(std::size_t nMetric) 
         return std::nullopt;
     }
     SQueryResult result;
-    result.outcome = EOutcome::Failed;
-    result.reason = EFailReason::Blocked;
-    result.strDetail = SuspendedUntilText(suspension.nWallUntil);
+    result.state.outcome = EOutcome::Failed;
+    result.state.reason = EFailReason::Blocked;
+    result.state.strDetail = SuspendedUntilText(suspension.nWallUntil);
     return result;
 }
 
 void CQueryManager::NoteRateLimit(std::size_t nMetric, const SQueryResult& result, bool bRepeated) {
     SSuspension& suspension = m_arrSuspensions[nMetric];
-    if (result.nHttpStatus != 429) {
+    if (result.state.nHttpStatus != 429) {
         suspension.nBackoff = 0;
         return;
     }

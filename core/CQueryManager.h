@@ -83,11 +83,11 @@ public:
     }
     std::int32_t GetInterval() const { return m_nInterval.load(std::memory_order_relaxed); }
     // Shortens the transfer limits; for tests. Set before the worker starts.
-    void SetLimits(const CMetricQuery::SLimits& limits) { m_limits = limits; }
+    void SetLimits(const STransferLimits& limits) { m_limits = limits; }
     // List sources answer from cached lists only, never downloading. Set
     // before the worker starts.
     void SetListsOffline(bool bOffline) { m_lists.SetOffline(bOffline); }
-    void SetListLimits(const SListLimits& limits) { m_lists.SetLimits(limits); }
+    void SetListLimits(const STransferLimits& limits) { m_lists.SetLimits(limits); }
 
 protected:
     // Starts the thread; a test may make it fail.
@@ -152,7 +152,7 @@ private:
     std::atomic<std::int32_t> m_bRunning{0};
     std::vector<std::atomic<std::int32_t>> m_arrFlags;
     std::atomic<std::int32_t> m_nInterval{1000};
-    std::optional<CMetricQuery::SLimits> m_limits;
+    std::optional<STransferLimits> m_limits;
     // When each metric's source was last asked, and its suspension; the
     // worker's own.
     std::vector<std::chrono::steady_clock::time_point> m_arrLastAsked;

@@ -1,12 +1,15 @@
 #include "core/CSourceFile.h"
 
+#include "queries/CMetricQuery.h"
 #include "regex/regex.h"
 
 #include <toml++/toml.h>
 
 #include <algorithm>
 #include <cctype>
+#include <fstream>
 #include <optional>
+#include <system_error>
 
 namespace {
 
@@ -72,6 +75,43 @@ bool IsIdText(std::string_view strId) {
     return !strId.empty() && std::isalpha(static_cast<unsigned char>(strId.front())) != 0 &&
            std::all_of(strId.begin(), strId.end(),
                        [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+}
+
+// The first variable a template reads that is not the program's to read;
+// empty when none.
+std::string ForbiddenVariable(std::string_view strTemplate) {
+    for (std::size_t nOpen = strTemplate.find("{env:"); nOpen != std::string_view::npos;
+         nOpen = strTemplate.find("{env:", nOpen + 1)) {
+        const std::size_t nClose = strTemplate.find('}', nOpen);
+        const std::string_view strName = strTemplate.substr(nOpen + 5, nClose - nOpen - 5);
+        if (nClose != std::string_view::npos && !CMetricQuery::IsReadableVariable(strName)) {
+            return std::string(strName);
+        }
+    }
+    return {};
+}
+
+// Why a URL template is no http or https address; empty when it is one. A
+// text without a scheme is asked over http.
+std::string BadAddress(std::string_view strUrl) {
+    if (strUrl.empty()) {
+        return "'url' must not be empty";
+    }
+    if (strUrl.starts_with("http://") || strUrl.starts_with("https://")) {
+        return {};
+    }
+    const std::size_t nSchemeEnd = strUrl.find_first_not_of(
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+.-");
+    const bool bScheme = nSchemeEnd != 0 && nSchemeEnd != std::string_view::npos &&
+                         strUrl[nSchemeEnd] == ':' &&
+                         std::isalpha(static_cast<unsigned char>(strUrl.front())) != 0 &&
+                         std::isdigit(static_cast<unsigned char>(
+                             nSchemeEnd + 1 < strUrl.size() ? strUrl[nSchemeEnd + 1] : 'x')) == 0;
+    if (!bScheme) {
+        return {};
+    }
+    return "'url' must be an http or https address (written in lower case), not '" +
+           std::string(strUrl.substr(0, nSchemeEnd + 1)) + "'";
 }
 
 // The first placeholder of a template that is not one of the known ones;
@@ -236,6 +276,28 @@ public:
         if (!strUnknown.empty()) {
             Fail(strKey, "unknown placeholder " + strUnknown + " in '" + std::string(strKey) + "'");
         }
+        const std::string strVariable = ForbiddenVariable(strTemplate);
+        if (!strVariable.empty()) {
+            Fail(strKey, "{env:" + strVariable + "} in '" + std::string(strKey) +
+                             "': only variables whose names start with " +
+                             std::string(CMetricQuery::kVariablePrefix) + " may be read");
+        }
+    }
+
+    void Address(std::string_view strKey, std::string_view strUrl) {
+        const std::string strWhat = BadAddress(strUrl);
+        if (!strWhat.empty()) {
+            Fail(strKey, strWhat);
+        }
+    }
+
+    void CheckBuiltInOnlyFields() {
+        for (std::string_view strField : CSourceFile::kBuiltInOnlyFields) {
+            if (m_table.contains(strField)) {
+                Fail(strField,
+                     "'" + std::string(strField) + "' is set by the built-in sources only");
+            }
+        }
     }
 
 private:
@@ -261,6 +323,9 @@ void ReadIdentity(CFieldReader& reader, const std::set<std::string>& takenIds, S
 
 void ReadRequest(CFieldReader& reader, SQueryRule& query) {
     reader.String("url", query.strUrl, true);
+    if (!reader.Failed()) {
+        reader.Address("url", query.strUrl);
+    }
     reader.String("checksum", query.strChecksumText);
     reader.Texts("headers", query.arrHeaders);
     reader.Template("url", query.strUrl);
@@ -366,7 +431,7 @@ void ReadPresentation(CFieldReader& reader, SMetric& metric) {
 
 bool CSourceFile::Read(std::string_view strText, const std::string& strName,
                        const std::set<std::string>& takenIds, SMetric& metric,
-                       std::string& strError) {
+                       std::string& strError, EOrigin origin) {
     toml::table table;
     try {
         table = toml::parse(strText, strName);
@@ -377,6 +442,9 @@ bool CSourceFile::Read(std::string_view strText, const std::string& strName,
     }
     CFieldReader reader(table, strName);
     reader.CheckKnownFields();
+    if (origin == EOrigin::User) {
+        reader.CheckBuiltInOnlyFields();
+    }
     ReadIdentity(reader, takenIds, metric);
     if (reader.Has("list_url")) {
         ReadList(reader, metric.strId, metric.listSource);
@@ -387,4 +455,34 @@ bool CSourceFile::Read(std::string_view strText, const std::string& strName,
     ReadPresentation(reader, metric);
     strError = reader.Error();
     return !reader.Failed();
+}
+
+bool CSourceFile::ReadFile(const std::filesystem::path& path, const std::set<std::string>& takenIds,
+                           SMetric& metric, std::string& strError) {
+    const auto refuse = [&](const std::string& strWhat) {
+        strError = path.string() + ":1: " + strWhat;
+        return false;
+    };
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (error) {
+        return refuse("cannot be read: " + error.message());
+    }
+    if (std::filesystem::is_directory(status)) {
+        return refuse("is a folder, not a definition file");
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        return refuse("is not a regular file");
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::string strText(kMostBytes + 1, '\0');
+    in.read(strText.data(), static_cast<std::streamsize>(strText.size()));
+    if (in.bad() || (!in && !in.eof())) {
+        return refuse("cannot be read");
+    }
+    strText.resize(static_cast<std::size_t>(in.gcount()));
+    if (strText.size() > kMostBytes) {
+        return refuse("is larger than 1 MiB");
+    }
+    return Read(strText, path.string(), takenIds, metric, strError, EOrigin::User);
 }

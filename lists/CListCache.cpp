@@ -259,10 +259,10 @@ SListStatus CListCache::Download(const SListDefinition& definition, const std::s
                        "the list cannot be saved in " + m_folder.string() + " (cannot be written)");
     }
     CWebClient client(m_pCancel);
-    client.SetStallTimeout(m_limits.nStallMs);
-    client.SetSpeedFloor(m_limits.nFloorBytes, m_limits.nFloorSpanMs);
-    client.SetCeiling(kNoCeilingMs);
-    client.SetMaxBodyBytes(definition.nMaxBytes);
+    STransferLimits limits = m_limits;
+    limits.nCeilingMs = kNoCeilingMs;
+    limits.nMaxBodyBytes = definition.nMaxBytes;
+    client.SetLimits(limits);
     const bool bConditional = cached && HoldsColumns(definition, *cached);
     std::vector<std::string> arrHeaders;
     if (bConditional && IsHeaderSafe(cached->strETag)) {

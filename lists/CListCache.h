@@ -2,6 +2,7 @@
 
 #include "lists/SListDefinition.h"
 #include "lists/SListInfo.h"
+#include "net/STransferLimits.h"
 #include "queries/SQueryResult.h"
 
 #include <atomic>
@@ -28,15 +29,6 @@ struct SListStatus {
     int nHttpStatus = 0;
     // Why it failed, or what was done ("unchanged", "downloaded").
     std::string strDetail;
-};
-
-// The transfer limits of a list's download: no ceiling on the whole
-// transfer, since a large list on a slow line takes long, but the speed
-// floor and the silence limit of every other request.
-struct SListLimits {
-    long nStallMs = 30000;
-    std::size_t nFloorBytes = 1024;
-    long nFloorSpanMs = 30000;
 };
 
 // The cache of downloaded lists: one SQLite database per list, named after
@@ -74,7 +66,10 @@ public:
 
     // Polled during a refresh; once true the refresh ends as cancelled.
     void SetCancel(const std::atomic<bool>* pCancel) { m_pCancel = pCancel; }
-    void SetLimits(const SListLimits& limits) { m_limits = limits; }
+    // The speed floor and the silence limit of a list's download (tests
+    // shorten them). It has no ceiling, since a large list on a slow line
+    // takes long, and the list's own size cap.
+    void SetLimits(const STransferLimits& limits) { m_limits = limits; }
 
 private:
     SListStatus RefreshLocked(const SListDefinition& definition, bool bForce,
@@ -88,5 +83,5 @@ private:
 
     std::filesystem::path m_folder;
     const std::atomic<bool>* m_pCancel = nullptr;
-    SListLimits m_limits;
+    STransferLimits m_limits;
 };

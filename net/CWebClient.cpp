@@ -1,8 +1,10 @@
 #include "net/CWebClient.h"
 
 #include "net/RetryAfter.h"
+#include "net/ShownAddress.h"
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cstring>
 #include <ctime>
@@ -94,6 +96,10 @@ void CWebClient::SetHeaders(std::vector<std::string> arrHeaders) {
     m_arrHeaders = std::move(arrHeaders);
 }
 
+void CWebClient::SetLimits(const STransferLimits& limits) {
+    m_limits = limits;
+}
+
 // Settings shared by every request of this client.
 bool CWebClient::ApplyCommonOptions() {
     CURL* hCurl = m_hInternet.get();
@@ -102,7 +108,6 @@ bool CWebClient::ApplyCommonOptions() {
            SetOption(hCurl, CURLOPT_PROXY, "") && SetOption(hCurl, CURLOPT_NOPROXY, "*") &&
            // Time-outs must not raise signals in a worker thread.
            SetOption(hCurl, CURLOPT_NOSIGNAL, 1L) &&
-           SetOption(hCurl, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs) &&
            SetOption(hCurl, CURLOPT_PROTOCOLS_STR, "http,https") &&
            SetOption(hCurl, CURLOPT_FOLLOWLOCATION, 1L) &&
            SetOption(hCurl, CURLOPT_MAXREDIRS, 10L) &&
@@ -200,13 +205,20 @@ void CWebClient::NoteFailure(CURLcode code) {
     case Abort::Stopped:
         m_eFailure = EFailure::Stopped;
         break;
+    case Abort::Refused:
+        m_eFailure = EFailure::Refused;
+        break;
     case Abort::None:
         m_eFailure = FailureOf(code);
         break;
     }
-    m_strErrorText = m_eAbort == Abort::None && m_szError[0] != '\0'
-                         ? std::string(m_szError)
-                         : std::string(curl_easy_strerror(reported));
+    if (m_eAbort == Abort::Refused) {
+        m_strErrorText = m_strRefusal;
+    } else if (m_eAbort == Abort::None && m_szError[0] != '\0') {
+        m_strErrorText = m_szError;
+    } else {
+        m_strErrorText = curl_easy_strerror(reported);
+    }
 }
 
 CWebClient::EFailure CWebClient::FailureOf(CURLcode code) {
@@ -240,8 +252,11 @@ CURLcode CWebClient::PerformOnce() {
     m_tStart = m_tLastData;
     m_tSpanStart = m_tLastData;
     m_nSpanBytes = 0;
-    const curl_off_t nCap = static_cast<curl_off_t>(m_nMaxBodyBytes);
+    m_strRefusal.clear();
+    m_nHeaderStatus = 0;
+    const curl_off_t nCap = static_cast<curl_off_t>(m_limits.nMaxBodyBytes);
     if (!SetOption(m_hInternet.get(), CURLOPT_MAXFILESIZE_LARGE, nCap) ||
+        !SetOption(m_hInternet.get(), CURLOPT_CONNECTTIMEOUT_MS, m_limits.nConnectTimeoutMs) ||
         curl_multi_add_handle(m_hMulti.get(), m_hInternet.get()) != CURLM_OK)
         return CURLE_FAILED_INIT;
     const CURLcode code = DriveTransfer();
@@ -297,6 +312,7 @@ CURLcode CWebClient::ReportedError(CURLcode code) const {
     case Abort::OutOfMemory:
         return CURLE_OUT_OF_MEMORY;
     case Abort::Stopped:
+    case Abort::Refused:
         return CURLE_WRITE_ERROR;
     case Abort::None:
         break;
@@ -310,7 +326,7 @@ bool CWebClient::ShouldAbort() {
     const Clock::time_point tNow = Clock::now();
     if (m_pCancel != nullptr && m_pCancel->load())
         m_eAbort = Abort::Cancelled;
-    else if (tNow - m_tLastData >= std::chrono::milliseconds(m_nStallTimeoutMs))
+    else if (tNow - m_tLastData >= std::chrono::milliseconds(m_limits.nStallMs))
         m_eAbort = Abort::Stalled;
     else if (IsTooSlow(tNow))
         m_eAbort = Abort::TooSlow;
@@ -318,11 +334,11 @@ bool CWebClient::ShouldAbort() {
 }
 
 bool CWebClient::IsTooSlow(Clock::time_point tNow) {
-    if (tNow - m_tStart >= std::chrono::milliseconds(m_nCeilingMs))
+    if (tNow - m_tStart >= std::chrono::milliseconds(m_limits.nCeilingMs))
         return true;
-    if (tNow - m_tSpanStart < std::chrono::milliseconds(m_nFloorSpanMs))
+    if (tNow - m_tSpanStart < std::chrono::milliseconds(m_limits.nFloorSpanMs))
         return false;
-    if (m_nSpanBytes < m_nFloorBytes)
+    if (m_nSpanBytes < m_limits.nFloorBytes)
         return true;
     m_tSpanStart = tNow;
     m_nSpanBytes = 0;
@@ -345,7 +361,7 @@ bool CWebClient::AppendBody(const char* pData, std::size_t nBytes) {
         return SinkBody(std::string_view(pData, nBytes));
     }
     // The length is reported as a signed 32-bit count, so no body may exceed it.
-    const std::size_t nCap = std::min<std::size_t>(m_nMaxBodyBytes, INT_MAX);
+    const std::size_t nCap = std::min<std::size_t>(m_limits.nMaxBodyBytes, INT_MAX);
     if (nBytes > nCap - m_strReceived.size()) {
         m_eAbort = Abort::TooLarge;
         return false;
@@ -360,7 +376,8 @@ bool CWebClient::AppendBody(const char* pData, std::size_t nBytes) {
 }
 
 bool CWebClient::SinkBody(std::string_view strPiece) {
-    if (strPiece.size() > m_nMaxBodyBytes - std::min(m_nSunkBytes, m_nMaxBodyBytes)) {
+    const std::size_t nCap = m_limits.nMaxBodyBytes;
+    if (strPiece.size() > nCap - std::min(m_nSunkBytes, nCap)) {
         m_eAbort = Abort::TooLarge;
         return false;
     }
@@ -408,6 +425,18 @@ std::optional<std::string_view> HeaderValue(std::string_view strLine, std::strin
 // More header lines than any honest reply sends are not kept.
 constexpr std::size_t kMostReplyHeaders = 200;
 
+// The status code of a status line "HTTP/1.1 302 Found"; 0 when unreadable.
+long StatusOf(std::string_view strLine) {
+    const std::size_t nSpace = strLine.find(' ');
+    if (nSpace == std::string_view::npos) {
+        return 0;
+    }
+    long nStatus = 0;
+    const char* pStart = strLine.data() + nSpace + 1;
+    std::from_chars(pStart, strLine.data() + strLine.size(), nStatus);
+    return nStatus;
+}
+
 } // namespace
 
 std::string CWebClient::GetReplyHeader(std::string_view strName) const {
@@ -423,6 +452,7 @@ bool CWebClient::TakeHeader(std::string_view strLine) {
     // Each reply of a redirect chain starts with its status line.
     if (strLine.starts_with("HTTP/")) {
         m_nRetryAfter = 0;
+        m_nHeaderStatus = StatusOf(strLine);
         m_arrReplyHeaders.clear();
     } else if (m_arrReplyHeaders.size() < kMostReplyHeaders) {
         m_arrReplyHeaders.emplace_back(strLine);
@@ -441,7 +471,80 @@ bool CWebClient::TakeHeader(std::string_view strLine) {
         m_eAbort = Abort::Stopped;
         return false;
     }
-    return true;
+    return AllowsRedirect(*strTarget);
+}
+
+// libcurl follows a Location of any 3xx reply but 304.
+bool CWebClient::AllowsRedirect(std::string_view strTarget) {
+    if (m_nHeaderStatus < 300 || m_nHeaderStatus > 399 || m_nHeaderStatus == 304) {
+        return true;
+    }
+    char* pszFrom = nullptr;
+    curl_easy_getinfo(m_hInternet.get(), CURLINFO_EFFECTIVE_URL, &pszFrom);
+    m_strRefusal =
+        RefusedRedirect(pszFrom != nullptr ? pszFrom : "", strTarget, !m_arrHeaders.empty());
+    if (m_strRefusal.empty()) {
+        return true;
+    }
+    m_eAbort = Abort::Refused;
+    return false;
+}
+
+namespace {
+
+struct CUrlCleanup {
+    void operator()(CURLU* pUrl) const { curl_url_cleanup(pUrl); }
+};
+using CUrlHandle = std::unique_ptr<CURLU, CUrlCleanup>;
+
+// One part of a parsed address; empty when it has none.
+std::string PartOf(CURLU* pUrl, CURLUPart part, unsigned nFlags = 0) {
+    char* pszPart = nullptr;
+    if (curl_url_get(pUrl, part, &pszPart, nFlags) != CURLUE_OK || pszPart == nullptr) {
+        return {};
+    }
+    std::string strPart(pszPart);
+    curl_free(pszPart);
+    return strPart;
+}
+
+bool SameText(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+} // namespace
+
+std::string CWebClient::RefusedRedirect(std::string_view strFrom, std::string_view strTarget,
+                                        bool bHeaders) {
+    CUrlHandle pFrom(curl_url());
+    if (!pFrom ||
+        curl_url_set(pFrom.get(), CURLUPART_URL, std::string(strFrom).c_str(), 0) != CURLUE_OK) {
+        return {};
+    }
+    // Setting a URL on a parsed one resolves it against it, as a browser does.
+    CUrlHandle pTo(curl_url_dup(pFrom.get()));
+    if (!pTo ||
+        curl_url_set(pTo.get(), CURLUPART_URL, std::string(strTarget).c_str(), 0) != CURLUE_OK) {
+        // libcurl refuses to follow what it cannot parse.
+        return {};
+    }
+    const std::string strFromScheme = PartOf(pFrom.get(), CURLUPART_SCHEME);
+    const std::string strToScheme = PartOf(pTo.get(), CURLUPART_SCHEME);
+    const std::string strShown = ShownAddress(PartOf(pTo.get(), CURLUPART_URL));
+    if (SameText(strFromScheme, "https") && SameText(strToScheme, "http")) {
+        return "a redirect from https to http is not followed: " + strShown;
+    }
+    const bool bSameOrigin =
+        SameText(strFromScheme, strToScheme) &&
+        SameText(PartOf(pFrom.get(), CURLUPART_HOST), PartOf(pTo.get(), CURLUPART_HOST)) &&
+        PartOf(pFrom.get(), CURLUPART_PORT, CURLU_DEFAULT_PORT) ==
+            PartOf(pTo.get(), CURLUPART_PORT, CURLU_DEFAULT_PORT);
+    if (bHeaders && !bSameOrigin) {
+        return "a redirect to another host or port is not followed, as the request carries "
+               "headers meant for the host asked: " +
+               strShown;
+    }
+    return {};
 }
 
 int CWebClient::OnTransferInfo(void* pClient, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {

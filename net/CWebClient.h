@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/STransferLimits.h"
+
 #include <curl/curl.h>
 
 #include <atomic>
@@ -18,16 +20,7 @@
 // Used by one thread at a time; every call blocks until the transfer ends.
 class CWebClient {
 public:
-    static constexpr long kConnectTimeoutMs = 10000;
     static constexpr unsigned kConnectRetries = 1;
-    static constexpr long kDefaultStallTimeoutMs = 30000;
-    // A transfer must bring at least this many bytes in every span of this
-    // length (about 34 bytes a second), and may last this long in all, so
-    // that a server trickling a byte now and then cannot hold the worker.
-    static constexpr std::size_t kDefaultFloorBytes = 1024;
-    static constexpr long kDefaultFloorSpanMs = 30000;
-    static constexpr long kDefaultCeilingMs = 120000;
-    static constexpr std::size_t kDefaultMaxBodyBytes = 64u * 1024u * 1024u;
     static constexpr std::size_t FetchBufferSize = 8192;
 
     // pCancel, when given, is polled during a transfer; once it reads true the
@@ -48,7 +41,10 @@ public:
 
     // GET when bPost is false, else a form POST; nFormLength -1 means
     // strlen(pszForm). Returns the body or null. A failed fetch leaves the
-    // previous body and its length in place.
+    // previous body and its length in place. Redirects are followed, but
+    // never from https to http, and, while extra headers are set, never to
+    // another scheme, host or port: the headers may carry a key meant for the
+    // host asked. Such a redirect fails the fetch as Refused.
     char* Fetch(const char* pszUrl, bool bPost = false, const char* pszForm = nullptr,
                 int nFormLength = -1);
 
@@ -69,11 +65,13 @@ public:
         Redirects, // too many redirects
         Cancelled, // the cancel flag was set
         Stopped,   // sent to an address the redirect guard refused
+        Refused,   // a redirect the client does not follow (see Fetch)
     };
 
     int GetBodyLength() const { return m_nBodyLength; }
     EFailure GetFailure() const { return m_eFailure; }
-    // libcurl's message for the last failed transfer.
+    // libcurl's message for the last failed transfer, or the client's own;
+    // an address in it is shown as ShownAddress() shows it.
     const std::string& GetErrorText() const { return m_strErrorText; }
     // The HTTP status of the last transfer's final reply; 0 when none came.
     long GetStatus() const { return m_nStatus; }
@@ -96,17 +94,14 @@ public:
     // CURLE_FILESIZE_EXCEEDED, a cancelled one CURLE_ABORTED_BY_CALLBACK.
     std::uint32_t GetLastError() const { return m_dwLastError; }
 
-    // A transfer that receives nothing for this long fails (tests shorten it).
-    void SetStallTimeout(long nMs) { m_nStallTimeoutMs = nMs; }
-    // A body larger than this fails.
-    void SetMaxBodyBytes(std::size_t nBytes) { m_nMaxBodyBytes = nBytes; }
-    // The speed floor and the ceiling on the whole transfer (tests shorten
-    // them).
-    void SetSpeedFloor(std::size_t nBytes, long nSpanMs) {
-        m_nFloorBytes = nBytes;
-        m_nFloorSpanMs = nSpanMs;
-    }
-    void SetCeiling(long nMs) { m_nCeilingMs = nMs; }
+    // The limits of every later transfer.
+    void SetLimits(const STransferLimits& limits);
+
+    // Why a redirect from strFrom to strTarget (absolute, or relative to
+    // strFrom) is not followed, for a message; empty when it may be.
+    // bHeaders: the request carries extra headers.
+    static std::string RefusedRedirect(std::string_view strFrom, std::string_view strTarget,
+                                       bool bHeaders);
 
     // Hands every piece of a GET's body to the sink instead of keeping it,
     // for bodies too large to hold; the cap still counts every byte. A false
@@ -133,7 +128,7 @@ private:
     using Clock = std::chrono::steady_clock;
 
     // Why the client itself ended a transfer.
-    enum class Abort { None, Cancelled, Stalled, TooSlow, TooLarge, OutOfMemory, Stopped };
+    enum class Abort { None, Cancelled, Stalled, TooSlow, TooLarge, OutOfMemory, Stopped, Refused };
 
     bool ApplyCommonOptions();
     bool OpenUrl(const std::string& strUrl);
@@ -157,6 +152,7 @@ private:
     bool SinkBody(std::string_view strPiece);
     // Notes the headers the client acts on; false ends the transfer.
     bool TakeHeader(std::string_view strLine);
+    bool AllowsRedirect(std::string_view strTarget);
     static std::size_t OnBodyData(char* pData, std::size_t nSize, std::size_t nCount,
                                   void* pClient);
     static std::size_t OnHeaderData(char* pData, std::size_t nSize, std::size_t nCount,
@@ -177,12 +173,12 @@ private:
     int m_nBodyLength = 0;
     unsigned m_nConnectRetries = kConnectRetries;
 
-    long m_nStallTimeoutMs = kDefaultStallTimeoutMs;
-    std::size_t m_nMaxBodyBytes = kDefaultMaxBodyBytes;
-    std::size_t m_nFloorBytes = kDefaultFloorBytes;
-    long m_nFloorSpanMs = kDefaultFloorSpanMs;
-    long m_nCeilingMs = kDefaultCeilingMs;
+    STransferLimits m_limits;
     Abort m_eAbort = Abort::None;
+    // Why a redirect was refused; see RefusedRedirect.
+    std::string m_strRefusal;
+    // The status of the reply whose headers are arriving.
+    long m_nHeaderStatus = 0;
     Clock::time_point m_tLastData;
     Clock::time_point m_tStart;
     Clock::time_point m_tSpanStart;

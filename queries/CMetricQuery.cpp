@@ -1,6 +1,7 @@
 #include "queries/CMetricQuery.h"
 
 #include "net/CWebClient.h"
+#include "net/ShownAddress.h"
 #include "queries/TextHelpers.h"
 #include "queries/TransferReason.h"
 #include "regex/regex.h"
@@ -142,9 +143,31 @@ std::string BlockAddress(const SQueryRule& rule, const CWebClient& client,
 
 void Fail(SQueryResult& result, EFailReason reason, std::string strDetail) {
     result.strValue.clear();
-    result.outcome = EOutcome::Failed;
-    result.reason = reason;
-    result.strDetail = std::move(strDetail);
+    result.state.outcome = EOutcome::Failed;
+    result.state.reason = reason;
+    result.state.strDetail = std::move(strDetail);
+}
+
+// A failure whose detail is the address the reply came from, shown without
+// its keys.
+void FailAt(SQueryResult& result, EFailReason reason, std::string_view strAddress) {
+    Fail(result, reason, ShownAddress(strAddress));
+}
+
+// The detail with no key in it: the request's address, should a message
+// repeat it, shown without its keys, and no value of a variable the request
+// read (a key in a path, say) anywhere.
+std::string WithoutKeys(std::string strDetail, const std::string& strUrl,
+                        const std::vector<std::string>& secrets) {
+    if (!strUrl.empty()) {
+        strDetail = ReplaceAll(strDetail, strUrl, ShownAddress(strUrl));
+    }
+    for (const std::string& strSecret : secrets) {
+        if (!strSecret.empty()) {
+            strDetail = ReplaceAll(strDetail, strSecret, "...");
+        }
+    }
+    return strDetail;
 }
 
 // What an answer without a value means.
@@ -153,18 +176,18 @@ void ClassifyEmptyReply(const SQueryRule& rule, const std::string& strReply,
                         SQueryResult& result) {
     const long nStatus = client.GetStatus();
     if (nStatus == 429) {
-        Fail(result, EFailReason::Blocked, client.GetFinalUrl());
+        FailAt(result, EFailReason::Blocked, client.GetFinalUrl());
     } else if (!strBlockAddress.empty()) {
-        Fail(result, EFailReason::Blocked, strBlockAddress);
+        FailAt(result, EFailReason::Blocked, strBlockAddress);
     } else if (Matches(rule.strBlockPattern, strReply)) {
-        Fail(result, EFailReason::Blocked, client.GetFinalUrl());
+        FailAt(result, EFailReason::Blocked, client.GetFinalUrl());
     } else if (nStatus >= 400) {
-        Fail(result, EFailReason::HttpStatus, client.GetFinalUrl());
+        FailAt(result, EFailReason::HttpStatus, client.GetFinalUrl());
     } else if ((rule.bNoneWhenEmpty && strReply.empty() && nStatus == 200) ||
                Matches(rule.strNonePattern, strReply)) {
-        result.outcome = EOutcome::None;
+        result.state.outcome = EOutcome::None;
     } else {
-        Fail(result, EFailReason::NoMatch, client.GetFinalUrl());
+        FailAt(result, EFailReason::NoMatch, client.GetFinalUrl());
     }
 }
 
@@ -214,14 +237,33 @@ std::string ParsePatternReply(const SQueryRule& rule, const std::string& strRepl
     return ReadValue(results, pattern.group_count(), rule);
 }
 
+// Reads the reply of the fetch, or its failure, into result.
+void ReadAnswer(const SQueryRule& rule, const char* pszBody, const CWebClient& client,
+                const std::vector<std::string_view>& askedHosts, SQueryResult& result) {
+    const std::string strBlockAddress = BlockAddress(rule, client, askedHosts);
+    if (pszBody == nullptr) {
+        if (!strBlockAddress.empty()) {
+            FailAt(result, EFailReason::Blocked, strBlockAddress);
+        } else {
+            Fail(result, ReasonOf(client.GetFailure()), client.GetErrorText());
+        }
+        return;
+    }
+    // Replies are text: a NUL byte inside ends them.
+    const std::string_view body(pszBody, static_cast<std::size_t>(client.GetBodyLength()));
+    const std::string strReply(body.substr(0, body.find('\0')));
+    result.strValue = strReply.empty() ? std::string() : CMetricQuery::ParseReply(rule, strReply);
+    if (!result.strValue.empty()) {
+        result.state.outcome = EOutcome::Value;
+        return;
+    }
+    ClassifyEmptyReply(rule, strReply, strBlockAddress, client, result);
+}
+
 } // namespace
 
 CMetricQuery::CMetricQuery(CServiceHosts hosts, const std::atomic<bool>* pCancel)
-    : m_hosts(std::move(hosts)),
-      m_pCancel(pCancel), m_limits{CWebClient::kDefaultStallTimeoutMs,
-                                   CWebClient::kDefaultFloorBytes, CWebClient::kDefaultFloorSpanMs,
-                                   CWebClient::kDefaultCeilingMs,
-                                   CWebClient::kDefaultMaxBodyBytes} {}
+    : m_hosts(std::move(hosts)), m_pCancel(pCancel) {}
 
 CMetricQuery::~CMetricQuery() = default;
 
@@ -242,16 +284,14 @@ SQueryResult CMetricQuery::Query(const SQueryRule& rule, const std::string& strD
 
 void CMetricQuery::Ask(const SQueryRule& rule, const std::string& strDomain, SQueryResult& result) {
     const std::string strToken = MakeTimestampToken();
-    const std::string strUrl = RequestUrl(rule, strDomain, strToken);
+    std::vector<std::string> secrets;
+    const std::string strUrl = ExpandTemplate(rule, rule.strUrl, strDomain, strToken, &secrets);
     const std::string strRouted = m_hosts.Route(strUrl);
     CWebClient client(m_pCancel);
-    client.SetStallTimeout(m_limits.nStallMs);
-    client.SetSpeedFloor(m_limits.nFloorBytes, m_limits.nFloorSpanMs);
-    client.SetCeiling(m_limits.nCeilingMs);
-    client.SetMaxBodyBytes(m_limits.nMaxBodyBytes);
+    client.SetLimits(m_limits);
     std::vector<std::string> arrHeaders;
     for (const std::string& strHeader : rule.arrHeaders) {
-        arrHeaders.push_back(ExpandTemplate(rule, strHeader, strDomain, strToken));
+        arrHeaders.push_back(ExpandTemplate(rule, strHeader, strDomain, strToken, &secrets));
     }
     client.SetHeaders(std::move(arrHeaders));
     const std::vector<std::string_view> askedHosts = {HostOf(strUrl), HostOf(strRouted)};
@@ -260,26 +300,11 @@ void CMetricQuery::Ask(const SQueryRule& rule, const std::string& strDomain, SQu
         [&](std::string_view strTarget) { return IsBlockAddress(rule, strTarget, askedHosts); });
 
     const char* pszBody = client.Fetch(strRouted.c_str());
-    result.nHttpStatus = static_cast<int>(client.GetStatus());
+    result.state.nHttpStatus = static_cast<int>(client.GetStatus());
     result.nRetryAfter = static_cast<int>(client.GetRetryAfter());
-    const std::string strBlockAddress = BlockAddress(rule, client, askedHosts);
-    if (pszBody == nullptr) {
-        if (!strBlockAddress.empty()) {
-            Fail(result, EFailReason::Blocked, strBlockAddress);
-        } else {
-            Fail(result, ReasonOf(client.GetFailure()), client.GetErrorText());
-        }
-        return;
-    }
-    // Replies are text: a NUL byte inside ends them.
-    const std::string_view body(pszBody, static_cast<std::size_t>(client.GetBodyLength()));
-    const std::string strReply(body.substr(0, body.find('\0')));
-    result.strValue = strReply.empty() ? std::string() : ParseReply(rule, strReply);
-    if (!result.strValue.empty()) {
-        result.outcome = EOutcome::Value;
-        return;
-    }
-    ClassifyEmptyReply(rule, strReply, strBlockAddress, client, result);
+    ReadAnswer(rule, pszBody, client, askedHosts, result);
+    result.state.strDetail = WithoutKeys(std::move(result.state.strDetail),
+                                         CWebClient::EnsureHttpScheme(strRouted), secrets);
 }
 
 std::string CMetricQuery::ParseReply(const SQueryRule& rule, const std::string& strReply) {
@@ -299,9 +324,32 @@ std::string CMetricQuery::RequestUrl(const SQueryRule& rule, const std::string& 
     return ExpandTemplate(rule, rule.strUrl, strDomain, strToken);
 }
 
+std::vector<std::string> CMetricQuery::ReadVariables(const SQueryRule& rule) {
+    std::vector<std::string> names;
+    const auto take = [&](std::string_view strTemplate) {
+        for (std::size_t nOpen = strTemplate.find("{env:"); nOpen != std::string_view::npos;
+             nOpen = strTemplate.find("{env:", nOpen + 1)) {
+            const std::size_t nClose = strTemplate.find('}', nOpen);
+            if (nClose == std::string_view::npos) {
+                break;
+            }
+            std::string strName(strTemplate.substr(nOpen + 5, nClose - nOpen - 5));
+            if (std::find(names.begin(), names.end(), strName) == names.end()) {
+                names.push_back(std::move(strName));
+            }
+        }
+    };
+    take(rule.strUrl);
+    take(rule.strChecksumText);
+    for (const std::string& strHeader : rule.arrHeaders) {
+        take(strHeader);
+    }
+    return names;
+}
+
 std::string CMetricQuery::ExpandTemplate(const SQueryRule& rule, const std::string& strTemplate,
-                                         const std::string& strDomain,
-                                         const std::string& strToken) {
+                                         const std::string& strDomain, const std::string& strToken,
+                                         std::vector<std::string>* pSecrets) {
     std::string strOut;
     std::size_t nAt = 0;
     while (nAt < strTemplate.size()) {
@@ -322,11 +370,16 @@ std::string CMetricQuery::ExpandTemplate(const SQueryRule& rule, const std::stri
             strOut += strToken;
         } else if (strName.starts_with("env:")) {
             // Keys stay out of the definition files.
-            const char* pszValue = std::getenv(std::string(strName.substr(4)).c_str());
+            const std::string strVariable(strName.substr(4));
+            const char* pszValue =
+                IsReadableVariable(strVariable) ? std::getenv(strVariable.c_str()) : nullptr;
             strOut += pszValue != nullptr ? pszValue : "";
+            if (pszValue != nullptr && pSecrets != nullptr) {
+                pSecrets->emplace_back(pszValue);
+            }
         } else if (strName == "checksum" && &strTemplate != &rule.strChecksumText) {
-            strOut += std::to_string(
-                Checksum(ExpandTemplate(rule, rule.strChecksumText, strDomain, strToken)));
+            strOut += std::to_string(Checksum(
+                ExpandTemplate(rule, rule.strChecksumText, strDomain, strToken, pSecrets)));
         } else {
             strOut.append(strTemplate, nOpen, nClose - nOpen + 1);
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "net/STransferLimits.h"
 #include "queries/CServiceHosts.h"
 #include "queries/SQueryResult.h"
 #include "queries/SQueryRule.h"
@@ -9,6 +10,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 // The per-row query object. Query() takes a metric's request and reply rule
 // and the domain text, and returns the metric value exactly as the service's
@@ -32,18 +35,18 @@ public:
 
     SQueryResult Query(const SQueryRule& rule, const std::string& strDomain);
 
-    // The limits of every transfer (tests shorten them): nothing for
-    // nStallMs, fewer than nFloorBytes in any nFloorSpanMs, longer than
-    // nCeilingMs in all, or a body over nMaxBodyBytes, and the transfer
-    // fails.
-    struct SLimits {
-        long nStallMs;
-        std::size_t nFloorBytes;
-        long nFloorSpanMs;
-        long nCeilingMs;
-        std::size_t nMaxBodyBytes;
-    };
-    void SetLimits(const SLimits& limits) { m_limits = limits; }
+    // The limits of every transfer (tests shorten them).
+    void SetLimits(const STransferLimits& limits) { m_limits = limits; }
+
+    // Only environment variables named with this prefix are read by
+    // {env:NAME}: a copied source file must not send any other secret away.
+    static constexpr std::string_view kVariablePrefix = "TALLYVINE_";
+    static bool IsReadableVariable(std::string_view strName) {
+        return strName.starts_with(kVariablePrefix);
+    }
+    // The names of the environment variables the rule reads, each once, in
+    // the order they are written.
+    static std::vector<std::string> ReadVariables(const SQueryRule& rule);
 
     // The URL the request names for the domain, with strToken for {token}, before
     // any routing to a test host.
@@ -57,14 +60,16 @@ private:
     // Asks the service and reads its reply into result.
     void Ask(const SQueryRule& rule, const std::string& strDomain, SQueryResult& result);
     // Fills the template's placeholders; an unknown one stays as written.
+    // The value of every variable read is added to pSecrets when given.
     std::string ExpandTemplate(const SQueryRule& rule, const std::string& strTemplate,
-                               const std::string& strDomain, const std::string& strToken);
+                               const std::string& strDomain, const std::string& strToken,
+                               std::vector<std::string>* pSecrets = nullptr);
     // Re-allocates the checksum work buffers for the hashed text.
     std::uint32_t Checksum(const std::string& strText);
 
     CServiceHosts m_hosts;
     const std::atomic<bool>* m_pCancel;
-    SLimits m_limits;
+    STransferLimits m_limits;
     // Work buffers of the toolbar checksum: null until the first request
     // that carries one, which releases and re-allocates them.
     std::unique_ptr<MixWords> m_pMixState;

@@ -1,75 +1,54 @@
 #include "queries/SQueryResult.h"
 
-std::string_view OutcomeName(EOutcome outcome) {
-    switch (outcome) {
-    case EOutcome::NotAsked:
-        return "not_asked";
-    case EOutcome::Value:
-        return "value";
-    case EOutcome::None:
-        return "none";
-    case EOutcome::Failed:
-        break;
+#include <array>
+
+namespace {
+
+constexpr std::array<SFailReasonText, 12> kReasons = {{
+    {EFailReason::None, "", ""},
+    {EFailReason::Dns, "dns", "could not resolve the host"},
+    {EFailReason::Connect, "connect", "could not connect"},
+    {EFailReason::Timeout, "timeout", "no answer for 30 seconds"},
+    {EFailReason::TooSlow, "too_slow", "the answer came too slowly"},
+    {EFailReason::TooLarge, "too_large", "the answer was too large"},
+    {EFailReason::Redirects, "redirects", "too many redirects"},
+    {EFailReason::HttpStatus, "http_status", "the service answered with an error"},
+    {EFailReason::Blocked, "blocked", "blocked by the service"},
+    {EFailReason::NoMatch, "no_match", "the page held no value (changed or unexpected)"},
+    {EFailReason::Cancelled, "cancelled", "cancelled"},
+    {EFailReason::Unavailable, "unavailable", "the list is not available"},
+}};
+
+constexpr bool InEnumOrder() {
+    for (std::size_t n = 0; n < kReasons.size(); ++n) {
+        if (static_cast<std::size_t>(kReasons[n].reason) != n) {
+            return false;
+        }
     }
-    return "failed";
+    return kReasons.back().reason == EFailReason::Unavailable;
+}
+static_assert(InEnumOrder(), "one row per reason, in the enum's order");
+
+const SFailReasonText& TextOf(EFailReason reason) {
+    const auto n = static_cast<std::size_t>(reason);
+    return kReasons[n < kReasons.size() ? n : 0];
+}
+
+} // namespace
+
+std::span<const SFailReasonText> FailReasons() {
+    return kReasons;
+}
+
+std::string_view OutcomeName(EOutcome outcome) {
+    static constexpr std::string_view kNames[] = {"not_asked", "value", "none", "failed"};
+    return kNames[static_cast<std::size_t>(outcome) & 3];
 }
 
 std::string_view ReasonName(EFailReason reason) {
-    switch (reason) {
-    case EFailReason::None:
-        return "";
-    case EFailReason::Dns:
-        return "dns";
-    case EFailReason::Connect:
-        return "connect";
-    case EFailReason::Timeout:
-        return "timeout";
-    case EFailReason::TooSlow:
-        return "too_slow";
-    case EFailReason::TooLarge:
-        return "too_large";
-    case EFailReason::Redirects:
-        return "redirects";
-    case EFailReason::HttpStatus:
-        return "http_status";
-    case EFailReason::Blocked:
-        return "blocked";
-    case EFailReason::NoMatch:
-        return "no_match";
-    case EFailReason::Unavailable:
-        return "unavailable";
-    case EFailReason::Cancelled:
-        break;
-    }
-    return "cancelled";
+    return TextOf(reason).strName;
 }
 
 std::string_view ReasonPhrase(EFailReason reason) {
-    switch (reason) {
-    case EFailReason::None:
-        return "";
-    case EFailReason::Dns:
-        return "could not resolve the host";
-    case EFailReason::Connect:
-        return "could not connect";
-    case EFailReason::Timeout:
-        return "no answer for 30 seconds";
-    case EFailReason::TooSlow:
-        return "the answer came too slowly";
-    case EFailReason::TooLarge:
-        return "the answer was too large";
-    case EFailReason::Redirects:
-        return "too many redirects";
-    case EFailReason::HttpStatus:
-        return "the service answered with an error";
-    case EFailReason::Blocked:
-        return "blocked by the service";
-    case EFailReason::NoMatch:
-        return "the page held no value (changed or unexpected)";
-    case EFailReason::Unavailable:
-        return "the list is not available";
-    case EFailReason::Cancelled:
-        break;
-    }
-    return "cancelled";
+    return TextOf(reason).strPhrase;
 }

@@ -81,3 +81,28 @@ std::string ReplaceAll(std::string_view strText, std::string_view strFind,
     }
     return strResult;
 }
+
+std::string EscapeControls(std::string_view strText) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string strOut;
+    const auto escape = [&](unsigned char c) {
+        strOut += "\\x";
+        strOut += kHex[c >> 4];
+        strOut += kHex[c & 0x0F];
+    };
+    for (std::size_t n = 0; n < strText.size(); ++n) {
+        const auto c = static_cast<unsigned char>(strText[n]);
+        const bool bC1 = c == 0xC2 && n + 1 < strText.size() &&
+                         static_cast<unsigned char>(strText[n + 1]) >= 0x80 &&
+                         static_cast<unsigned char>(strText[n + 1]) <= 0x9F;
+        if (c < 0x20 || c == 0x7F) {
+            escape(c);
+        } else if (bC1) {
+            escape(c);
+            escape(static_cast<unsigned char>(strText[++n]));
+        } else {
+            strOut += static_cast<char>(c);
+        }
+    }
+    return strOut;
+}

@@ -31,3 +31,8 @@ std::string UrlEncode(std::string_view strText);
 // replacement is not searched again. An empty strFind changes nothing.
 std::string ReplaceAll(std::string_view strText, std::string_view strFind,
                        std::string_view strReplace);
+
+// The text with every control character (C0, DEL, and C1 written in UTF-8)
+// as \xHH, so that a label or a file name printed to a terminal cannot move
+// the cursor, change colours or break a tab-separated line.
+std::string EscapeControls(std::string_view strText);

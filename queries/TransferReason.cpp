@@ -11,6 +11,7 @@ EFailReason ReasonOf(CWebClient::EFailure failure) {
     case CWebClient::EFailure::TooLarge:
         return EFailReason::TooLarge;
     case CWebClient::EFailure::Redirects:
+    case CWebClient::EFailure::Refused:
         return EFailReason::Redirects;
     case CWebClient::EFailure::Cancelled:
         return EFailReason::Cancelled;

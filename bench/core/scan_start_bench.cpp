@@ -85,12 +85,12 @@ std::string RowName(std::size_t n) {
 // Rows as a scan leaves them: PageRank and two counts, one of them failed.
 void FillScanned(CRecordStore& store, std::size_t nRows) {
     SQueryResult value;
-    value.outcome = EOutcome::Value;
-    value.nHttpStatus = 200;
+    value.state.outcome = EOutcome::Value;
+    value.state.nHttpStatus = 200;
     SQueryResult blocked;
-    blocked.outcome = EOutcome::Failed;
-    blocked.reason = EFailReason::Blocked;
-    blocked.nHttpStatus = 429;
+    blocked.state.outcome = EOutcome::Failed;
+    blocked.state.reason = EFailReason::Blocked;
+    blocked.state.nHttpStatus = 429;
     for (std::size_t n = 0; n < nRows; ++n) {
         CDomainRecord& record = *store.AddDomain(RowName(n));
         record.BeginScan(1'700'000'000);

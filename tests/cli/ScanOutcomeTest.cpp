@@ -2,6 +2,7 @@
 // summary, the exit status, the JSON Lines, the user's sources, and a scan
 // cut short by a signal.
 #include "ScanProcess.h"
+#include "queries/SQueryResult.h"
 #include "tests/support/ServiceTestBed.h"
 #include "tests/support/TestFolder.h"
 
@@ -270,6 +271,50 @@ TEST_F(ScanUserSourceTest, AFileLeftOutIsNamedAtStart) {
     EXPECT_EQ(list.strErr.rfind("tallyvine-scan: source left out: " + strBad + ":1: ", 0), 0u)
         << list.strErr;
     EXPECT_EQ(LinesOf(list.strOut, "\n").size(), 17u);
+}
+
+// A key in a source's address reaches neither the JSON Lines nor the
+// warnings: the address is shown with the key's value hidden.
+TEST_F(ScanUserSourceTest, AKeyedAddressIsShownWithoutItsKey) {
+    m_config.Write("tallyvine/sources/keyed.toml",
+                   "id = \"Keyed\"\nlabel = \"Keyed: a service with a key\"\n"
+                   "url = \"http://keyed.example/k/{domain}?key={env:TALLYVINE_TEST_KEY}\"\n"
+                   "pattern = 'never=([0-9]+)'\n");
+    ScanRequest request{{"--interval", "0", "--metrics", "PR,Keyed", "--format", "jsonl"},
+                        "a.example\n",
+                        m_bed.Host(),
+                        false};
+    request.env.push_back("XDG_CONFIG_HOME=" + m_config.Path().string());
+    request.env.push_back("TALLYVINE_TEST_KEY=s3cret-key");
+    const ScanRun run = RunScanner(request);
+    const std::string strShown = "http://" + m_bed.Host() + "/k/a.example?key=...";
+    const std::vector<Json> lines = JsonLines(run.strOut);
+    ASSERT_EQ(lines.size(), 1u) << run.strErr;
+    EXPECT_EQ(lines[0]["metrics"]["Keyed"]["reason"], "no_match");
+    EXPECT_EQ(lines[0]["metrics"]["Keyed"]["detail"], strShown);
+    EXPECT_NE(run.strErr.find("Keyed: " + std::string(ReasonPhrase(EFailReason::NoMatch)) +
+                              " (HTTP 200): " + strShown),
+              std::string::npos)
+        << run.strErr;
+    EXPECT_EQ(run.strOut.find("s3cret"), std::string::npos);
+    EXPECT_EQ(run.strErr.find("s3cret"), std::string::npos) << run.strErr;
+}
+
+// The variables a source reads are listed; a label cannot drive the
+// terminal.
+TEST_F(ScanUserSourceTest, ListSourcesNamesTheVariablesAndEscapesControls) {
+    const std::string strKeyed =
+        m_config.Write("tallyvine/sources/keyed.toml",
+                       "id = \"Keyed\"\nlabel = \"Keyed\\u001B[2J\\tcleared\"\n"
+                       "url = \"http://k.example/{env:TALLYVINE_A}?k={env:TALLYVINE_B}\"\n"
+                       "headers = [\"K: {env:TALLYVINE_A}\"]\npattern = '(x)'\n");
+    const ScanRun run = Scan({"--list-sources"});
+    EXPECT_EQ(run.nExitCode, 0);
+    const std::vector<std::string> lines = LinesOf(run.strOut, "\n");
+    ASSERT_EQ(lines.size(), 18u) << run.strOut;
+    EXPECT_EQ(lines[0], "PR\tPR: Google PageRank\tbuilt in");
+    EXPECT_EQ(lines[16],
+              "Keyed\tKeyed\\x1B[2J\\x09cleared\t" + strKeyed + "\tTALLYVINE_A,TALLYVINE_B");
 }
 
 // Holds the test bed's answers for one domain until the test ends.

@@ -84,7 +84,7 @@ namespace {
 SQueryResult Result(EOutcome outcome, std::string strValue = {},
                     EFailReason reason = EFailReason::None, int nStatus = 200,
                     std::string strDetail = {}) {
-    return {std::move(strValue), outcome, reason, nStatus, std::move(strDetail)};
+    return {std::move(strValue), {outcome, reason, nStatus, std::move(strDetail)}};
 }
 
 TEST(CDomainRecordCellTest, EachCellKeepsItsOutcomeBesideItsValue) {
@@ -134,6 +134,54 @@ TEST(CDomainRecordCellTest, OnlyFailedCellsAreMarkedAndAnsweringSettlesThem) {
     EXPECT_EQ(record.GetCellState(Metric::GSite).nFetchedAt, 2000u) << "asked on its own";
     EXPECT_EQ(record.GetMetric(Metric::PR), "5");
     EXPECT_EQ(record.GetPageRank(), 5);
+}
+
+// A detail is kept once for every row that shows it, yet each row reads its
+// own: its domain where the detail names it, and the text as given however
+// it is made.
+TEST(CDomainRecordCellTest, DetailsAreSharedAndEachRowReadsItsOwn) {
+    const std::string strLong(300, 'z');
+    const struct {
+        const char* pszDomain;
+        std::string strDetail;
+    } rows[] = {
+        {"a.example", "http://host/s/a.example?q=..."},
+        {"bb.example", "http://host/s/bb.example?q=..."},
+        {"x-y.example", "http://host/x-y.example/x%2Dy%2Eexample"},
+        {"a.example", "Failed to connect to host port 80 after 3 ms: Connection refused"},
+        {"a.example", std::string("mark\1bytes\2a.example", 20)},
+        {"a.example", "http://host/" + strLong},
+        {"", "no domain"},
+        {"e", "every e in the text"},
+    };
+    for (const auto& row : rows) {
+        CDomainRecord record(row.pszDomain);
+        record.BeginScan(1000);
+        record.SetResult(Metric::GSite,
+                         Result(EOutcome::Failed, "", EFailReason::Blocked, 429, row.strDetail),
+                         true, 1000);
+        EXPECT_EQ(record.GetCellState(Metric::GSite).strDetail, row.strDetail);
+        ASSERT_TRUE(record.MarkFailedCells());
+        const SCellState marked = record.GetCellState(Metric::GSite);
+        EXPECT_EQ(marked.strDetail, row.strDetail);
+        EXPECT_TRUE(marked.bPending);
+    }
+}
+
+// The note of a failed cell holds no copy of its address: a long one costs a
+// cell no more than a short one.
+TEST(CCellNoteTest, AFailedCellsNoteDoesNotGrowWithItsDetail) {
+    SCellState state;
+    state.outcome = EOutcome::Failed;
+    state.reason = EFailReason::HttpStatus;
+    state.nHttpStatus = 503;
+    state.nFetchedAt = 1000;
+    state.strDetail = "http://www.example.com/" + std::string(200, 'p') + "/a.example?q=...";
+    const std::string strNote = CCellNote::Encode(state, 1000, "a.example");
+    EXPECT_LT(strNote.size(), 16u);
+    state.strDetail = "http://www.example.com/" + std::string(200, 'p') + "/b.example?q=...";
+    EXPECT_EQ(CCellNote::Encode(state, 1000, "b.example"), strNote) << "one text for both rows";
+    EXPECT_EQ(CCellNote::Decode(strNote, 1000, "b.example").strDetail, state.strDetail);
 }
 
 // The row's scan state is its own: a PageRank text whose number is negative

@@ -26,7 +26,7 @@ pattern = '"rank":\s*([0-9]+)'
 none_pattern = '"rank":\s*null'
 interval_ms = 700
 order = "ascending"
-headers = ["API-Key: {env:MY_KEY}"]
+headers = ["API-Key: {env:TALLYVINE_MY_KEY}"]
 )";
 
 const std::set<std::string> kBuiltInIds = {"PR", "ALEXA", "GSITE"};
@@ -42,7 +42,7 @@ TEST(CSourceFileTest, TheDocumentedExampleReads) {
     EXPECT_EQ(metric.query.strNonePattern, R"("rank":\s*null)");
     EXPECT_EQ(metric.nIntervalMs, 700);
     EXPECT_TRUE(metric.bAscending);
-    EXPECT_EQ(metric.query.arrHeaders, std::vector<std::string>{"API-Key: {env:MY_KEY}"});
+    EXPECT_EQ(metric.query.arrHeaders, std::vector<std::string>{"API-Key: {env:TALLYVINE_MY_KEY}"});
     EXPECT_EQ(metric.sortKey, ESortKey::Count) << "numbers, commas or not";
     EXPECT_EQ(metric.nExportPlace, SMetric::kExportWhenTicked);
     EXPECT_FALSE(metric.bDefault);
@@ -100,8 +100,63 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenCase{"BadOrder",
                    "id = \"A\"\nlabel = \"L\"\nurl = \"http://x/\"\npattern = '(x)'\n"
                    "order = \"up\"\n",
-                   "dir/a.toml:5: 'order' must be one of ascending, descending"}),
+                   "dir/a.toml:5: 'order' must be one of ascending, descending"},
+        BrokenCase{"VariableOutsideThePrefix",
+                   "id = \"A\"\nlabel = \"L\"\nurl = \"http://x/\"\npattern = '(x)'\n"
+                   "headers = [\"K: {env:TALLYVINE_OK}\", \"S: {env:AWS_SECRET_ACCESS_KEY}\"]\n",
+                   "dir/a.toml:5: {env:AWS_SECRET_ACCESS_KEY} in 'headers': only variables whose "
+                   "names start with TALLYVINE_ may be read"},
+        BrokenCase{"VariableOutsideThePrefixInTheUrl",
+                   "id = \"A\"\nlabel = \"L\"\nurl = \"http://x/?k={env:HOME}\"\n"
+                   "pattern = '(x)'\n",
+                   "dir/a.toml:3: {env:HOME} in 'url'"},
+        BrokenCase{"EmptyUrl", "id = \"A\"\nlabel = \"L\"\nurl = \"\"\npattern = '(x)'\n",
+                   "dir/a.toml:3: 'url' must not be empty"},
+        BrokenCase{"FtpUrl",
+                   "id = \"A\"\nlabel = \"L\"\nurl = \"ftp://x/{domain}\"\npattern = '(x)'\n",
+                   "dir/a.toml:3: 'url' must be an http or https address (written in lower case), "
+                   "not 'ftp:'"},
+        BrokenCase{"FileUrl",
+                   "id = \"A\"\nlabel = \"L\"\nurl = \"file:///etc/passwd\"\npattern = '(x)'\n",
+                   "dir/a.toml:3: 'url' must be an http or https address"},
+        BrokenCase{"UpperCaseScheme",
+                   "id = \"A\"\nlabel = \"L\"\nurl = \"HTTPS://x/\"\npattern = '(x)'\n",
+                   "dir/a.toml:3: 'url' must be an http or https address"}),
     [](const testing::TestParamInfo<BrokenCase>& info) { return info.param.pszName; });
+
+// A scheme-less address is asked over http, as it always was; a host with a
+// port is no scheme.
+TEST(CSourceFileTest, AddressesWithoutSchemeRead) {
+    for (const char* pszUrl :
+         {"x.example/{domain}", "x.example:8080/{domain}", "{domain}/a", "https://x.example/"}) {
+        SMetric metric;
+        std::string strError;
+        const std::string strText =
+            std::string("id = \"A\"\nlabel = \"L\"\nurl = \"") + pszUrl + "\"\npattern = '(x)'\n";
+        EXPECT_TRUE(CSourceFile::Read(strText, "a.toml", kBuiltInIds, metric, strError))
+            << pszUrl << ": " << strError;
+    }
+}
+
+// The fields that tie a metric into the program's own places: a user's
+// export_place = 0 would put its column into every export, ticked or not.
+TEST(CSourceFileTest, BuiltInOnlyFieldsAreRefusedInAUsersFile) {
+    for (std::string_view strField : CSourceFile::kBuiltInOnlyFields) {
+        const std::string strText = "id = \"A\"\nlabel = \"L\"\nurl = \"http://x/\"\n"
+                                    "pattern = '(x)'\n" +
+                                    std::string(strField) +
+                                    (strField == "always_asked" ? " = true\n" : " = 0\n");
+        SMetric metric;
+        std::string strError;
+        EXPECT_FALSE(CSourceFile::Read(strText, "a.toml", kBuiltInIds, metric, strError));
+        EXPECT_EQ(strError,
+                  "a.toml:5: '" + std::string(strField) + "' is set by the built-in sources only");
+        strError.clear();
+        EXPECT_TRUE(CSourceFile::Read(strText, "a.toml", kBuiltInIds, metric, strError,
+                                      CSourceFile::EOrigin::BuiltIn))
+            << strError;
+    }
+}
 
 // A configuration folder of the test's own for the user's definitions.
 class UserSourcesTest : public testing::Test {
@@ -155,6 +210,34 @@ TEST_F(UserSourcesTest, FilesAddSourcesInNameOrderAndBrokenOnesAreLeftOut) {
     ASSERT_EQ(errors.size(), 2u);
     EXPECT_NE(errors[0].find("c.toml:1: the id 'Tranco' is taken"), std::string::npos) << errors[0];
     EXPECT_NE(errors[1].find("d.toml:2: "), std::string::npos) << errors[1];
+}
+
+// Every *.toml that is no readable definition file is named, not skipped.
+TEST_F(UserSourcesTest, WhatIsNoDefinitionFileIsNamed) {
+    WriteSource("a.toml", "id = \"First\"\nlabel = \"F\"\nurl = \"http://f/{domain}\"\n"
+                          "pattern = '(x)'\n");
+    const std::filesystem::path folder = m_folder.PathOf("config/tallyvine/sources");
+    std::filesystem::create_directory(folder / "folder.toml");
+    std::filesystem::create_symlink("loop.toml", folder / "loop.toml");
+    std::filesystem::create_symlink("nowhere", folder / "gone.toml");
+    WriteSource("esc\x1B[2J.toml", "id = \n");
+    WriteSource("big.toml", "id = \"Big\"\nlabel = \"B\"\nurl = \"http://b/\"\n"
+                            "pattern = '(x)'\n#" +
+                                std::string(CSourceFile::kMostBytes, 'x') + "\n");
+    CMetricTable::Reload();
+    ASSERT_EQ(CMetricTable::Count(), Metric::Count + 1);
+    const std::vector<std::string> expected = {
+        (folder / "big.toml").string() + ":1: is larger than 1 MiB",
+        (folder / "esc\\x1B[2J.toml").string() + ":1: ",
+        (folder / "folder.toml").string() + ":1: is a folder, not a definition file",
+        (folder / "gone.toml").string() + ":1: cannot be read: ",
+        (folder / "loop.toml").string() + ":1: cannot be read: ",
+    };
+    const auto& errors = CMetricTable::LoadErrors();
+    ASSERT_EQ(errors.size(), expected.size());
+    for (std::size_t n = 0; n < expected.size(); ++n) {
+        EXPECT_EQ(errors[n].rfind(expected[n], 0), 0u) << errors[n];
+    }
 }
 
 // A local rank service that answers as the top-sites list does.
@@ -214,10 +297,10 @@ TEST(TrancoTest, TheNewestDaysRankOrNotRanked) {
     CMetricQuery query(CServiceHosts::AllOn(service.Host()));
     const SQueryRule& rule = CMetricTable::At(Metric::Tranco).query;
     const SQueryResult ranked = query.Query(rule, "ranked.example");
-    EXPECT_EQ(ranked.outcome, EOutcome::Value);
+    EXPECT_EQ(ranked.state.outcome, EOutcome::Value);
     EXPECT_EQ(ranked.strValue, "123");
     const SQueryResult unranked = query.Query(rule, "unranked.example");
-    EXPECT_EQ(unranked.outcome, EOutcome::None);
+    EXPECT_EQ(unranked.state.outcome, EOutcome::None);
     EXPECT_EQ(service.Targets().front(), "/api/ranks/domain/ranked.example");
     EXPECT_EQ(query.RequestUrl(rule, "ranked.example", "t"),
               "https://tranco-list.eu/api/ranks/domain/ranked.example");

@@ -18,11 +18,11 @@ SQueryResult Result(EOutcome outcome, std::string strValue = {},
                     EFailReason reason = EFailReason::None, int nStatus = 0,
                     std::string strDetail = {}) {
     SQueryResult result;
-    result.outcome = outcome;
+    result.state.outcome = outcome;
     result.strValue = std::move(strValue);
-    result.reason = reason;
-    result.nHttpStatus = nStatus;
-    result.strDetail = std::move(strDetail);
+    result.state.reason = reason;
+    result.state.nHttpStatus = nStatus;
+    result.state.strDetail = std::move(strDetail);
     return result;
 }
 

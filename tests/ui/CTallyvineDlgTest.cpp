@@ -467,6 +467,8 @@ private slots:
                      .toString()
                      .startsWith("GSite: blocked by the service (HTTP 429)\nhttp://"),
                  qPrintable(site.data(Qt::ToolTipRole).toString()));
+        // The address without the values of its query, which may hold a key.
+        QVERIFY(site.data(Qt::ToolTipRole).toString().endsWith("/search?q=...&timestamp=..."));
         QCOMPARE(rank.data().toString(), QStringLiteral("1204"));
         QVERIFY(!rank.data(Qt::BackgroundRole).isValid());
         QVERIFY(rank.data(Qt::ToolTipRole).toString().startsWith("fetched "));
