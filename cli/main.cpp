@@ -5,6 +5,7 @@
 #include "cli/CSignalWatch.h"
 #include "core/CMetricTable.h"
 #include "core/CQueryManager.h"
+#include "core/PatternSearch.h"
 #include "queries/TextHelpers.h"
 
 #include <chrono>
@@ -15,29 +16,42 @@
 
 namespace {
 
-// Each source's id, label and origin, the environment variables it reads
-// when it reads any, and for a list source its cached list's date and row
-// count, separated by tabs, one per line.
+// "list of 2026-12-09, 1000000 rows", or that the list is not downloaded.
+std::string CachedListText(const CListAnswers& lists, const SListSource& source) {
+    const std::optional<SListInfo> info = lists.CachedInfo(source);
+    if (!info || !CListCache::HoldsColumns(source.list, *info)) {
+        return "list not downloaded";
+    }
+    return "list of " + CListAnswers::ListDate(*info) + ", " + std::to_string(info->nRows) +
+           " rows";
+}
+
+// Each source's id, label and origin, separated by tabs, one per line; a
+// source from a file that reads a pattern adds the search it takes, and a
+// source that reads environment variables adds their names, and a list
+// source its cached list's date and row count.
 int ListSources() {
     const CListAnswers lists(CServiceHosts::FromEnvironment());
     for (const SMetric& metric : CMetricTable::Metrics()) {
         const std::string strOrigin = metric.strOrigin.empty() ? "built in" : metric.strOrigin;
+        std::string strLine = metric.strId + '\t' + EscapeControls(metric.strLabel) + '\t' +
+                              EscapeControls(strOrigin);
+        const std::string_view strSearch =
+            metric.strOrigin.empty() ? std::string_view() : PatternSearchName(metric);
+        if (!strSearch.empty()) {
+            strLine.append("\t").append(strSearch);
+        }
         std::string strVariables;
         for (const std::string& strName : CMetricQuery::ReadVariables(metric.query)) {
-            strVariables += (strVariables.empty() ? "\t" : ",") + strName;
+            strVariables += (strVariables.empty() ? "" : ",") + strName;
         }
-        std::printf("%s\t%s\t%s%s", metric.strId.c_str(), EscapeControls(metric.strLabel).c_str(),
-                    EscapeControls(strOrigin).c_str(), strVariables.c_str());
+        if (!strVariables.empty()) {
+            strLine += '\t' + strVariables;
+        }
         if (metric.listSource.IsSet()) {
-            const std::optional<SListInfo> info = lists.CachedInfo(metric.listSource);
-            if (info && CListCache::HoldsColumns(metric.listSource.list, *info)) {
-                std::printf("\tlist of %s, %lld rows", CListAnswers::ListDate(*info).c_str(),
-                            static_cast<long long>(info->nRows));
-            } else {
-                std::printf("\tlist not downloaded");
-            }
+            strLine += '\t' + CachedListText(lists, metric.listSource);
         }
-        std::printf("\n");
+        std::printf("%s\n", strLine.c_str());
     }
     return std::fflush(stdout) == 0 ? CBatchScanner::kSuccess : CBatchScanner::kFailure;
 }

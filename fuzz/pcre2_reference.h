@@ -52,10 +52,12 @@ inline std::ostream& operator<<(std::ostream& out, const call_result& r) {
 }
 
 // Runs the engine's whole match call and turns its entries into spans.
-inline call_result engine_call(const regex::compiled_pattern& pattern, std::string_view subject) {
+inline call_result engine_call(const regex::compiled_pattern& pattern, std::string_view subject,
+                               const regex::match_limits& limits = {}) {
     regex::match_backrefs results;
     call_result out;
-    out.found = regex::run_match(pattern, results, subject.data(), subject.data() + subject.size());
+    out.found = regex::run_match(pattern, results, subject.data(), subject.data() + subject.size(),
+                                 limits) == regex::match_status::found;
     for (const regex::backref_tag& tag : results.entries()) {
         if (!tag.matched)
             out.entries.push_back(span{});

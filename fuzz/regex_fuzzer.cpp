@@ -7,6 +7,7 @@
 //    both matchers.
 // Any disagreement prints the case as a row for the differential test's
 // table and aborts.
+#include "fuzz/fuzz_inputs.h"
 #include "fuzz/pattern_generator.h"
 #include "fuzz/pcre2_reference.h"
 #include "regex/regex.h"
@@ -23,56 +24,15 @@ namespace {
 
 using regex_check::call_result;
 using regex_check::engine_call;
+using regex_check::generated_flags;
+using regex_check::generated_subject;
 using regex_check::printable;
+using regex_check::report;
 
 constexpr std::size_t max_raw_pattern = 64;
 constexpr std::size_t max_raw_subject = 8;
 constexpr std::size_t max_subject = 32;
 constexpr std::size_t max_subject_nested = 12;
-
-// Subject bytes: what the generated literals and sets can meet, plus line
-// breaks, a digit, a zero byte and the other case of the letters.
-constexpr char subject_bytes[] = "aAbBcC \n\r1-_,.\xb8\xe9";
-constexpr std::size_t subject_byte_count = sizeof subject_bytes; // with the zero byte
-
-[[noreturn]] void report(const char* what, const std::string& pattern, std::uint32_t flags,
-                         const std::string& subject, const call_result& expected,
-                         const call_result& got) {
-    std::ostringstream text;
-    text << what << "\n  corpus_row{\"" << printable(pattern) << "\", {\"" << printable(subject)
-         << "\"}, " << flags << " | fixed_flags},\n  expected " << expected << "\n  got      "
-         << got << '\n';
-    std::fputs(text.str().c_str(), stderr);
-    std::abort();
-}
-
-std::uint32_t generated_flags(FuzzedDataProvider& input) {
-    std::uint32_t flags = input.ConsumeIntegral<std::uint8_t>() &
-                          (regex::ignore_case | regex::multiline | regex::single_line);
-    if (input.ConsumeBool())
-        flags |= regex::normalize;
-    switch (input.ConsumeIntegralInRange(0, 5)) {
-    case 0:
-        return flags | regex::global | regex::all_backrefs;
-    case 1:
-        return flags | regex::global | regex::first_backrefs;
-    case 2:
-        return flags | regex::global;
-    case 3:
-        return flags | regex::rightmost;
-    case 4:
-        return flags | regex::rightmost | regex::global | regex::all_backrefs;
-    default:
-        return flags;
-    }
-}
-
-std::string generated_subject(FuzzedDataProvider& input, std::size_t cap) {
-    std::string subject;
-    while (subject.size() < cap && input.remaining_bytes() > 0)
-        subject += subject_bytes[input.ConsumeIntegral<std::uint8_t>() % subject_byte_count];
-    return subject;
-}
 
 void compare_matchers(const std::string& pattern, std::uint32_t flags, const std::string& subject,
                       const call_result& expected, const char* against) {

@@ -46,6 +46,37 @@ const regex::compiled_pattern& PatternFor(const std::string& strPattern) {
     return *it->second;
 }
 
+// A reply pattern the engine gave up on: its step budget ran out, or the
+// query was cancelled.
+struct SPatternGaveUp {
+    bool bCancelled;
+};
+
+// The step budget of a reply pattern that keeps the backtracking search (one
+// with back-references or look-around): a second or two of matching. The
+// built-in patterns take the linear-time search, which no budget cuts short.
+constexpr std::uint64_t kPatternStepBudget = 100'000'000;
+
+// run_match within the budget, ended by pCancel; throws SPatternGaveUp.
+bool RunPattern(const regex::compiled_pattern& pattern, regex::match_backrefs& results,
+                std::string_view strText, const std::atomic<bool>* pCancel) {
+    regex::match_limits limits;
+    limits.step_budget = kPatternStepBudget;
+    limits.cancel = pCancel;
+    switch (regex::run_match(pattern, results, strText.data(), strText.data() + strText.size(),
+                             limits)) {
+    case regex::match_status::found:
+        return true;
+    case regex::match_status::not_found:
+        return false;
+    case regex::match_status::too_long:
+        throw SPatternGaveUp{false};
+    case regex::match_status::cancelled:
+        break;
+    }
+    throw SPatternGaveUp{true};
+}
+
 // Digits and thousands commas, at least one digit.
 bool IsCountText(std::string_view strText) {
     return strText.find_first_not_of("0123456789,") == std::string_view::npos &&
@@ -73,13 +104,13 @@ std::string ReadValue(const regex::match_backrefs& results, std::size_t nEntries
     return {};
 }
 
-bool Matches(const std::string& strPattern, std::string_view strText) {
+bool Matches(const std::string& strPattern, std::string_view strText,
+             const std::atomic<bool>* pCancel) {
     if (strPattern.empty()) {
         return false;
     }
     regex::match_backrefs results;
-    return regex::run_match(PatternFor(strPattern), results, strText.data(),
-                            strText.data() + strText.size());
+    return RunPattern(PatternFor(strPattern), results, strText, pCancel);
 }
 
 // The host of an absolute address, without port; empty for a relative one.
@@ -173,18 +204,18 @@ std::string WithoutKeys(std::string strDetail, const std::string& strUrl,
 // What an answer without a value means.
 void ClassifyEmptyReply(const SQueryRule& rule, const std::string& strReply,
                         const std::string& strBlockAddress, const CWebClient& client,
-                        SQueryResult& result) {
+                        const std::atomic<bool>* pCancel, SQueryResult& result) {
     const long nStatus = client.GetStatus();
     if (nStatus == 429) {
         FailAt(result, EFailReason::Blocked, client.GetFinalUrl());
     } else if (!strBlockAddress.empty()) {
         FailAt(result, EFailReason::Blocked, strBlockAddress);
-    } else if (Matches(rule.strBlockPattern, strReply)) {
+    } else if (Matches(rule.strBlockPattern, strReply, pCancel)) {
         FailAt(result, EFailReason::Blocked, client.GetFinalUrl());
     } else if (nStatus >= 400) {
         FailAt(result, EFailReason::HttpStatus, client.GetFinalUrl());
     } else if ((rule.bNoneWhenEmpty && strReply.empty() && nStatus == 200) ||
-               Matches(rule.strNonePattern, strReply)) {
+               Matches(rule.strNonePattern, strReply, pCancel)) {
         result.state.outcome = EOutcome::None;
     } else {
         FailAt(result, EFailReason::NoMatch, client.GetFinalUrl());
@@ -228,10 +259,11 @@ std::string ParseJsonReply(const SQueryRule& rule, const std::string& strReply) 
     return pChosen == nullptr ? std::string() : ScalarText((*pChosen)[rule.strJsonValue]);
 }
 
-std::string ParsePatternReply(const SQueryRule& rule, const std::string& strReply) {
+std::string ParsePatternReply(const SQueryRule& rule, const std::string& strReply,
+                              const std::atomic<bool>* pCancel) {
     const regex::compiled_pattern& pattern = PatternFor(rule.strPattern);
     regex::match_backrefs results;
-    if (!regex::run_match(pattern, results, strReply.data(), strReply.data() + strReply.size())) {
+    if (!RunPattern(pattern, results, strReply, pCancel)) {
         return {};
     }
     return ReadValue(results, pattern.group_count(), rule);
@@ -239,7 +271,8 @@ std::string ParsePatternReply(const SQueryRule& rule, const std::string& strRepl
 
 // Reads the reply of the fetch, or its failure, into result.
 void ReadAnswer(const SQueryRule& rule, const char* pszBody, const CWebClient& client,
-                const std::vector<std::string_view>& askedHosts, SQueryResult& result) {
+                const std::vector<std::string_view>& askedHosts, const std::atomic<bool>* pCancel,
+                SQueryResult& result) {
     const std::string strBlockAddress = BlockAddress(rule, client, askedHosts);
     if (pszBody == nullptr) {
         if (!strBlockAddress.empty()) {
@@ -252,12 +285,21 @@ void ReadAnswer(const SQueryRule& rule, const char* pszBody, const CWebClient& c
     // Replies are text: a NUL byte inside ends them.
     const std::string_view body(pszBody, static_cast<std::size_t>(client.GetBodyLength()));
     const std::string strReply(body.substr(0, body.find('\0')));
-    result.strValue = strReply.empty() ? std::string() : CMetricQuery::ParseReply(rule, strReply);
-    if (!result.strValue.empty()) {
-        result.state.outcome = EOutcome::Value;
-        return;
+    try {
+        result.strValue =
+            strReply.empty() ? std::string() : CMetricQuery::ParseReply(rule, strReply, pCancel);
+        if (!result.strValue.empty()) {
+            result.state.outcome = EOutcome::Value;
+            return;
+        }
+        ClassifyEmptyReply(rule, strReply, strBlockAddress, client, pCancel, result);
+    } catch (const SPatternGaveUp& gaveUp) {
+        if (gaveUp.bCancelled) {
+            Fail(result, EFailReason::Cancelled, {});
+        } else {
+            Fail(result, EFailReason::NoMatch, "the pattern needs too long on this reply");
+        }
     }
-    ClassifyEmptyReply(rule, strReply, strBlockAddress, client, result);
 }
 
 } // namespace
@@ -302,12 +344,13 @@ void CMetricQuery::Ask(const SQueryRule& rule, const std::string& strDomain, SQu
     const char* pszBody = client.Fetch(strRouted.c_str());
     result.state.nHttpStatus = static_cast<int>(client.GetStatus());
     result.nRetryAfter = static_cast<int>(client.GetRetryAfter());
-    ReadAnswer(rule, pszBody, client, askedHosts, result);
+    ReadAnswer(rule, pszBody, client, askedHosts, m_pCancel, result);
     result.state.strDetail = WithoutKeys(std::move(result.state.strDetail),
                                          CWebClient::EnsureHttpScheme(strRouted), secrets);
 }
 
-std::string CMetricQuery::ParseReply(const SQueryRule& rule, const std::string& strReply) {
+std::string CMetricQuery::ParseReply(const SQueryRule& rule, const std::string& strReply,
+                                     const std::atomic<bool>* pCancel) {
     switch (rule.parser) {
     case EReplyParser::Toolbar:
         return ParseToolbarReply(strReply);
@@ -316,7 +359,15 @@ std::string CMetricQuery::ParseReply(const SQueryRule& rule, const std::string& 
     case EReplyParser::Pattern:
         break;
     }
-    return ParsePatternReply(rule, strReply);
+    return ParsePatternReply(rule, strReply, pCancel);
+}
+
+bool CMetricQuery::PatternIsLinear(const SQueryRule& rule) {
+    try {
+        return PatternFor(rule.strPattern).linear_time();
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 std::string CMetricQuery::RequestUrl(const SQueryRule& rule, const std::string& strDomain,

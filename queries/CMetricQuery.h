@@ -53,8 +53,14 @@ public:
     std::string RequestUrl(const SQueryRule& rule, const std::string& strDomain,
                            const std::string& strToken);
     // Reads the value out of a non-empty reply text: the value, or "" when
-    // the reply does not hold it. May throw.
-    static std::string ParseReply(const SQueryRule& rule, const std::string& strReply);
+    // the reply does not hold it. May throw, also when a pattern runs out of
+    // its step budget or pCancel turns true during the match.
+    static std::string ParseReply(const SQueryRule& rule, const std::string& strReply,
+                                  const std::atomic<bool>* pCancel = nullptr);
+    // True when the rule's reply pattern is searched in time linear in the
+    // reply; false when it keeps the backtracking search under a step budget
+    // (or does not compile). Only for rules that read a pattern.
+    static bool PatternIsLinear(const SQueryRule& rule);
 
 private:
     // Asks the service and reads its reply into result.

@@ -56,6 +56,9 @@ std::size_t compiled_pattern::max_length() const {
 bool compiled_pattern::recursion_safe() const {
     return m_program->recursion_safe;
 }
+bool compiled_pattern::linear_time() const {
+    return m_program->memo_search;
+}
 
 bool run_match(const compiled_pattern& pattern, match_backrefs& results, std::string_view subject) {
     return run_match(pattern, results, subject.data(), subject.data() + subject.size());

@@ -11,6 +11,7 @@
 
 #include "regex/backref_tag.h"
 #include "regex/match_backrefs.h"
+#include "regex/match_limits.h"
 #include "regex/pattern_flags.h"
 
 #include <cstddef>
@@ -54,6 +55,12 @@ public:
     std::size_t max_length() const;
     // False when the pattern can recurse without bound (mode_auto then iterates).
     bool recursion_safe() const;
+    // True when every match call takes time at most proportional to the
+    // pattern's size times the subject's (no back-references, recursion,
+    // conditionals, look-around, atomic groups or counted group repetitions);
+    // false when the call keeps the backtracking search, which a step budget
+    // can bound.
+    bool linear_time() const;
 
     const detail::program& program() const { return *m_program; }
 
@@ -69,9 +76,13 @@ private:
 //    match's entries one after the other, first_backrefs only every whole
 //    match, neither only the last match's entries.
 // When the recursive matcher runs short of stack, the attempt in progress
-// ends without a match (matches recorded before it are kept).
+// is run again by the iterative matcher, with the same results.
 bool run_match(const compiled_pattern& pattern, match_backrefs& results, const char* begin,
                const char* end);
+// The same within `limits`: when the budget runs out or the cancel flag is
+// seen, the call ends at once with empty results and says why.
+match_status run_match(const compiled_pattern& pattern, match_backrefs& results, const char* begin,
+                       const char* end, const match_limits& limits);
 bool run_match(const compiled_pattern& pattern, match_backrefs& results, std::string_view subject);
 // Zero-terminated subject.
 bool run_match(const compiled_pattern& pattern, match_backrefs& results, const char* subject);

@@ -5,4 +5,5 @@
 #include "regex/bad_regexpr.h"
 #include "regex/compiled_pattern.h"
 #include "regex/match_backrefs.h"
+#include "regex/match_limits.h"
 #include "regex/pattern_flags.h"

@@ -1,6 +1,7 @@
-// The match call: prepares the state, picks the matcher, walks the start
-// positions (literal-prefix scanner, first-byte filter, minimum length) and,
-// under the global flag, collects successive matches.
+// The match call: prepares the state, picks the search (memo_planner.h says
+// which pattern takes which), walks the start positions (literal-prefix
+// scanner, first-byte filter, minimum length) and, under the global flag,
+// collects successive matches.
 #include "regex/compiled_pattern.h"
 
 #include "regex/detail/iterative_matcher.h"
@@ -9,6 +10,8 @@
 #include "regex/detail/program.h"
 #include "regex/detail/recursive_matcher.h"
 #include "regex/detail/stack_limit.h"
+#include "regex/detail/step_meter.h"
+#include "regex/detail/visit_memo.h"
 
 #include <algorithm>
 #include <cstring>
@@ -68,6 +71,7 @@ template <class Matcher> bool attempt(Matcher& m, match_state& st, const char* s
             p = next_start(prog, p, std::min(last, st.end - 1));
         if (p == nullptr || p > last)
             return false;
+        st.meter->charge();
         if (m.match_at(p))
             return true;
         st.prev_empty = false;
@@ -78,15 +82,18 @@ template <class Matcher> bool attempt(Matcher& m, match_state& st, const char* s
 template <class Matcher> bool guarded_attempt(Matcher& m, match_state& st, const char* start) {
     if constexpr (std::is_same_v<Matcher, linear_matcher>)
         return attempt(m, st, start); // it neither recurses nor allocates
+    const bool prevEmpty = st.prev_empty;
     try {
         const bool ok = attempt(m, st, start);
         m.release();
         return ok;
     } catch (const stack_exhausted&) {
-        // The attempt ends without a match; the thread goes on.
+        // The same attempt again on a stack of the matcher's own: the same
+        // results, only slower.
         m.release();
-        std::fill(st.caps, st.caps + st.prog->capture_groups, null_backref);
-        return false;
+        st.prev_empty = prevEmpty;
+        iterative_matcher again(st);
+        return guarded_attempt(again, st, start);
     } catch (...) {
         m.release();
         throw;
@@ -141,6 +148,10 @@ template <class Matcher> bool run(Matcher& m, match_state& st, match_backrefs& r
         record(prog, st, out);
         st.prev_empty = st.caps[0].first == st.caps[0].second;
         start = st.caps[0].second;
+        // The visits on the way to this match were no failures; the next
+        // search is only ever at its end again.
+        if (st.memo != nullptr)
+            st.memo->forget(static_cast<std::size_t>(start - st.begin));
         if (!reserved && start >= sampled) {
             reserve_ahead(out, st, start);
             reserved = true;
@@ -159,7 +170,8 @@ template <class Matcher> [[gnu::noinline]] bool run_with(match_state& st, match_
 // A match that can only start at the subject begin is tried there alone:
 // under global the next search starts past it, where none can start. The
 // one match's entries are the whole list, so they are built in place.
-bool run_once(const program& prog, match_backrefs& results, const char* begin, const char* end) {
+bool run_once(const program& prog, match_backrefs& results, const char* begin, const char* end,
+              step_meter& meter) {
     std::vector<backref_tag>& out = results.entries();
     out.assign(prog.capture_groups, null_backref);
     results.set_subject_begin(begin);
@@ -169,6 +181,7 @@ bool run_once(const program& prog, match_backrefs& results, const char* begin, c
     st.end = end;
     st.search_start = begin;
     st.caps = out.data();
+    st.meter = &meter;
     linear_matcher m(st);
     // The anchor that begins the pattern holds at the begin.
     const bool found =
@@ -184,7 +197,8 @@ bool run_once(const program& prog, match_backrefs& results, const char* begin, c
 
 // A pattern the linear matcher takes needs no pending starts and no
 // repetition counters, and its few groups fit in the frame.
-bool run_linear(const program& prog, match_backrefs& results, const char* begin, const char* end) {
+bool run_linear(const program& prog, match_backrefs& results, const char* begin, const char* end,
+                step_meter& meter) {
     // Not constructed: only the entries of the pattern are used.
     union entries {
         entries() {}
@@ -195,22 +209,15 @@ bool run_linear(const program& prog, match_backrefs& results, const char* begin,
     st.begin = begin;
     st.end = end;
     st.caps = caps.tags;
+    st.meter = &meter;
     results.set_subject_begin(begin);
     linear_matcher m(st);
     std::fill(st.caps, st.caps + prog.capture_groups, null_backref);
     return run(m, st, results);
 }
 
-} // namespace
-
-bool run_match(const compiled_pattern& pattern, match_backrefs& results, const char* begin,
-               const char* end) {
-    const program& prog = pattern.program();
-    // The iterative matcher is kept for every pattern that asks for it, so
-    // the two stay comparable on the patterns the linear one takes.
-    if (!prog.linear.empty() && prog.mode != mode_iterative)
-        return prog.linear.anchored ? run_once(prog, results, begin, end)
-                                    : run_linear(prog, results, begin, end);
+bool run_backtracking(const program& prog, match_backrefs& results, const char* begin,
+                      const char* end, step_meter& meter, bool memo) {
     small_array<backref_tag, 8> caps(prog.capture_groups);
     small_array<const char*, 8> pend(prog.capture_groups);
     small_array<repeat_state, 4> reps(prog.repeat_count);
@@ -221,12 +228,53 @@ bool run_match(const compiled_pattern& pattern, match_backrefs& results, const c
     st.caps = caps.data();
     st.pend = pend.data();
     st.reps = reps.data();
+    st.meter = &meter;
     results.set_subject_begin(begin);
+    if (memo) {
+        visit_memo visits(prog.memo_guard.size(), static_cast<std::size_t>(end - begin));
+        st.memo = &visits;
+        return run_with<iterative_matcher>(st, results);
+    }
     const bool iterate =
         prog.mode == mode_iterative || (prog.mode == mode_auto && !prog.recursion_safe);
     if (iterate)
         return run_with<iterative_matcher>(st, results);
     return run_with<recursive_matcher>(st, results);
+}
+
+bool run_search(const program& prog, match_backrefs& results, const char* begin, const char* end,
+                step_meter& meter, bool backtrackOnly) {
+    // The iterative matcher is kept for every pattern that asks for it, so
+    // the two stay comparable on the patterns the linear plan takes.
+    if (!prog.linear.empty() && prog.mode != mode_iterative && !backtrackOnly)
+        return prog.linear.anchored ? run_once(prog, results, begin, end, meter)
+                                    : run_linear(prog, results, begin, end, meter);
+    return run_backtracking(prog, results, begin, end, meter, prog.memo_search && !backtrackOnly);
+}
+
+} // namespace
+
+bool run_match(const compiled_pattern& pattern, match_backrefs& results, const char* begin,
+               const char* end) {
+    step_meter unlimited;
+    return run_search(pattern.program(), results, begin, end, unlimited, false);
+}
+
+match_status run_match(const compiled_pattern& pattern, match_backrefs& results, const char* begin,
+                       const char* end, const match_limits& limits) {
+    const program& prog = pattern.program();
+    step_meter meter;
+    const bool linear = pattern.linear_time() && !limits.backtrack_only;
+    meter.limit(linear ? 0 : limits.step_budget, limits.cancel);
+    try {
+        return run_search(prog, results, begin, end, meter, limits.backtrack_only)
+                   ? match_status::found
+                   : match_status::not_found;
+    } catch (const match_stopped& stopped) {
+        results.entries().clear();
+        results.set_subject_begin(begin);
+        return stopped.why;
+    }
 }
 
 } // namespace regex

@@ -199,6 +199,20 @@ std::string hostile_google_page() {
     return page + page_end;
 }
 
+std::string hostile_block_page(std::size_t size) {
+    static const std::string block = "<div id=ssb><div id=prs></div><p id=resultStats>&nbsp;";
+    std::string page;
+    page.reserve(size + block.size());
+    while (page.size() < size)
+        page += block;
+    page.resize(size);
+    return page;
+}
+
+std::string a_run_then_bang(std::size_t count) {
+    return std::string(count, 'a') + "!";
+}
+
 std::string baidu_page(std::size_t size) {
     lcg random(2009);
     std::string page = "<html><head><meta http-equiv=\"content-type\" content=\"text/html;charset="

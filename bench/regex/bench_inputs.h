@@ -23,6 +23,11 @@ std::string google_page(std::size_t size, int layout);
 // 2 MiB of result page holding 200 openings of the second layout's search-box
 // block and no statistics paragraph: nothing matches.
 std::string hostile_google_page();
+// `size` bytes of the search-box block of the second layout repeated without
+// its statistics paragraph: what a hostile server can send.
+std::string hostile_block_page(std::size_t size);
+// `count` bytes of 'a' and then one '!'.
+std::string a_run_then_bang(std::size_t count);
 // A GBK Baidu result page of about `size` bytes.
 std::string baidu_page(std::size_t size);
 // The traffic service's XML reply for one domain.

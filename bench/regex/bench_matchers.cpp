@@ -114,18 +114,28 @@ std::string ecmascript_pattern(const std::string& pattern) {
 } // namespace
 
 static std::size_t run_engine_into(const workload& work, regex::match_mode mode,
-                                   regex::match_backrefs& results) {
+                                   regex::match_backrefs& results,
+                                   const regex::match_limits& limits = {}) {
     const regex::compiled_pattern pattern(work.pattern, caller_flags, mode);
     if (work.names.empty()) {
-        regex::run_match(pattern, results, work.text.data(), work.text.data() + work.text.size());
+        regex::run_match(pattern, results, work.text.data(), work.text.data() + work.text.size(),
+                         limits);
         return results.group_count();
     }
     std::size_t entries = 0;
     for (const std::string& name : work.names) {
-        if (regex::run_match(pattern, results, name.data(), name.data() + name.size()))
+        if (regex::run_match(pattern, results, name.data(), name.data() + name.size(), limits) ==
+            regex::match_status::found)
             entries += results.group_count();
     }
     return entries;
+}
+
+std::size_t run_engine_backtracking(const workload& work) {
+    regex::match_backrefs results;
+    regex::match_limits limits;
+    limits.backtrack_only = true;
+    return run_engine_into(work, regex::mode_recursive, results, limits);
 }
 
 std::size_t run_engine(const workload& work, regex::match_mode mode) {

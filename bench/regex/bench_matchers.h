@@ -34,6 +34,9 @@ public:
 };
 
 std::size_t run_engine(const workload& work, regex::match_mode mode);
+// The engine's plain backtracking search (the recursive matcher), even for a
+// pattern the linear-time search takes: what the engine would do without it.
+std::size_t run_engine_backtracking(const workload& work);
 // Compiling alone, for the short replies where it weighs.
 std::size_t compile_engine(const std::string& pattern);
 std::size_t compile_pcre2(const std::string& pattern, bool jit);

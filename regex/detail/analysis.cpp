@@ -4,6 +4,7 @@
 #include "regex/detail/byte_map.h"
 #include "regex/detail/char_class.h"
 #include "regex/detail/linear_planner.h"
+#include "regex/detail/memo_planner.h"
 #include "regex/detail/stack_limit.h"
 
 #include <algorithm>
@@ -389,6 +390,7 @@ void analyse(program& prog) {
     prepare_nodes(prog, prog.root);
     analyse_start(prog);
     prog.linear = plan_linear(prog);
+    plan_memo(prog);
 }
 
 } // namespace regex::detail

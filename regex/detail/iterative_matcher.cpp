@@ -94,6 +94,9 @@ bool iterative_matcher::match_at(const char* start) {
     const repeat_node* rep = nullptr; // the repetition repeat_step decides for
 
     for (;;) {
+        m_st.meter->charge();
+        if (n->memo != 0 && m_st.memo != nullptr && remembered(n->memo, p))
+            goto fail;
         switch (n->kind) {
         case op::group:
         case op::atomic: {
@@ -172,10 +175,19 @@ bool iterative_matcher::match_at(const char* start) {
             const star_node& s = as_star(n);
             const char* q;
             if (s.greedy) {
-                const char* hi = star_extent(s, p, end);
-                if (static_cast<std::size_t>(hi - p) < s.min)
-                    goto fail;
-                const char* lo = p + s.min;
+                const char* hi;
+                const char* lo;
+                if (s.loop != 0 && m_st.memo != nullptr) {
+                    lo = star_skip(s, p, end, s.min);
+                    if (lo == nullptr || !cut_greedy(s, lo, hi))
+                        goto fail;
+                } else {
+                    hi = star_extent(s, p, end);
+                    if (static_cast<std::size_t>(hi - p) < s.min)
+                        goto fail;
+                    lo = p + s.min;
+                }
+                m_st.meter->charge_scan(static_cast<std::size_t>(hi - p));
                 q = greedy_candidate(s, lo, hi, end);
                 if (q == nullptr)
                     goto fail;
@@ -184,9 +196,21 @@ bool iterative_matcher::match_at(const char* start) {
                 }
             } else {
                 const char* lo = star_skip(s, p, end, s.min);
-                if (lo == nullptr || (q = lazy_candidate(s, p, lo, end)) == nullptr)
+                if (lo == nullptr)
+                    goto fail;
+                const bool loop = s.loop != 0 && m_st.memo != nullptr;
+                const char* stop = loop ? lazy_stop(s, lo) : end + 1;
+                q = lazy_candidate(s, p, lo, end, stop);
+                m_st.meter->charge_scan(static_cast<std::size_t>((q ? q : stop) - p));
+                if (q == nullptr) {
+                    if (loop)
+                        pass_lazy(s, lo, std::min(star_extent(s, lo, end), stop - 1));
+                    goto fail;
+                }
+                if (loop && !pass_lazy(s, lo, q))
                     goto fail;
                 push_choice(star_lazy, &s, p, q);
+                m_data[m_size - 1].index = stop_offset(stop);
             }
             p = q;
             n = s.next;
@@ -340,6 +364,7 @@ bool iterative_matcher::match_at(const char* start) {
             case star_greedy: {
                 const star_node& s = as_star(r.n);
                 const char* q = greedy_candidate(s, r.a, r.b - 1, end);
+                m_st.meter->charge_scan(static_cast<std::size_t>(r.b - (q ? q : r.a)));
                 if (q == nullptr) {
                     --m_size;
                     continue;
@@ -354,8 +379,16 @@ bool iterative_matcher::match_at(const char* start) {
             }
             case star_lazy: {
                 const star_node& s = as_star(r.n);
-                const char* q = lazy_next(s, r.a, r.b, end);
-                if (q == nullptr) {
+                const bool loop = s.loop != 0 && m_st.memo != nullptr;
+                const char* stop = end + 1;
+                if (loop)
+                    stop = r.index != UINT32_MAX ? m_st.begin + r.index : lazy_stop(s, r.b + 1);
+                const char* q = lazy_next(s, r.a, r.b, end, stop);
+                m_st.meter->charge_scan(static_cast<std::size_t>((q ? q : stop) - r.b));
+                if (q == nullptr && loop && r.b < end &&
+                    s.atom->test(static_cast<unsigned char>(*r.b)))
+                    pass_lazy(s, r.b + 1, std::min(star_extent(s, r.b + 1, end), stop - 1));
+                if (q == nullptr || (loop && !pass_lazy(s, r.b + 1, q))) {
                     --m_size;
                     continue;
                 }
@@ -481,6 +514,70 @@ bool iterative_matcher::resume_barrier(const node*& n, const char*& p) {
     }
     n = g.next;
     return holds;
+}
+
+bool iterative_matcher::in_empty_iteration(std::uint32_t point, const char* p) const {
+    const std::int32_t guard = m_st.prog->memo_guard[point];
+    return guard >= 0 && m_st.reps[guard].start == p;
+}
+
+bool iterative_matcher::remembered(std::uint32_t memo, const char* p) {
+    const std::uint32_t point = memo - 1;
+    return !in_empty_iteration(point, p) && m_st.memo->visit(point, offset(p));
+}
+
+// A stop at a position the repetition went through before was tried then,
+// with the same rest of the pattern after it: it failed, or it lies on the
+// way being tried now and the stops tried before it failed. The stop where
+// the enclosing iteration began is not remembered.
+bool iterative_matcher::cut_greedy(const star_node& s, const char* lo, const char*& hi) {
+    const std::uint32_t point = s.loop - 1;
+    const char* from = in_empty_iteration(point, lo) ? lo + 1 : lo;
+    hi = lo;
+    if (from > m_st.end)
+        return true;
+    const std::size_t seen = m_st.memo->first_visited(point, offset(from), offset(m_st.end));
+    // The atoms from `lo` up to that position at most.
+    const char* bound = m_st.begin + std::min(seen, offset(m_st.end));
+    const char* reach = star_extent(s, lo, bound);
+    const bool cut = reach == bound && seen <= offset(m_st.end);
+    if (cut) {
+        if (reach == lo)
+            return false;
+        --reach;
+    }
+    if (reach >= from)
+        m_st.memo->mark(point, offset(from), offset(reach));
+    hi = std::max(reach, lo);
+    return true;
+}
+
+// Where the positions a lazy repetition went through before begin, from
+// `from` on: no stop there or after it is worth trying.
+const char* iterative_matcher::lazy_stop(const star_node& s, const char* from) {
+    const std::uint32_t point = s.loop - 1;
+    if (in_empty_iteration(point, from))
+        ++from;
+    if (from > m_st.end)
+        return m_st.end + 1;
+    return m_st.begin + m_st.memo->first_visited(point, offset(from), offset(m_st.end));
+}
+
+std::uint32_t iterative_matcher::stop_offset(const char* stop) const {
+    const std::size_t at = offset(stop);
+    return at < UINT32_MAX ? static_cast<std::uint32_t>(at) : UINT32_MAX;
+}
+
+bool iterative_matcher::pass_lazy(const star_node& s, const char* from, const char* to) {
+    const std::uint32_t point = s.loop - 1;
+    if (in_empty_iteration(point, from))
+        ++from;
+    if (from > to)
+        return true;
+    if (m_st.memo->first_visited(point, offset(from), offset(to)) <= offset(to))
+        return false;
+    m_st.memo->mark(point, offset(from), offset(to));
+    return true;
 }
 
 void iterative_matcher::restore_recursion() {

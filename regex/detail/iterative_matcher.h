@@ -10,6 +10,10 @@
 // popped: undo records restore, the first choice record found resumes. The
 // first 1024 bytes of that stack live in the matcher object; more comes from
 // the heap and is freed by release() at the end of every attempt.
+//
+// Given a visit_memo in the match state (the linear-time search of
+// memo_planner.h), it is never twice at the same point and position, and
+// never takes an unbounded single-byte repetition through a position twice.
 #pragma once
 
 #include "regex/detail/match_state.h"
@@ -40,7 +44,8 @@ private:
         undo_rep,    // index: repetition id; count, a: its previous state
         alt,         // n: group; index: next alternative; a: position
         star_greedy, // n: repetition; a: lowest position; b: current position
-        star_lazy,   // n: repetition; a: where it began; b: current position
+        star_lazy,   // n: repetition; a: where it began; b: current position;
+                     // index: where it went before (the linear-time search)
         ref_step,    // n: repetition of a back-reference; a: where it began; b: current
         rep_next,    // n: group repetition; a: position to go on after it
         rep_body,    // n: group repetition; a: position to start another iteration
@@ -70,6 +75,22 @@ private:
     // The groups and counters saved at the innermost (?R): put back, dropped.
     void restore_recursion();
     void drop_recursion();
+
+    // The linear-time search: true when the search was at `memo` (a node's
+    // point number) and `p` before, which means that way fails.
+    bool remembered(std::uint32_t memo, const char* p);
+    bool in_empty_iteration(std::uint32_t point, const char* p) const;
+    // A greedy unbounded repetition may stop in [lo, hi]: drops the stops at
+    // and after the first position it went through before. False when none
+    // is left.
+    bool cut_greedy(const star_node& s, const char* lo, const char*& hi);
+    // A lazy unbounded repetition goes through [from, to]: false when it
+    // went through one of them before.
+    bool pass_lazy(const star_node& s, const char* from, const char* to);
+    const char* lazy_stop(const star_node& s, const char* from);
+    // A stop kept in a record's index (UINT32_MAX: to be found again).
+    std::uint32_t stop_offset(const char* stop) const;
+    std::size_t offset(const char* p) const { return static_cast<std::size_t>(p - m_st.begin); }
 
     match_state& m_st;
     static constexpr std::size_t inline_records = 1024 / sizeof(record);

@@ -25,10 +25,17 @@ public:
     void release() {}
 
 private:
-    const char* move(const linear_step& s, const char* p) const;
+    const char* move(std::size_t i, const char* p);
+    const char* span_end(const linear_step& s, const char* p) const;
 
     match_state& m_st;
     const linear_plan& m_plan;
+    // The last run an unbounded span went over, per move: a span from any
+    // place in it ends where it ended, so that tries from later starts in
+    // the same run do not scan it again (else a long run that fails after
+    // its end takes time quadratic in its length).
+    const char* m_runFrom[linear_plan::max_moves] = {};
+    const char* m_runTo[linear_plan::max_moves] = {};
 };
 
 namespace linear_detail {
@@ -50,8 +57,8 @@ inline const char* find_either(const char* p, const char* end, unsigned char a, 
 
 } // namespace linear_detail
 
-// Where one move from `p` ends, or null when it fails.
-inline const char* linear_matcher::move(const linear_step& s, const char* p) const {
+// Where a span from `p` stops: at its limit or at the first byte it refuses.
+inline const char* linear_matcher::span_end(const linear_step& s, const char* p) const {
     using kind = linear_step::kind;
     const char* stop = p + std::min(static_cast<std::size_t>(m_st.end - p), s.take);
     const char* q = stop;
@@ -68,12 +75,34 @@ inline const char* linear_matcher::move(const linear_step& s, const char* p) con
     case kind::span_stop2:
         q = linear_detail::find_either(p, stop, s.stop[0], s.stop[1]);
         break;
-    case kind::span_any:
+    default:
         break;
+    }
+    return q;
+}
+
+// Where move `i` from `p` ends, or null when it fails.
+inline const char* linear_matcher::move(std::size_t i, const char* p) {
+    using kind = linear_step::kind;
+    const linear_step& s = m_plan.moves[i];
+    switch (s.what) {
     case kind::literal:
         return literal_at(*s.lit, p, m_st.end) ? p + s.lit->length : nullptr;
     case kind::anchor:
         return anchor_holds(s.anchor, m_st, p) ? p : nullptr;
+    default:
+        break;
+    }
+    const char* q;
+    if (s.take != unbounded) {
+        q = span_end(s, p);
+    } else if (m_runFrom[i] != nullptr && m_runFrom[i] <= p && p <= m_runTo[i]) {
+        q = m_runTo[i];
+    } else {
+        q = span_end(s, p);
+        m_st.meter->charge_scan(static_cast<std::size_t>(q - p));
+        m_runFrom[i] = p;
+        m_runTo[i] = q;
     }
     return static_cast<std::size_t>(q - p) < s.min ? nullptr : q;
 }
@@ -91,7 +120,7 @@ inline const char* linear_matcher::move(const linear_step& s, const char* p) con
         at[i] = p;
     for (std::size_t i = first; i < n; ++i) {
         at[i] = p;
-        p = move(m_plan.moves[i], p);
+        p = move(i, p);
         if (p == nullptr)
             return false;
     }

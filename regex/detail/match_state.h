@@ -10,6 +10,8 @@
 #include "regex/detail/charset.h"
 #include "regex/detail/nodes.h"
 #include "regex/detail/program.h"
+#include "regex/detail/step_meter.h"
+#include "regex/detail/visit_memo.h"
 
 #include <algorithm>
 #include <cstring>
@@ -60,6 +62,8 @@ struct match_state {
     repeat_state* reps = nullptr;       // repeat_count entries
     const char* rec_start = nullptr;    // where the innermost (?R) level began
     unsigned rec_level = 0;             // nested (?R) levels
+    step_meter* meter = nullptr;        // counts the work, ends the call when asked
+    visit_memo* memo = nullptr;         // the linear-time search's visits, else null
 };
 
 inline bool is_word(const char* p) {
@@ -249,15 +253,15 @@ inline const char* greedy_literal_candidate(const star_node& s, const char* lo, 
 }
 
 // Lazy, when the atom takes every byte and the rest begins with a literal:
-// the lowest position at or after `q` (at most max atoms after `base`) where
-// the literal stands, or null.
+// the lowest position at or after `q` and before `stop` (at most max atoms
+// after `base`) where the literal stands, or null.
 inline const char* lazy_literal_candidate(const star_node& s, const char* base, const char* q,
-                                          const char* end) {
+                                          const char* end, const char* stop) {
     const std::size_t length = s.follow_lit->length;
-    if (static_cast<std::size_t>(end - q) < length)
+    if (static_cast<std::size_t>(end - q) < length || q >= stop)
         return nullptr;
     const std::size_t room = static_cast<std::size_t>(end - base);
-    const char* top = std::min(base + std::min(room, s.max), end - length);
+    const char* top = std::min({base + std::min(room, s.max), end - length, stop - 1});
     while (q <= top) {
         const char* c = pair_forward(s.follow_ends, q, top);
         if (c == nullptr)
@@ -285,12 +289,15 @@ inline const char* greedy_candidate(const star_node& s, const char* lo, const ch
     }
 }
 
-// Lazy: the lowest position at or after `q` (all bytes before it taken by the
-// atom, at most max atoms after `base`) whose byte can begin the rest, or null.
+// Lazy: the lowest position at or after `q` and before `stop` (all bytes
+// before it taken by the atom, at most max atoms after `base`) whose byte can
+// begin the rest, or null.
 inline const char* lazy_byte_candidate(const star_node& s, const char* base, const char* q,
-                                       const char* end) {
+                                       const char* end, const char* stop) {
+    if (q >= stop)
+        return nullptr;
     const std::size_t room = static_cast<std::size_t>(end - base);
-    const char* limit = base + std::min(room, s.max);
+    const char* limit = std::min(base + std::min(room, s.max), stop - 1);
     if (s.follow == nullptr)
         return q;
     if (s.lazy_stop_single >= 0) {
@@ -309,11 +316,11 @@ inline const char* lazy_byte_candidate(const star_node& s, const char* base, con
 // Lazy: the lowest position at or after `q` after which the rest can begin,
 // or null.
 inline const char* lazy_candidate(const star_node& s, const char* base, const char* q,
-                                  const char* end) {
+                                  const char* end, const char* stop) {
     if (s.follow_by_ends && s.any)
-        return lazy_literal_candidate(s, base, q, end);
+        return lazy_literal_candidate(s, base, q, end, stop);
     for (;;) {
-        const char* c = lazy_byte_candidate(s, base, q, end);
+        const char* c = lazy_byte_candidate(s, base, q, end, stop);
         if (c == nullptr || s.follow_lit == nullptr || literal_at(*s.follow_lit, c, end))
             return c;
         // Not the rest's place: one more atom, if the atom takes this byte.
@@ -325,11 +332,21 @@ inline const char* lazy_candidate(const star_node& s, const char* base, const ch
 }
 
 // Lazy: the next candidate after `q`, one more atom taken, or null.
-inline const char* lazy_next(const star_node& s, const char* base, const char* q, const char* end) {
+inline const char* lazy_next(const star_node& s, const char* base, const char* q, const char* end,
+                             const char* stop) {
     if (q == end || static_cast<std::size_t>(q - base) >= s.max ||
         !s.atom->test(static_cast<unsigned char>(*q)))
         return nullptr;
-    return lazy_candidate(s, base, q + 1, end);
+    return lazy_candidate(s, base, q + 1, end, stop);
+}
+
+// Without a bound but the subject's.
+inline const char* lazy_candidate(const star_node& s, const char* base, const char* q,
+                                  const char* end) {
+    return lazy_candidate(s, base, q, end, end + 1);
+}
+inline const char* lazy_next(const star_node& s, const char* base, const char* q, const char* end) {
+    return lazy_next(s, base, q, end, end + 1);
 }
 
 // ---- repeated back-references: their candidates are base + i * width.

@@ -48,6 +48,9 @@ enum class op : std::uint8_t {
 
 struct node {
     op kind;
+    // 1 + its index among the points the linear-time search remembers its
+    // visits at (visit_memo.h); 0 when it is none.
+    std::uint32_t memo = 0;
     node* next = nullptr;
 };
 
@@ -113,6 +116,9 @@ struct star_node : node {
     // only such byte, or a map of them).
     const std::uint8_t* lazy_stop_map = nullptr;
     int lazy_stop_single = -1;
+    // Linear-time search, unbounded repetitions: 1 + the point whose visits
+    // are the positions the repetition has gone through (0: none).
+    std::uint32_t loop = 0;
 };
 
 struct repeat_node : node {

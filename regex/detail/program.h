@@ -39,6 +39,12 @@ public:
     int first_single = -1;                   // the only member of first_bytes, if one
     start_scanner scanner;                   // empty when there is no literal prefix
     linear_plan linear;                      // the moves, when no match needs backtracking
+
+    // The linear-time search (memo_planner.h): whether the pattern takes it,
+    // and per point the repetition whose empty iteration the point's visits
+    // must not be remembered in (-1: none).
+    bool memo_search = false;
+    std::vector<std::int32_t> memo_guard;
 };
 
 } // namespace regex::detail

@@ -17,6 +17,7 @@ bool recursive_matcher::match_at(const char* p) {
 bool recursive_matcher::match(const node* n, const char* p) {
     if (reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)) < m_limit)
         throw stack_exhausted{};
+    m_st.meter->charge();
     const char* const end = m_st.end;
     for (;;) {
         switch (n->kind) {
@@ -100,6 +101,7 @@ bool recursive_matcher::match_star(const star_node& s, const char* p) {
     const char* const end = m_st.end;
     if (s.greedy) {
         const char* hi = star_extent(s, p, end);
+        m_st.meter->charge_scan(static_cast<std::size_t>(hi - p));
         if (static_cast<std::size_t>(hi - p) < s.min)
             return false;
         const char* lo = p + s.min;
@@ -115,9 +117,13 @@ bool recursive_matcher::match_star(const star_node& s, const char* p) {
     const char* lo = star_skip(s, p, end, s.min);
     if (lo == nullptr)
         return false;
-    for (const char* q = lazy_candidate(s, p, lo, end); q != nullptr; q = lazy_next(s, p, q, end))
+    const char* scanned = p;
+    for (const char* q = lazy_candidate(s, p, lo, end); q != nullptr; q = lazy_next(s, p, q, end)) {
+        m_st.meter->charge_scan(static_cast<std::size_t>(q - scanned));
+        scanned = q;
         if (match(s.next, q))
             return true;
+    }
     return false;
 }
 

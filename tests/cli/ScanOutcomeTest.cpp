@@ -210,18 +210,25 @@ protected:
     }
 };
 
-TEST_F(ScanUserSourceTest, ListSourcesNamesItsFile) {
+// A source from a file also says which search its pattern takes.
+TEST_F(ScanUserSourceTest, ListSourcesNamesItsFileAndItsSearch) {
+    const std::string strTheirs = m_config.Write("tallyvine/sources/theirs.toml",
+                                                 "id = \"Theirs\"\n"
+                                                 "label = \"Theirs: a back-reference\"\n"
+                                                 "url = \"http://mine.example/theirs?d={domain}\"\n"
+                                                 "pattern = '(\\w)\\1'\n");
     const ScanRun run = Scan({"--list-sources"});
     EXPECT_EQ(run.nExitCode, 0);
     EXPECT_EQ(run.strErr, "");
     const std::vector<std::string> lines = LinesOf(run.strOut, "\n");
-    ASSERT_EQ(lines.size(), 17u) << run.strOut;
+    ASSERT_EQ(lines.size(), 18u) << run.strOut;
     EXPECT_EQ(lines[0], "PR\tPR: Google PageRank\tbuilt in");
     EXPECT_EQ(lines[10], "Tranco\tTranco: Tranco top-sites rank\tbuilt in");
+    EXPECT_EQ(lines[16], "Mine\tMine: a source of my own\t" + m_strSource + "\tlinear");
+    EXPECT_EQ(lines[17], "Theirs\tTheirs: a back-reference\t" + strTheirs + "\tbudgeted");
     // A list source tells of its cached list.
     EXPECT_EQ(lines[11], "TrancoList\tTrancoList: Tranco top-million list rank\tbuilt "
                          "in\tlist not downloaded");
-    EXPECT_EQ(lines[16], "Mine\tMine: a source of my own\t" + m_strSource);
 }
 
 TEST_F(ScanUserSourceTest, ItsColumnComesOnlyWhenTicked) {
@@ -313,8 +320,8 @@ TEST_F(ScanUserSourceTest, ListSourcesNamesTheVariablesAndEscapesControls) {
     const std::vector<std::string> lines = LinesOf(run.strOut, "\n");
     ASSERT_EQ(lines.size(), 18u) << run.strOut;
     EXPECT_EQ(lines[0], "PR\tPR: Google PageRank\tbuilt in");
-    EXPECT_EQ(lines[16],
-              "Keyed\tKeyed\\x1B[2J\\x09cleared\t" + strKeyed + "\tTALLYVINE_A,TALLYVINE_B");
+    EXPECT_EQ(lines[16], "Keyed\tKeyed\\x1B[2J\\x09cleared\t" + strKeyed +
+                             "\tlinear\tTALLYVINE_A,TALLYVINE_B");
 }
 
 // Holds the test bed's answers for one domain until the test ends.

@@ -178,3 +178,50 @@ TEST_F(MetricQueryTest, DomainIsSentAsGivenExceptToTheToolbar) {
 }
 
 } // namespace
+
+namespace {
+
+// A pattern the engine cannot search in linear time (a back-reference), over
+// a reply on which its backtracking explodes.
+SQueryRule ExplosiveRule() {
+    SQueryRule rule = CMetricTable::At(Metric::GSite).query;
+    rule.strPattern = "(a|aa)+\\1b";
+    rule.strBlockPattern.clear();
+    rule.strNonePattern.clear();
+    return rule;
+}
+
+TEST_F(MetricQueryTest, PatternThatNeedsTooLongFailsAsNoMatch) {
+    Reply(200, std::string(100, 'a'));
+    const SQueryResult result = m_query.Query(ExplosiveRule(), "abc");
+    EXPECT_EQ(result.strValue, "");
+    EXPECT_EQ(result.state.outcome, EOutcome::Failed);
+    EXPECT_EQ(result.state.reason, EFailReason::NoMatch);
+    EXPECT_EQ(result.state.strDetail, "the pattern needs too long on this reply");
+}
+
+TEST(MetricQuery, CancellingDuringAMatchEndsItAsCancelled) {
+    ServiceTestBed bed;
+    const std::string strBody(100, 'a');
+    for (Service service : {Service::Google}) {
+        bed.SetHandler(service, [=](const httplib::Request&, httplib::Response& res) {
+            res.set_content(strBody, "text/html");
+        });
+    }
+    std::atomic<bool> bCancel{false};
+    CMetricQuery query(bed.Hosts(), &bCancel);
+    // Only the match can still be running once the reply is there.
+    std::thread stopper([&] {
+        while (bed.Requests().empty()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        bCancel = true;
+    });
+    const SQueryResult result = query.Query(ExplosiveRule(), "abc");
+    stopper.join();
+    EXPECT_EQ(result.state.outcome, EOutcome::Failed);
+    EXPECT_EQ(result.state.reason, EFailReason::Cancelled);
+}
+
+} // namespace

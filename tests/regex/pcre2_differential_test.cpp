@@ -131,21 +131,27 @@ std::vector<std::uint32_t> flag_words(const corpus_row& row) {
 }
 
 // One pattern under one flag word over all its subjects, through both
-// matchers and against PCRE2.
+// matchers and the plain backtracking search, and against PCRE2.
 void check(const std::string& pattern, std::uint32_t flags, const std::vector<std::string>& texts) {
     SCOPED_TRACE("pattern \"" + printable(pattern) + "\" flags " + std::to_string(flags));
     const pcre2_reference reference(pattern, flags);
     regex::compiled_pattern recursive(pattern, flags, regex::mode_recursive);
     regex::compiled_pattern iterative(pattern, flags, regex::mode_iterative);
     ASSERT_EQ(recursive.group_count(), reference.group_count());
+    regex::match_limits backtrackOnly;
+    backtrackOnly.backtrack_only = true;
     int failures = 0;
     for (const std::string& text : texts) {
         const call_result expected = reference.call(text);
         const call_result byRecursion = engine_call(recursive, text);
         const call_result byIteration = engine_call(iterative, text);
+        const call_result byBacktracking = engine_call(recursive, text, backtrackOnly);
         EXPECT_EQ(byRecursion, expected) << "recursive, subject \"" << printable(text) << '"';
         EXPECT_EQ(byIteration, byRecursion) << "iterative, subject \"" << printable(text) << '"';
-        failures += (byRecursion != expected) + (byIteration != byRecursion);
+        EXPECT_EQ(byBacktracking, byRecursion)
+            << "backtracking only, subject \"" << printable(text) << '"';
+        failures += (byRecursion != expected) + (byIteration != byRecursion) +
+                    (byBacktracking != byRecursion);
         // Enough to see what is wrong without burying the rest.
         if (failures >= 4)
             return;

@@ -38,13 +38,32 @@ inline std::string describe(const regex::match_backrefs& results, bool found,
     return out;
 }
 
+inline std::string run_limited(const regex::compiled_pattern& compiled, std::string_view subject,
+                               const regex::match_limits& limits) {
+    regex::match_backrefs results;
+    const regex::match_status status = regex::run_match(compiled, results, subject.data(),
+                                                        subject.data() + subject.size(), limits);
+    return describe(results, status == regex::match_status::found, subject.data());
+}
+
+inline std::string backtracking(const regex::compiled_pattern& compiled, std::string_view subject) {
+    regex::match_limits limits;
+    limits.backtrack_only = true;
+    return run_limited(compiled, subject, limits);
+}
+
+// Every row also checks that the linear-time search and the plain
+// backtracking search agree.
 inline std::string run(std::string_view pattern, std::uint32_t flags, regex::match_mode mode,
                        std::string_view subject) {
     const regex::compiled_pattern compiled(pattern, flags, mode);
     regex::match_backrefs results;
     const bool found =
         regex::run_match(compiled, results, subject.data(), subject.data() + subject.size());
-    return describe(results, found, subject.data());
+    const std::string out = describe(results, found, subject.data());
+    EXPECT_EQ(backtracking(compiled, subject), out)
+        << "backtracking search, pattern " << pattern << ", subject " << subject;
+    return out;
 }
 
 // Control bytes shown as \xNN so that a failing row reads well.
