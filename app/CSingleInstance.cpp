@@ -1,6 +1,5 @@
 #include "app/CSingleInstance.h"
 
-#include <QDataStream>
 #include <QDir>
 #include <QLocalSocket>
 #include <QPointer>
@@ -12,9 +11,11 @@ namespace {
 
 constexpr const char* kInstanceName = "TallyvineMutex";
 
-// Three 32-bit numbers: message, wParam, lParam; the answer is one more.
-constexpr qint64 kRequestSize = 12;
-constexpr qint64 kReplySize = 4;
+// A request is one line of at most this many bytes; the answer is one line
+// too, "ok" when the request was handled.
+constexpr qint64 kMaxRequestSize = 64;
+const QByteArray kHandled = QByteArrayLiteral("ok\n");
+const QByteArray kRefused = QByteArrayLiteral("unknown\n");
 
 constexpr int kConnectTimeout = 1000;
 // A connection that says nothing for this long is dropped.
@@ -28,6 +29,8 @@ bool CanConnect(const QString& strName) {
 
 } // namespace
 
+const QByteArray CSingleInstance::kShowRequest = QByteArrayLiteral("show");
+
 QString CSingleInstance::ServerName() {
     const QString strRuntime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!strRuntime.isEmpty() && QDir(strRuntime).exists()) {
@@ -36,18 +39,17 @@ QString CSingleInstance::ServerName() {
     return QStringLiteral("%1-%2").arg(QString::fromLatin1(kInstanceName)).arg(getuid());
 }
 
-bool CSingleInstance::SendToRunning(const QString& strName, unsigned nMessage, unsigned wParam,
-                                    unsigned lParam, int nTimeoutMs) {
+bool CSingleInstance::SendToRunning(const QString& strName, const QByteArray& request,
+                                    int nTimeoutMs) {
     QLocalSocket socket;
     socket.connectToServer(strName);
     if (!socket.waitForConnected(kConnectTimeout)) {
         return false;
     }
-    QDataStream out(&socket);
-    out << quint32(nMessage) << quint32(wParam) << quint32(lParam);
+    socket.write(request + '\n');
     socket.flush();
-    // The answer only says the message was handled; its value is not used.
-    while (socket.bytesAvailable() < kReplySize && socket.waitForReadyRead(nTimeoutMs)) {
+    // The answer only says the request was handled; its text is not used.
+    while (!socket.canReadLine() && socket.waitForReadyRead(nTimeoutMs)) {
     }
     return true;
 }
@@ -79,24 +81,25 @@ void CSingleInstance::OnNewConnection() {
 }
 
 void CSingleInstance::OnReadyRead(QLocalSocket* pSocket) {
-    if (pSocket->bytesAvailable() < kRequestSize || pSocket->property("handled").toBool()) {
+    if (pSocket->property("handled").toBool()) {
         return;
     }
-    // One message per connection; whatever follows it is ignored.
+    if (!pSocket->canReadLine()) {
+        if (pSocket->bytesAvailable() > kMaxRequestSize) {
+            pSocket->abort();
+        }
+        return;
+    }
+    // One request per connection; whatever follows it is ignored.
     pSocket->setProperty("handled", true);
-    QDataStream in(pSocket);
-    quint32 nMessage = 0;
-    quint32 wParam = 0;
-    quint32 lParam = 0;
-    in >> nMessage >> wParam >> lParam;
-    // The handler may run an event loop of its own (a flight, a menu), in
-    // which the connection can time out and go.
+    const QByteArray request = pSocket->readLine(kMaxRequestSize + 1).trimmed();
+    // The handler may run an event loop of its own (a flight), in which the
+    // connection can time out and go.
     const QPointer<QLocalSocket> pGuard = pSocket;
-    const qint32 nResult = m_handler ? m_handler(nMessage, wParam, lParam) : 0;
+    const bool bHandled = m_handler && m_handler(request);
     if (!pGuard) {
         return;
     }
-    QDataStream out(pSocket);
-    out << nResult;
+    pSocket->write(bHandled ? kHandled : kRefused);
     pSocket->disconnectFromServer();
 }

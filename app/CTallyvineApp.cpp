@@ -2,14 +2,14 @@
 
 #include "app/CSingleInstance.h"
 #include "ui/CMessageBox.h"
-#include "ui/CSystemTray.h"
 #include "ui/CTallyvineDlg.h"
+#include "ui/ControlMap.h"
 #include "ui/TrayWindow.h"
-#include "ui/WindowMessages.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QTimer>
 #include <QTranslator>
 
 namespace {
@@ -29,21 +29,15 @@ constexpr const char* kLanguagePack = "TallyvineRes_zh_CN.qm";
 
 CTallyvineApp::CTallyvineApp() : m_networkInit([] { return CTallyvineDlg::PrepareNetwork(); }) {}
 
-CTallyvineApp::~CTallyvineApp() {
-    ExitInstance(m_nExitCode);
-}
+CTallyvineApp::~CTallyvineApp() = default;
 
 int CTallyvineApp::Run() {
-    if (!InitInstance()) {
-        return ExitInstance(m_nExitCode);
-    }
-    return ExitInstance(QApplication::exec());
+    return InitInstance() ? QApplication::exec() : m_nExitCode;
 }
 
 bool CTallyvineApp::InitInstance() {
     const QString strInstance = CSingleInstance::ServerName();
-    // Exactly what a left click on the running instance's tray icon sends.
-    if (CSingleInstance::SendToRunning(strInstance, WM_TRAY_NOTIFY, IDR_TRAYMENU, WM_LBUTTONDOWN)) {
+    if (CSingleInstance::SendToRunning(strInstance, CSingleInstance::kShowRequest)) {
         m_nExitCode = 0;
         return false;
     }
@@ -65,36 +59,29 @@ bool CTallyvineApp::InitInstance() {
     m_pMainWnd = std::make_unique<CTallyvineDlg>();
     QObject::connect(m_pMainWnd.get(), &QDialog::finished, qApp, &QCoreApplication::quit);
     m_pMainWnd->show();
+    // A tool that drives the window from outside learns where its controls
+    // are; the layout is settled once the event loop runs.
+    const QString strControlMap = qEnvironmentVariable("TALLYVINE_CONTROL_MAP");
+    if (!strControlMap.isEmpty()) {
+        QTimer::singleShot(0, m_pMainWnd.get(),
+                           [this, strControlMap] { WriteControlMap(*m_pMainWnd, strControlMap); });
+    }
 
     m_pInstance = std::make_unique<CSingleInstance>();
-    m_pInstance->Listen(strInstance, [this](unsigned nMessage, unsigned wParam, unsigned lParam) {
-        return OnSecondStart(nMessage, wParam, lParam);
-    });
+    m_pInstance->Listen(strInstance,
+                        [this](const QByteArray& request) { return OnSecondStart(request); });
     m_nExitCode = 0;
     return true;
 }
 
-int CTallyvineApp::ExitInstance(int nExitCode) {
-    m_pInstance.reset();
-    m_pMainWnd.reset();
-    UnloadLanguagePack();
-    m_nExitCode = nExitCode;
-    return nExitCode;
-}
-
-int CTallyvineApp::OnSecondStart(unsigned nMessage, unsigned wParam, unsigned lParam) {
-    if (!m_pMainWnd) {
-        return 0;
+// A second start means "show me the program", from the tray or not, as a
+// click on the tray icon does.
+bool CTallyvineApp::OnSecondStart(const QByteArray& request) {
+    if (request != CSingleInstance::kShowRequest || !m_pMainWnd) {
+        return false;
     }
-    CSystemTray& tray = m_pMainWnd->TrayIcon();
-    const int nResult = tray.WindowProc(nMessage, wParam, lParam);
-    // Without a tray nobody answers the tray's message, yet a second start
-    // still means "show me the program".
-    const bool bWake = nMessage == WM_TRAY_NOTIFY && (lParam & 0xFFFF) == WM_LBUTTONDOWN;
-    if (!tray.IsTrayUsable() && bWake) {
-        RestoreFromTray(m_pMainWnd.get(), false);
-    }
-    return nResult;
+    RestoreFromTray(m_pMainWnd.get(), false);
+    return true;
 }
 
 bool CTallyvineApp::IsSimplifiedChinese(const QLocale& locale) {
@@ -121,7 +108,8 @@ QString CTallyvineApp::FindLanguagePack(const QLocale& locale, const QStringList
 }
 
 bool CTallyvineApp::LoadLanguagePack(const QLocale& locale, const QStringList& folders) {
-    UnloadLanguagePack();
+    // A translator takes itself out of the application when it goes.
+    m_pLanguagePack.reset();
     const QString strPack = FindLanguagePack(locale, folders);
     if (strPack.isEmpty()) {
         return false;
@@ -130,15 +118,8 @@ bool CTallyvineApp::LoadLanguagePack(const QLocale& locale, const QStringList& f
     if (!pTranslator->load(strPack) || !QCoreApplication::installTranslator(pTranslator.get())) {
         return false;
     }
-    m_hResDll = std::move(pTranslator);
+    m_pLanguagePack = std::move(pTranslator);
     return true;
-}
-
-void CTallyvineApp::UnloadLanguagePack() {
-    if (m_hResDll) {
-        QCoreApplication::removeTranslator(m_hResDll.get());
-        m_hResDll.reset();
-    }
 }
 
 void CTallyvineApp::SetNetworkInit(NetworkInit init) {

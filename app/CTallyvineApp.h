@@ -8,6 +8,7 @@
 #include <memory>
 
 class CSingleInstance;
+class QByteArray;
 class CTallyvineDlg;
 class QTranslator;
 
@@ -26,13 +27,9 @@ public:
     // Start-up. False when the program is to end at once with ExitCode():
     // 0 after waking the running instance, 1 when the HTTP library failed.
     bool InitInstance();
-    // Clean-up after the run; gives back nExitCode.
-    int ExitInstance(int nExitCode);
     int ExitCode() const { return m_nExitCode; }
     CTallyvineDlg* MainWindow() const { return m_pMainWnd.get(); }
 
-    // Only mainland China's Simplified Chinese (zh_CN) takes the pack.
-    static bool IsSimplifiedChinese(const QLocale& locale);
     // Where the pack is looked for, in order: beside the executable, then
     // the installed data folder.
     static QStringList LanguagePackFolders();
@@ -48,10 +45,12 @@ public:
     void SetNetworkInit(NetworkInit init);
 
 private:
-    int OnSecondStart(unsigned nMessage, unsigned wParam, unsigned lParam);
-    void UnloadLanguagePack();
+    // Only mainland China's Simplified Chinese (zh_CN) takes the pack.
+    static bool IsSimplifiedChinese(const QLocale& locale);
+    bool OnSecondStart(const QByteArray& request);
 
-    std::unique_ptr<QTranslator> m_hResDll;
+    // First, so that it goes last: the window speaks it until it is gone.
+    std::unique_ptr<QTranslator> m_pLanguagePack;
     NetworkInit m_networkInit;
     std::unique_ptr<CTallyvineDlg> m_pMainWnd;
     std::unique_ptr<CSingleInstance> m_pInstance;

@@ -1,5 +1,6 @@
 #include "cli/CBatchScanner.h"
 
+#include "cli/CResumedRows.h"
 #include "cli/CSignalWatch.h"
 #include "core/CDomainRecord.h"
 #include "core/CMetricTable.h"
@@ -7,10 +8,16 @@
 #include "core/CRecordStore.h"
 #include "exchange/CCsvExporter.h"
 #include "exchange/CJsonLinesExporter.h"
+#include "exchange/CPartFile.h"
+#include "exchange/CReplacingFile.h"
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -62,6 +69,8 @@ CBatchScanner::CBatchScanner(CScanOptions options, CServiceHosts hosts, std::FIL
     : m_options(std::move(options)), m_hosts(std::move(hosts)), m_pErr(pErr),
       m_bProgress(bProgress), m_arrTallies(CMetricTable::Count()) {}
 
+CBatchScanner::~CBatchScanner() = default;
+
 int CBatchScanner::Run() {
     CRecordStore store;
     CQueryManager manager(store, this, m_hosts);
@@ -70,37 +79,259 @@ int CBatchScanner::Run() {
     }
     manager.SetInterval(m_options.nInterval);
     manager.SetListsOffline(m_options.bOffline);
+    m_pManager = &manager;
     // Nothing is written before the scan starts, so a signal while the list
     // is read ends the run at once.
     std::atomic<bool> bScanning{false};
-    const CSignalWatch signals([&](int nSignal) {
-        if (!bScanning.load()) {
-            std::fprintf(m_pErr, "%s: stopped by %s while reading the list; nothing written\n",
-                         kProgram, CSignalWatch::Name(nSignal));
-            _exit(kSignalled + nSignal);
-        }
-        manager.Cancel();
-    });
+    const CSignalWatch signals(
+        [&](int nSignal) {
+            if (!bScanning.load()) {
+                std::fprintf(m_pErr, "%s: stopped by %s while reading the list; nothing written\n",
+                             kProgram, CSignalWatch::Name(nSignal));
+                _exit(kSignalled + nSignal);
+            }
+            manager.Cancel();
+        },
+        // Rows already in a part file stay for --resume; half-written copies go.
+        [] { CReplacingFile::RemoveTemporaryFiles(); });
 
     if (!ReadList(store)) {
         return kFailure;
     }
     m_nTotal = store.GetCount();
     if (m_nTotal == 0) {
-        if (!m_options.bQuiet) {
-            std::fprintf(m_pErr, "%s: %s holds no domain name%s; nothing written\n", kProgram,
-                         ListName().c_str(), ShardName().c_str());
+        ReportEmptyList();
+        return kSuccess;
+    }
+    const int nOpened = OpenOutput(store);
+    if (nOpened != kSuccess) {
+        return nOpened;
+    }
+    bScanning.store(true);
+    m_tStart = std::chrono::steady_clock::now();
+    manager.ScanEveryRowOnce();
+    const int nSignal = signals.Caught();
+    const bool bWritten = !m_bWriteFailed && FinishOutput(store, nSignal != 0);
+    ReportScan(nSignal);
+    if (!bWritten) {
+        ReportWriteFailure();
+        return kFailure;
+    }
+    return WrittenCode(nSignal);
+}
+
+void CBatchScanner::ReportEmptyList() const {
+    const bool bOldFile =
+        !WritesToStandardOutput() && access(m_options.strOutput.c_str(), F_OK) == 0;
+    // An old output that stays could be taken for this run's: said even when quiet.
+    if (bOldFile) {
+        std::fprintf(m_pErr, "%s: %s holds no domain name%s; nothing written, %s left as it was\n",
+                     kProgram, ListName().c_str(), ShardName().c_str(),
+                     m_options.strOutput.c_str());
+    } else if (!m_options.bQuiet) {
+        std::fprintf(m_pErr, "%s: %s holds no domain name%s; nothing written\n", kProgram,
+                     ListName().c_str(), ShardName().c_str());
+    }
+}
+
+bool CBatchScanner::WritesToStandardOutput() const {
+    return m_options.strOutput.empty() || m_options.strOutput == "-";
+}
+
+int CBatchScanner::OpenOutput(CRecordStore& store) {
+    const bool bCsv = m_options.format == CScanOptions::EFormat::Csv;
+    CCsvExporter csv;
+    csv.SetExtraMetrics(TickedExtraMetrics());
+    const std::string strHead = bCsv ? csv.HeaderLine() : std::string();
+    CRowWriter::LineBuilder pfnLine = [csv](const CDomainRecord& record, std::string& strOut) {
+        csv.AppendRecordLine(record, strOut);
+    };
+    if (!bCsv) {
+        pfnLine = [](const CDomainRecord& record, std::string& strOut) {
+            strOut += CJsonLinesExporter::RecordLine(record);
+        };
+    }
+    const CDomainRecord* pFirst = store.First();
+    if (WritesToStandardOutput()) {
+        m_fdStream = STDOUT_FILENO;
+        m_strStreamName = "standard output";
+    } else {
+        const int nOpened = OpenFile(store, strHead, pFirst);
+        if (nOpened != kSuccess || m_bAtEnd) {
+            return nOpened;
+        }
+    }
+    m_pWriter = std::make_unique<CRowWriter>(
+        store, pFirst, std::move(pfnLine),
+        [this](std::string_view bytes, std::size_t nRows) { return Put(bytes, nRows); });
+    const bool bHead = bCsv && !m_bHeadWritten;
+    if (bHead && !m_pWriter->WriteHead(strHead)) {
+        ReportWriteFailure();
+        // A part file with nothing in it is no scan to go on with.
+        if (m_pPart && m_nResumed == 0) {
+            m_pPart->Remove();
+        }
+        return kFailure;
+    }
+    return kSuccess;
+}
+
+int CBatchScanner::OpenFile(CRecordStore& store, const std::string& strHead,
+                            const CDomainRecord*& pFirst) {
+    const std::string& strOutput = m_options.strOutput;
+    const std::string strTarget = CReplacingFile::TargetOf(strOutput);
+    struct stat info {};
+    if (stat(strTarget.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
+        // A device or a pipe takes the rows as they come and cannot be resumed.
+        if (m_options.bResume) {
+            Error("cannot go on with " + strOutput + ": not a regular file");
+            return kFailure;
+        }
+        m_fdStream = open(strTarget.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        m_strStreamName = strOutput;
+        if (m_fdStream < 0) {
+            Error("cannot open " + strOutput + ": " + std::strerror(errno));
+            return kFailure;
         }
         return kSuccess;
     }
-    bScanning.store(true);
-    manager.ScanEveryRowOnce();
-    const int nSignal = signals.Caught();
-    ReportScan(nSignal);
-    if (nSignal != 0) {
-        std::sort(m_arrEnded.begin(), m_arrEnded.end());
+    m_pPart = std::make_unique<CPartFile>(strOutput);
+    CPartFile::EOpen opened = m_options.bResume ? m_pPart->Resume() : CPartFile::EOpen::Missing;
+    if (opened == CPartFile::EOpen::Missing) {
+        opened = m_pPart->Create();
     }
-    return WriteOutput(store, nSignal != 0) ? WrittenCode(nSignal) : kFailure;
+    const std::string& strPart = m_pPart->PartPath();
+    switch (opened) {
+    case CPartFile::EOpen::Opened:
+        break;
+    case CPartFile::EOpen::Exists:
+        Error(strPart + " holds the rows of a scan that did not end: go on with it with "
+                        "--resume, or remove it");
+        return kFailure;
+    case CPartFile::EOpen::Busy:
+        Error("another tallyvine-scan is writing " + strOutput + " (" + strPart + " is locked)");
+        return kFailure;
+    case CPartFile::EOpen::Refused:
+        // The folder takes no new file, but the file in it may be rewritten
+        // at the end, as a whole export does.
+        if (!m_options.bResume && access(strTarget.c_str(), W_OK) == 0) {
+            m_pPart.reset();
+            m_bAtEnd = true;
+            return kSuccess;
+        }
+        Error(m_pPart->Error());
+        return kFailure;
+    case CPartFile::EOpen::Missing:
+    case CPartFile::EOpen::Failed:
+        Error(m_pPart->Error());
+        return kFailure;
+    }
+    if (!m_options.bResume) {
+        return kSuccess;
+    }
+    const std::string strFileName = m_pPart->FromFinishedFile() ? strOutput : strPart;
+    CResumedRows rows(m_options, strHead, m_options.bRetryFailed);
+    if (!rows.Read(*m_pPart, store, strFileName, ListName() + ShardName())) {
+        Error(rows.Error());
+        if (m_pPart->FromFinishedFile()) {
+            m_pPart->Remove();
+        }
+        return kFailure;
+    }
+    m_nResumed = rows.Count();
+    if (!m_options.bQuiet) {
+        std::fprintf(m_pErr, "%s: going on after the %s already in %s\n", kProgram,
+                     Counted(m_nResumed, "row").c_str(), strFileName.c_str());
+    }
+    if (m_options.bRetryFailed) {
+        return OpenRetry(store);
+    }
+    m_bHeadWritten = rows.HasHead();
+    if (rows.Last() != nullptr) {
+        pFirst = store.Next(*rows.Last());
+    }
+    return kSuccess;
+}
+
+// Every row is written anew beside FILE, which takes its place at the end;
+// the part file keeps what was written until then.
+int CBatchScanner::OpenRetry(CRecordStore& store) {
+    store.ForEachRecord([this](CDomainRecord& record) {
+        if (record.MarkFailedCells()) {
+            ++m_nRetried;
+        }
+    });
+    m_pRewrite = std::make_unique<CReplacingFile>(m_options.strOutput);
+    if (!m_pRewrite->Open()) {
+        Error(m_pRewrite->Error());
+        return kFailure;
+    }
+    return kSuccess;
+}
+
+bool CBatchScanner::Put(std::string_view bytes, std::size_t nRows) {
+    if (m_bWriteFailed) {
+        return false;
+    }
+    bool bPut = true;
+    if (m_pRewrite) {
+        bPut = m_pRewrite->Write(bytes);
+    } else if (m_pPart) {
+        bPut = m_pPart->Append(bytes, nRows);
+    } else {
+        bPut = CReplacingFile::WriteAll(m_fdStream, bytes, m_strStreamError);
+    }
+    if (!bPut) {
+        // Scanning on with nowhere to put the rows would only waste the services' time.
+        m_bWriteFailed = true;
+        m_pManager->Cancel();
+    }
+    return bPut;
+}
+
+bool CBatchScanner::FinishOutput(const CRecordStore& store, bool bInterrupted) {
+    if (m_bAtEnd) {
+        std::sort(m_arrEnded.begin(), m_arrEnded.end());
+        return WriteOutput(store, bInterrupted);
+    }
+    // Cut short, the rows whose scan did not end stay out, except those read
+    // back from the file, which are written whole.
+    const bool bWritten = m_pWriter->WriteRest([&](const CDomainRecord& record) {
+        return !bInterrupted ||
+               (record.IsScanned() && !(&record == m_pInFlight && m_bInFlightWhole));
+    });
+    if (!bWritten) {
+        return false;
+    }
+    if (m_pRewrite) {
+        if (!m_pRewrite->Commit()) {
+            m_bWriteFailed = true;
+            return false;
+        }
+        m_pPart->Remove();
+        return true;
+    }
+    if (m_pPart && !m_pPart->Finish()) {
+        m_bWriteFailed = true;
+        return false;
+    }
+    if (m_fdStream > STDERR_FILENO) {
+        close(m_fdStream);
+    }
+    return true;
+}
+
+void CBatchScanner::ReportWriteFailure() const {
+    if (m_pRewrite) {
+        Error(m_pRewrite->Error() + "; " + m_options.strOutput + " and " + m_pPart->PartPath() +
+              " are left as they were");
+    } else if (m_pPart) {
+        const std::size_t nSafe = m_nResumed + m_pPart->DurableRows();
+        Error(m_pPart->Error() + "; " + Counted(nSafe, "row") + " safe in " + m_pPart->PartPath() +
+              ": go on with --resume once it can be written");
+    } else if (!m_strStreamError.empty()) {
+        Error("cannot write " + m_strStreamName + ": " + m_strStreamError);
+    }
 }
 
 bool CBatchScanner::ReadList(CRecordStore& store) {
@@ -120,13 +351,14 @@ bool CBatchScanner::ReadList(CRecordStore& store) {
 }
 
 void CBatchScanner::ReportScan(int nSignal) const {
+    ClearProgress();
     if (!m_options.bQuiet) {
         PrintSummary();
     }
     // Said even when quiet: it explains the exit status and the rows missing.
     if (nSignal != 0) {
         std::fprintf(m_pErr, "%s: stopped by %s; %zu of %zu rows left unscanned\n", kProgram,
-                     CSignalWatch::Name(nSignal), m_nTotal - m_arrEnded.size(), m_nTotal);
+                     CSignalWatch::Name(nSignal), m_nTotal - m_nResumed - m_nEndedWhole, m_nTotal);
     }
 }
 
@@ -145,15 +377,68 @@ int CBatchScanner::WrittenCode(int nSignal) const {
 void CBatchScanner::OnRowAdded(CDomainRecord&) {}
 
 void CBatchScanner::OnScanBegun(CDomainRecord& record) {
-    if (m_bProgress) {
-        std::fprintf(m_pErr, "%s: row %zu of %zu: %s\n", kProgram, ++m_nBegun, m_nTotal,
-                     std::string(record.GetDomain()).c_str());
+    m_pInFlight = &record;
+    m_bInFlightWhole = !record.IsScanned();
+    if (!m_bInFlightWhole && m_pWriter) {
+        m_pWriter->KeepLine(&record, m_pWriter->LineOf(record));
     }
+    ++m_nBegun;
+    ShowProgress(record.GetDomain());
 }
 
 void CBatchScanner::OnScanEnded(CDomainRecord& record) {
     m_arrEnded.push_back(&record);
+    m_nEndedWhole += m_bInFlightWhole ? 1 : 0;
+    m_pInFlight = nullptr;
+    if (m_pWriter) {
+        m_pWriter->KeepLine(nullptr, {});
+    }
     Tally(record);
+    if (m_pWriter) {
+        m_pWriter->WriteUpTo(record);
+    }
+}
+
+// One line, rewritten in place: rows done of all, the rate, the time left
+// at that rate, the failures so far, and the row being asked.
+void CBatchScanner::ShowProgress(std::string_view strDomain) {
+    if (!m_bProgress) {
+        return;
+    }
+    const std::size_t nDone = m_arrEnded.size();
+    const double dSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - m_tStart).count();
+    std::string strRate = "-";
+    std::string strLeft = "-";
+    if (nDone > 0 && dSeconds > 0) {
+        const double dRate = static_cast<double>(nDone) / dSeconds;
+        char szRate[32];
+        std::snprintf(szRate, sizeof szRate, "%.2f", dRate);
+        strRate = szRate;
+        const auto nLeft =
+            static_cast<long long>(static_cast<double>(m_nTotal - m_nResumed - nDone) / dRate);
+        char szLeft[32];
+        std::snprintf(szLeft, sizeof szLeft, "%lld:%02lld:%02lld", nLeft / 3600, nLeft / 60 % 60,
+                      nLeft % 60);
+        strLeft = szLeft;
+    }
+    std::size_t nFailed = 0;
+    for (const SMetricTally& tally : m_arrTallies) {
+        nFailed += tally.nFailed;
+    }
+    std::fprintf(m_pErr,
+                 "\r%s: %zu of %zu rows done, %s rows/s, %s left, %zu failed; row %zu: %s\033[K",
+                 kProgram, m_nResumed + nDone, m_nTotal, strRate.c_str(), strLeft.c_str(), nFailed,
+                 m_nResumed + m_nBegun, Printable(strDomain).c_str());
+    std::fflush(m_pErr);
+    m_bProgressShown = true;
+}
+
+void CBatchScanner::ClearProgress() const {
+    if (m_bProgressShown) {
+        std::fputs("\r\033[K", m_pErr);
+        m_bProgressShown = false;
+    }
 }
 
 void CBatchScanner::Tally(const CDomainRecord& record) {
@@ -283,6 +568,7 @@ bool CBatchScanner::Ended(const CDomainRecord& record) const {
 }
 
 void CBatchScanner::Error(const std::string& strMessage) const {
+    ClearProgress();
     std::fprintf(m_pErr, "%s: %s\n", kProgram, strMessage.c_str());
 }
 

@@ -62,6 +62,12 @@ bool* FlagOf(const std::string& strName, CScanOptions& options) {
     if (strName == "--offline") {
         return &options.bOffline;
     }
+    if (strName == "--resume") {
+        return &options.bResume;
+    }
+    if (strName == "--retry-failed") {
+        return &options.bRetryFailed;
+    }
     return strName == "--list-sources" ? &options.bListSources : nullptr;
 }
 
@@ -215,12 +221,30 @@ bool CScanOptions::Parse(const std::vector<std::string>& args, CScanOptions& opt
         return false;
     }
     options.strList = lists.empty() ? std::string() : lists[0];
+    return CheckResume(options, strError);
+}
+
+bool CScanOptions::CheckResume(const CScanOptions& options, std::string& strError) {
+    if (options.bResume && (options.strOutput.empty() || options.strOutput == "-")) {
+        strError = "--resume needs --output FILE: it goes on with FILE.part or FILE";
+        return false;
+    }
+    if (options.bRetryFailed && !options.bResume) {
+        strError = "--retry-failed goes with --resume";
+        return false;
+    }
+    if (options.bRetryFailed && options.format == EFormat::Csv) {
+        strError = "--retry-failed needs --format jsonl: a CSV does not tell a failed cell from "
+                   "an empty one";
+        return false;
+    }
     return true;
 }
 
 const char* CScanOptions::Usage() {
     return "usage: tallyvine-scan [--metrics LIST] [--interval MS] [--shard K/N] "
-           "[--format csv|jsonl] [--output FILE] [--quiet] [LISTFILE]\n"
+           "[--format csv|jsonl] [--output FILE [--resume [--retry-failed]]] [--quiet] "
+           "[LISTFILE]\n"
            "       tallyvine-scan --list-sources\n"
            "       tallyvine-scan --update-lists[=IDS] [--metrics LIST]\n";
 }
@@ -248,7 +272,10 @@ std::string CScanOptions::Help() {
             strAlways + ", then " + strExported +
             " in double quotes, then each ticked source that has no fixed column (such as "
             "Tranco or one of your own) in double quotes; lines end with CR LF. A metric that was "
-            "not queried or whose query failed is empty. An empty list writes nothing.",
+            "not queried or whose query failed is empty. A value that holds a comma, a double "
+            "quote or a line break is quoted, its double quotes doubled (RFC 4180); one that "
+            "starts with =, +, -, @, a tab or a carriage return is led by a ' so that no "
+            "spreadsheet runs it. An empty list writes nothing.",
         79, "");
     return std::string(
                "Rates a list of domain names by public search and traffic services and writes\n"
@@ -271,9 +298,23 @@ std::string CScanOptions::Help() {
            "                   them; lines of other shards are passed over silently\n"
            "  --format FORMAT  csv (the default) or jsonl: JSON Lines, one object per\n"
            "                   domain with every source's outcome (see below)\n"
-           "  --output FILE    write to FILE instead of standard output; FILE is\n"
-           "                   replaced only once it is written whole, unless its folder\n"
-           "                   takes no new file: then FILE is rewritten in place\n"
+           "  --output FILE    write to FILE instead of standard output. The rows go to\n"
+           "                   FILE.part (beside the file FILE names, links followed)\n"
+           "                   as their scans end, and are on disk within a second;\n"
+           "                   at the end FILE.part is renamed to FILE, so FILE is\n"
+           "                   either the old file or a whole new one. When the folder\n"
+           "                   takes no new file, FILE is rewritten in place at the\n"
+           "                   end, and only once the disk has room for it\n"
+           "  --resume         go on with the scan that wrote FILE.part (or, without\n"
+           "                   one, FILE): its rows stay, a last line written only in\n"
+           "                   part is cut off, and only the names not in it are\n"
+           "                   scanned. The file must have this run's --format and\n"
+           "                   columns and hold the first names of this list (and\n"
+           "                   shard) in order; with neither file the scan starts anew\n"
+           "  --retry-failed   with --resume and --format jsonl: ask the failed cells of\n"
+           "                   the rows read back again, scan the names still missing,\n"
+           "                   and write FILE anew with one line per name; FILE.part\n"
+           "                   stays until FILE is whole\n"
            "  --quiet          no progress, no warnings and no summary on standard error\n"
            "  --list-sources   print each source's id, label and origin (\"built in\" or\n"
            "                   the definition file), separated by tabs, and exit; a\n"
@@ -289,12 +330,13 @@ std::string CScanOptions::Help() {
            "                   not cached fails its cells\n"
            "  --help           show this help and exit\n"
            "\n"
-           "Each domain is scanned once. While standard error is a terminal, the scanner\n"
-           "shows which row it is querying and how a list's download goes. The first\n"
-           "failure of each source for each reason is shown as it happens, and a summary\n"
-           "of the values, the \"nothing found\" answers and the failures by source and\n"
-           "reason at the end. A source definition file that is left out is named at\n"
-           "start with the reason.\n"
+           "Each domain is scanned once. While standard error is a terminal, one line\n"
+           "there shows the rows done of all, the rate, the time left at that rate, the\n"
+           "failures so far and the row being asked; lines above it tell how a list's\n"
+           "download goes. The first failure of each source for each reason is shown as\n"
+           "it happens, and a summary of the values, the \"nothing found\" answers and\n"
+           "the failures by source and reason at the end. A source definition file that\n"
+           "is left out is named at start with the reason.\n"
            "\n" +
            strLayout + "\n" +
            "\n"
@@ -315,13 +357,21 @@ std::string CScanOptions::Help() {
            "U+FFFD, so that every line stays valid JSON.\n"
            "\n"
            "SIGTERM, SIGINT or SIGHUP cancels the query in flight; the output is written\n"
-           "with every domain whose scan had ended, the number of domains left unscanned\n"
-           "is shown, and the exit status is 128 plus the signal's number. A second\n"
-           "signal ends the scanner at once without output.\n"
+           "with every domain whose scan had ended (FILE.part becomes FILE), the number\n"
+           "of domains left unscanned is shown, and the exit status is 128 plus the\n"
+           "signal's number. A second signal ends the scanner at once: FILE.part stays\n"
+           "for --resume. After a crash, a kill or a power cut, FILE.part holds every row\n"
+           "but those of the last second; run the same command with --resume to go on.\n"
            "\n"
-           "Exit status: 0 when the output was written and no query failed, 3 when it was\n"
-           "written but some query failed, 1 when the list could not be read or the output\n"
-           "could not be written, 2 on bad usage, 128 + N after signal N.\n"
+           "An empty list (or shard) writes nothing; an old FILE is left as it was, and\n"
+           "the scanner says so even when quiet.\n"
+           "\n"
+           "Exit status: 0 when the output was written and no query of this run failed,\n"
+           "3 when it was written but some query failed, 1 when the list could not be\n"
+           "read, the output could not be written (the rows already safe in FILE.part\n"
+           "are counted), FILE.part is left from a scan that did not end (without\n"
+           "--resume), does not fit this run or cannot be read, or another scanner is\n"
+           "writing FILE; 2 on bad usage; 128 + N after signal N.\n"
            "\n"
            "Testing aid: the environment variable TALLYVINE_SERVICE_HOST=HOST:PORT sends\n"
            "every request to that one server instead of the real services.\n";

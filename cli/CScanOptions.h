@@ -7,7 +7,7 @@
 
 // The command line of tallyvine-scan:
 //   tallyvine-scan [--metrics LIST] [--interval MS] [--shard K/N] [--format csv|jsonl]
-//                  [--output FILE] [--quiet] [LISTFILE]
+//                  [--output FILE [--resume [--retry-failed]]] [--quiet] [LISTFILE]
 //   tallyvine-scan --list-sources
 //   tallyvine-scan --update-lists[=IDS] [--metrics LIST]
 struct CScanOptions {
@@ -18,8 +18,10 @@ struct CScanOptions {
     int nInterval = 1000;
     CShard shard; // the part of the list this run scans; 1/1 is all of it
     EFormat format = EFormat::Csv;
-    std::string strOutput; // empty or "-": standard output
-    std::string strList;   // empty or "-": standard input
+    std::string strOutput;     // empty or "-": standard output
+    std::string strList;       // empty or "-": standard input
+    bool bResume = false;      // go on from FILE.part or FILE
+    bool bRetryFailed = false; // with bResume: ask the failed cells again
     bool bQuiet = false;
     bool bHelp = false;
     bool bListSources = false;
@@ -44,6 +46,8 @@ struct CScanOptions {
     static bool ParseListIds(const std::string& strList, std::vector<std::size_t>& arrIds,
                              std::string& strError);
     static bool ParseFormat(const std::string& strText, EFormat& format, std::string& strError);
+    // The options that go with --resume.
+    static bool CheckResume(const CScanOptions& options, std::string& strError);
 
     static const char* Usage();
     static std::string Help();

@@ -22,8 +22,10 @@ bool CSignalWatch::BlockSignals() {
     return pthread_sigmask(SIG_BLOCK, &signals, nullptr) == 0;
 }
 
-CSignalWatch::CSignalWatch(std::function<void(int nSignal)> pfnOnSignal)
-    : m_pfnOnSignal(std::move(pfnOnSignal)), m_thread([this] { Watch(); }) {}
+CSignalWatch::CSignalWatch(std::function<void(int nSignal)> pfnOnSignal,
+                           std::function<void()> pfnOnSecond)
+    : m_pfnOnSignal(std::move(pfnOnSignal)), m_pfnOnSecond(std::move(pfnOnSecond)),
+      m_thread([this] { Watch(); }) {}
 
 CSignalWatch::~CSignalWatch() {
     m_bStopping.store(true);
@@ -41,6 +43,9 @@ void CSignalWatch::Watch() {
         }
         if (m_nSignal.load() != 0) {
             // Asked twice: the user does not want to wait for the output.
+            if (m_pfnOnSecond) {
+                m_pfnOnSecond();
+            }
             _exit(128 + nSignal);
         }
         m_nSignal.store(nSignal);

@@ -16,8 +16,10 @@ public:
     static bool BlockSignals();
 
     // pfnOnSignal runs on the watch's thread for the first signal. A second
-    // one ends the process at once with 128 plus its number.
-    explicit CSignalWatch(std::function<void(int nSignal)> pfnOnSignal);
+    // one runs pfnOnSecond (may be empty), then ends the process at once
+    // with 128 plus its number.
+    explicit CSignalWatch(std::function<void(int nSignal)> pfnOnSignal,
+                          std::function<void()> pfnOnSecond = nullptr);
     ~CSignalWatch();
 
     CSignalWatch(const CSignalWatch&) = delete;
@@ -33,6 +35,7 @@ private:
     void Watch();
 
     std::function<void(int)> m_pfnOnSignal;
+    std::function<void()> m_pfnOnSecond;
     std::atomic<int> m_nSignal{0};
     std::atomic<bool> m_bStopping{false};
     std::thread m_thread;

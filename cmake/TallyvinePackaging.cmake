@@ -21,9 +21,27 @@ if(TARGET tallyvine)
     endforeach()
     install(FILES ${TALLYVINE_ROOT}/res/icons/tallyvine.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+    install(FILES ${TALLYVINE_ROOT}/docs/man/tallyvine.1
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 if(TARGET tallyvine-scan)
     install(TARGETS tallyvine-scan RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    # The manual page is the --help text with examples added, so the two
+    # never disagree. The run sees no source files of the builder's own.
+    find_program(TALLYVINE_HELP2MAN help2man REQUIRED)
+    set(TALLYVINE_MAN_DIR ${CMAKE_BINARY_DIR}/man)
+    add_custom_command(
+        OUTPUT ${TALLYVINE_MAN_DIR}/tallyvine-scan.1
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${TALLYVINE_MAN_DIR}/no-config
+        COMMAND ${CMAKE_COMMAND} -E env XDG_CONFIG_HOME=${TALLYVINE_MAN_DIR}/no-config
+            ${TALLYVINE_HELP2MAN} --no-info --version-string=${PROJECT_VERSION}
+            --include=${TALLYVINE_ROOT}/docs/man/tallyvine-scan.h2m
+            --output=${TALLYVINE_MAN_DIR}/tallyvine-scan.1 $<TARGET_FILE:tallyvine-scan>
+        DEPENDS tallyvine-scan ${TALLYVINE_ROOT}/docs/man/tallyvine-scan.h2m
+        COMMENT "Writing the manual page of tallyvine-scan"
+        VERBATIM)
+    add_custom_target(tallyvine-man ALL DEPENDS ${TALLYVINE_MAN_DIR}/tallyvine-scan.1)
+    install(FILES ${TALLYVINE_MAN_DIR}/tallyvine-scan.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
 set(CPACK_PACKAGE_NAME tallyvine)

@@ -35,7 +35,7 @@ class CDomainRecord {
 public:
     explicit CDomainRecord(std::string_view strDomain, CSlabPool* pRecordPool = nullptr,
                            CSlabPool* pTextPool = nullptr);
-    virtual ~CDomainRecord();
+    ~CDomainRecord();
 
     CDomainRecord(const CDomainRecord&) = delete;
     CDomainRecord& operator=(const CDomainRecord&) = delete;

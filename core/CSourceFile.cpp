@@ -42,6 +42,9 @@ constexpr std::string_view kKnownFields[] = {
     "always_asked",
     "ticked",
     "column_width",
+    // No longer read: the window keeps the control ids, and a built-in's
+    // header is its id. Known still, so that a user's file setting them is
+    // told they belong to the built-ins.
     "header_string",
     "control_id",
     "query_place",
@@ -421,8 +424,6 @@ void ReadPresentation(CFieldReader& reader, SMetric& metric) {
     reader.Boolean("ticked", metric.bDefault);
     reader.Boolean("quoted", metric.bQuoted);
     reader.Integer("column_width", metric.nColumnWidth, 20, 1000);
-    reader.Integer("header_string", metric.nHeaderStringId, 0, 65535);
-    reader.Integer("control_id", metric.nControlId, 0, 65535);
     reader.Integer("query_place", metric.nQueryPlace, 0, 1'000'000);
     reader.Integer("export_place", metric.nExportPlace, SMetric::kNeverExported, 1000);
 }

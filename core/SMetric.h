@@ -34,13 +34,8 @@ struct SMetric {
     std::string strOrigin;
     // The least time between two requests of this metric, in milliseconds.
     int nIntervalMs = 0;
-    // The column header's string id (0: the id is the header) and the
-    // column's width in pixels.
-    int nHeaderStringId = 0;
+    // The column's width in pixels.
     int nColumnWidth = 80;
-    // The id of the form's check box that ticks the metric (0: the window
-    // makes a box of its own).
-    int nControlId = 0;
     // Ticked when the program starts.
     bool bDefault = false;
     // Always asked; its box cannot be unticked. Its answer marks the row

@@ -2,6 +2,7 @@
 
 #include "core/CMetricTable.h"
 #include "core/CRecordStore.h"
+#include "exchange/CsvField.h"
 
 namespace {
 
@@ -25,34 +26,30 @@ std::vector<std::string> SCsvHeader::DefaultMetricHeaders() {
 }
 
 std::string CCsvExporter::HeaderLine() const {
-    std::string strLine = m_header.strDomain;
+    std::string strLine;
+    AppendCsvField(strLine, m_header.strDomain, false);
     for (std::size_t nMetric : CMetricTable::ExportOrder()) {
         strLine += ',';
         if (nMetric < m_header.arrMetrics.size()) {
-            strLine += m_header.arrMetrics[nMetric];
+            AppendCsvField(strLine, m_header.arrMetrics[nMetric], false);
         }
     }
     for (std::size_t nMetric : m_arrExtraMetrics) {
         strLine += ',';
-        strLine += CMetricTable::At(nMetric).strId;
+        AppendCsvField(strLine, CMetricTable::At(nMetric).strId, false);
     }
     return strLine + "\r\n";
 }
 
 void CCsvExporter::AppendRecordLine(const CDomainRecord& record, std::string& strOut) const {
-    strOut += record.GetDomain();
+    AppendCsvField(strOut, record.GetDomain(), false);
     for (std::size_t nMetric : CMetricTable::ExportOrder()) {
-        const bool bQuoted = CMetricTable::At(nMetric).bQuoted;
-        strOut += bQuoted ? ",\"" : ",";
-        strOut += record.GetMetric(nMetric);
-        if (bQuoted) {
-            strOut += '"';
-        }
+        strOut += ',';
+        AppendCsvField(strOut, record.GetMetric(nMetric), CMetricTable::At(nMetric).bQuoted);
     }
     for (std::size_t nMetric : m_arrExtraMetrics) {
-        strOut += ",\"";
-        strOut += record.GetMetric(nMetric);
-        strOut += '"';
+        strOut += ',';
+        AppendCsvField(strOut, record.GetMetric(nMetric), true);
     }
     strOut += "\r\n";
 }

@@ -24,8 +24,9 @@ struct SCsvHeader {
 // Writes the score list as comma-separated text: the header line, then one
 // line per record in the order of the record store. The domain stands bare,
 // then the exported metrics in their export order, each bare or in double
-// quotes as the metric table says, written as stored; every line ends with
-// CR LF.
+// quotes as the metric table says; every line ends with CR LF. Fields follow
+// RFC 4180 and a value that a spreadsheet would run as a formula is led by a
+// ' (see CsvField.h); digits, commas and dots are written as stored.
 //
 // Runs on the caller's thread while the worker may store values: each
 // record's texts are copied through its getters before they are written.
@@ -53,9 +54,12 @@ public:
     // an empty list writes nothing and answers false.
     bool WriteCsv(const CRecordStore& store, int fd, std::string* pError = nullptr) const;
 
-private:
+    // The header line and one record's line, CR LF included, for a writer
+    // that writes the rows as they come.
     std::string HeaderLine() const;
     void AppendRecordLine(const CDomainRecord& record, std::string& strOut) const;
+
+private:
     CLineExport Lines() const;
 
     SCsvHeader m_header;

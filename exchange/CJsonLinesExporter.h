@@ -2,8 +2,12 @@
 
 #include "exchange/CLineExport.h"
 
+#include "queries/SQueryResult.h"
+
 #include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 class CDomainRecord;
 class CRecordStore;
@@ -34,6 +38,11 @@ public:
 
     // One record's line, LF included.
     static std::string RecordLine(const CDomainRecord& record);
+    // Reads back a line that RecordLine wrote: the domain and every metric's
+    // cell, by the metric's index. False, with the reason in strError, when
+    // the line is not such a line or names other metrics than the table's.
+    static bool ReadRecordLine(std::string_view strLine, std::string& strDomain,
+                               std::vector<SQueryResult>& cells, std::string& strError);
 
 private:
     CLineExport Lines() const;

@@ -11,8 +11,9 @@
 // A final name that exists and is not a regular file (a terminal, a pipe,
 // /dev/null) cannot be replaced: it is opened and written directly. So is a
 // writable file in a folder that takes no new file (no write permission, a
-// read-only mount): it is truncated at Open and its bytes are synced by
-// Commit; an error on the way leaves it partly written.
+// read-only mount): its new bytes are kept until Commit, which first reserves
+// the room they need, so that a full disk leaves the old file whole, then
+// overwrites it, cuts it to the new length and syncs it.
 class CReplacingFile {
 public:
     explicit CReplacingFile(std::string strPath);
@@ -33,6 +34,20 @@ public:
     // False with the reason in strError when a write fails.
     static bool WriteAll(int fd, std::string_view bytes, std::string& strError);
 
+    // The file a write through strPath reaches: symbolic links are followed,
+    // a dangling one too, so that the file is made where the link points.
+    static std::string TargetOf(const std::string& strPath);
+
+    // The folder that holds strPath ("." for a bare name).
+    static std::string FolderOf(const std::string& strPath);
+    // Whether an errno from making a file is the folder's refusal of new
+    // files: its permissions, a read-only mount, an immutable folder.
+    static bool IsRefusedByFolder(int nErrno);
+
+    // Removes every temporary file of the process not yet moved into place;
+    // for a program that must end at once.
+    static void RemoveTemporaryFiles();
+
     // Tests: stands in for creating the file beside the target (an open()
     // with O_CREAT | O_EXCL), so that a folder refusing new files can be
     // played by root too; null restores the real one.
@@ -43,6 +58,7 @@ private:
     bool Fail(const std::string& strWhat);
     bool OpenBeside(const std::string& strTarget);
     bool OpenDirect();
+    bool RewriteInPlace();
     void Discard();
 
     std::string m_strPath;   // the name the caller gave, for messages
@@ -50,6 +66,8 @@ private:
     std::string m_strTemp;   // empty when writing directly
     int m_fd = -1;
     bool m_bSync = false; // a regular file, whose bytes Commit puts on disk
+    bool m_bInPlace = false;
+    std::string m_strPending; // the bytes of a file rewritten in place
     bool m_bFailed = false;
     std::string m_strError;
 

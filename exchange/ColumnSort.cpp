@@ -11,30 +11,17 @@
 
 namespace {
 
-bool IsMetricColumn(int nColumn) {
-    return nColumn >= kFirstMetricColumn && nColumn < SortColumnCount();
-}
-
-std::size_t MetricIndex(int nColumn) {
-    return static_cast<std::size_t>(nColumn - kFirstMetricColumn);
-}
-
-const SMetric& MetricOf(int nColumn) {
-    return CMetricTable::At(MetricIndex(nColumn));
-}
-
-// The number a metric column sorts by.
-std::int64_t NumberKey(const CDomainRecord& record, int nColumn) {
-    const SMetric& metric = MetricOf(nColumn);
-    switch (metric.sortKey) {
+// The number a metric sorts by.
+std::int64_t NumberKey(const CDomainRecord& record, std::size_t nMetric) {
+    switch (CMetricTable::At(nMetric).sortKey) {
     case ESortKey::PageRank:
         return record.GetPageRank();
     case ESortKey::Number:
-        return ReadNumber(record.GetMetric(MetricIndex(nColumn)));
+        return ReadNumber(record.GetMetric(nMetric));
     case ESortKey::Count:
         break;
     }
-    return CountKey(record.GetMetric(MetricIndex(nColumn)));
+    return CountKey(record.GetMetric(nMetric));
 }
 
 // Takes every row's key once, sorts the rows by it and writes them back.
@@ -83,41 +70,30 @@ bool CompareDomain(const CDomainRecord* a, const CDomainRecord* b) {
     return std::string_view(a->GetDomain()) < std::string_view(b->GetDomain());
 }
 
-int SortColumnCount() {
-    return kFirstMetricColumn + static_cast<int>(CMetricTable::Count());
-}
-
-bool SortsAscending(int nColumn) {
-    return nColumn == 1 || (IsMetricColumn(nColumn) && MetricOf(nColumn).bAscending);
-}
-
-RecordPredicate PredicateForColumn(int nColumn) {
-    if (nColumn == 1) {
-        return CompareDomain;
-    }
-    if (!IsMetricColumn(nColumn)) {
+RecordPredicate MetricPredicate(std::size_t nMetric) {
+    if (nMetric >= CMetricTable::Count()) {
         return {};
     }
-    const bool bAscending = SortsAscending(nColumn);
-    return [nColumn, bAscending](const CDomainRecord* a, const CDomainRecord* b) {
-        const std::int64_t x = NumberKey(*a, nColumn);
-        const std::int64_t y = NumberKey(*b, nColumn);
+    const bool bAscending = CMetricTable::At(nMetric).bAscending;
+    return [nMetric, bAscending](const CDomainRecord* a, const CDomainRecord* b) {
+        const std::int64_t x = NumberKey(*a, nMetric);
+        const std::int64_t y = NumberKey(*b, nMetric);
         return bAscending ? x < y : x > y;
     };
 }
 
-void SortByColumn(std::vector<CDomainRecord*>& arrRows, int nColumn) {
-    if (nColumn != 1 && !IsMetricColumn(nColumn)) {
+void SortByDomain(std::vector<CDomainRecord*>& arrRows) {
+    SortByKey<std::string_view>(
+        arrRows, [](const CDomainRecord& r) { return std::string_view(r.GetDomain()); },
+        std::less<std::string_view>());
+}
+
+void SortByMetric(std::vector<CDomainRecord*>& arrRows, std::size_t nMetric) {
+    if (nMetric >= CMetricTable::Count()) {
         return;
     }
-    if (nColumn == 1) {
-        SortByKey<std::string_view>(
-            arrRows, [](const CDomainRecord& r) { return std::string_view(r.GetDomain()); },
-            std::less<std::string_view>());
-        return;
-    }
-    const auto key = [nColumn](const CDomainRecord& r) { return NumberKey(r, nColumn); };
-    if (SortsAscending(nColumn)) {
+    const auto key = [nMetric](const CDomainRecord& r) { return NumberKey(r, nMetric); };
+    if (CMetricTable::At(nMetric).bAscending) {
         SortByKey<std::int64_t>(arrRows, key, std::less<std::int64_t>());
     } else {
         SortByKey<std::int64_t>(arrRows, key, std::greater<std::int64_t>());

@@ -7,14 +7,8 @@
 
 class CDomainRecord;
 
-// Sorting the score list by a column, best value first; each column has one
-// fixed direction. Column 0 ("No") is not sortable; 1 is the domain; from 2
-// on, the metrics in the metric table's order, each by its sort key and in
-// its direction.
-
-inline constexpr int kFirstMetricColumn = 2;
-// The number of columns: "No", the domain and one per metric.
-int SortColumnCount();
+// Sorting a list of records by its domains or by one metric, best value
+// first; a metric sorts by its sort key, in its one fixed direction.
 
 // A number as atoi reads it (leading white space, an optional sign, decimal
 // digits up to the first other byte; 0 when there are none), held in 64 bits
@@ -28,14 +22,13 @@ bool CompareDomain(const CDomainRecord* a, const CDomainRecord* b);
 
 // Whether a goes before b; it reads its records' texts afresh.
 using RecordPredicate = std::function<bool(const CDomainRecord* a, const CDomainRecord* b)>;
-// The predicate of a column; empty for column 0 and for columns past the
-// last.
-RecordPredicate PredicateForColumn(int nColumn);
-// Whether the column puts its smallest value first (the domain, a rank).
-bool SortsAscending(int nColumn);
+// The predicate of a metric (its index in the metric table); empty for an
+// index past the last.
+RecordPredicate MetricPredicate(std::size_t nMetric);
 
-// Sorts the display sequence by a column, in the order the column's predicate
+// Sort the sequence by the domains, or by a metric in the order its predicate
 // gives. The keys are read once, before sorting, so the order stays
 // consistent while the worker stores values; rows with equal keys keep their
-// order. Column 0, negative columns and columns past the last change nothing.
-void SortByColumn(std::vector<CDomainRecord*>& arrRows, int nColumn);
+// order. A metric index past the last changes nothing.
+void SortByDomain(std::vector<CDomainRecord*>& arrRows);
+void SortByMetric(std::vector<CDomainRecord*>& arrRows, std::size_t nMetric);

@@ -28,12 +28,8 @@ public:
     }
 
     bool IsVisited() const { return m_bVisited; }
-    bool IsOverControl() const { return m_bOverControl; }
     // The colour the text is drawn in now.
     QColor TextColour() const;
-    const QColor& LinkColour() const { return m_crLinkColour; }
-    const QColor& HoverColour() const { return m_crHoverColour; }
-    const QColor& VisitedColour() const { return m_crVisitedColour; }
 
 signals:
     void Clicked();

@@ -1,31 +1,30 @@
 #include "ui/CScoreListCtrl.h"
 
 #include "core/CMetricTable.h"
-#include "exchange/ColumnSort.h"
 #include "ui/CScoreListModel.h"
 #include "ui/CWaitCursor.h"
 
 #include <QHeaderView>
-#include <QTimer>
 
 namespace {
 
 int ColumnWidth(int nColumn) {
-    if (nColumn < kFirstMetricColumn) {
-        return nColumn == 0 ? 40 : 100;
+    const std::optional<std::size_t> nMetric = CScoreListModel::MetricOfColumn(nColumn);
+    if (!nMetric) {
+        return nColumn == CScoreListModel::ColumnNumber ? 40 : 100;
     }
-    return CMetricTable::At(static_cast<std::size_t>(nColumn - kFirstMetricColumn)).nColumnWidth;
+    return CMetricTable::At(*nMetric).nColumnWidth;
 }
 
 // The direction each column sorts in, as the header's mark shows it.
 Qt::SortOrder MarkOrder(int nColumn) {
-    return SortsAscending(nColumn) ? Qt::AscendingOrder : Qt::DescendingOrder;
+    return CScoreListModel::SortsAscending(nColumn) ? Qt::AscendingOrder : Qt::DescendingOrder;
 }
 
 } // namespace
 
 CScoreListCtrl::CScoreListCtrl(QWidget* pParent)
-    : QTableView(pParent), m_pModel(new CScoreListModel(this)), m_pRefreshTimer(new QTimer(this)) {
+    : QTableView(pParent), m_pModel(new CScoreListModel(this)) {
     setModel(m_pModel);
     setShowGrid(true);
     setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -45,17 +44,6 @@ CScoreListCtrl::CScoreListCtrl(QWidget* pParent)
     pRows->setDefaultSectionSize(fontMetrics().height() + 6);
 
     SetUpColumns();
-
-    m_pRefreshTimer->setObjectName(QStringLiteral("refreshTimer"));
-    m_pRefreshTimer->setInterval(kRefreshMilliseconds);
-    connect(m_pRefreshTimer, &QTimer::timeout, this, &CScoreListCtrl::Refresh);
-    m_pRefreshTimer->start();
-}
-
-CScoreListCtrl::~CScoreListCtrl() = default;
-
-std::vector<CDomainRecord*>& CScoreListCtrl::Rows() {
-    return m_pModel->Rows();
 }
 
 void CScoreListCtrl::SetUpColumns() {
@@ -81,16 +69,17 @@ void CScoreListCtrl::OnHeaderClicked(int nSection) {
 }
 
 void CScoreListCtrl::SortByColumn(int nColumn) {
-    if (nColumn <= 0) {
+    if (nColumn <= CScoreListModel::ColumnNumber) {
         return;
     }
-    CWaitCursor wait;
-    // The list shows no row while the sequence is reordered.
-    m_pModel->SetItemCount(0);
-    ::SortByColumn(Rows(), nColumn);
-    m_pModel->RowsReordered();
+    {
+        CWaitCursor wait;
+        m_pModel->sort(nColumn, MarkOrder(nColumn));
+    }
     SetSortMark(nColumn);
-    Refresh();
+    if (currentIndex().isValid()) {
+        scrollTo(currentIndex());
+    }
 }
 
 void CScoreListCtrl::SetSortMark(int nColumn) {
@@ -104,8 +93,4 @@ void CScoreListCtrl::SetSortMark(int nColumn) {
     m_nSortMark = nColumn;
     pHeader->setSortIndicator(nColumn, MarkOrder(nColumn));
     pHeader->setSortIndicatorShown(true);
-}
-
-void CScoreListCtrl::Refresh() {
-    m_pModel->SetItemCount(static_cast<int>(Rows().size()));
 }

@@ -10,23 +10,6 @@
 
 namespace {
 
-constexpr int kNumberColumn = 0;
-constexpr int kDomainColumn = 1;
-
-// A metric without a header text of the string table shows its id.
-QString HeaderText(int nColumn) {
-    if (nColumn == kNumberColumn) {
-        return CStringTable::Load(IDS_COL_NO);
-    }
-    if (nColumn == kDomainColumn) {
-        return CStringTable::Load(IDS_COL_DOMAIN);
-    }
-    const SMetric& metric =
-        CMetricTable::At(static_cast<std::size_t>(nColumn - kFirstMetricColumn));
-    return metric.nHeaderStringId != 0 ? CStringTable::Load(metric.nHeaderStringId)
-                                       : QString::fromStdString(metric.strId);
-}
-
 // A failed cell's tint: the palette's own red, faint, so that the text stays
 // readable on a light and on a dark palette.
 QColor FailedTint() {
@@ -45,11 +28,39 @@ QString FromBytes(std::string_view strBytes) {
 CScoreListModel::CScoreListModel(QObject* pParent) : QAbstractTableModel(pParent) {}
 
 int CScoreListModel::ColumnCount() {
-    return SortColumnCount();
+    return ColumnFirstMetric + static_cast<int>(CMetricTable::Count());
+}
+
+int CScoreListModel::MetricColumn(std::size_t nMetric) {
+    return ColumnFirstMetric + static_cast<int>(nMetric);
+}
+
+std::optional<std::size_t> CScoreListModel::MetricOfColumn(int nColumn) {
+    if (nColumn < ColumnFirstMetric || nColumn >= ColumnCount()) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(nColumn - ColumnFirstMetric);
+}
+
+QString CScoreListModel::ColumnHeader(int nColumn) {
+    if (nColumn == ColumnNumber) {
+        return CStringTable::Load(IDS_COL_NO);
+    }
+    if (nColumn == ColumnDomain) {
+        return CStringTable::Load(IDS_COL_DOMAIN);
+    }
+    const SMetric& metric = CMetricTable::At(*MetricOfColumn(nColumn));
+    return metric.strOrigin.empty() ? CStringTable::LoadText(metric.strId)
+                                    : QString::fromStdString(metric.strId);
+}
+
+bool CScoreListModel::SortsAscending(int nColumn) {
+    const std::optional<std::size_t> nMetric = MetricOfColumn(nColumn);
+    return nColumn == ColumnDomain || (nMetric && CMetricTable::At(*nMetric).bAscending);
 }
 
 int CScoreListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : m_nItemCount;
+    return parent.isValid() ? 0 : static_cast<int>(m_arrRows.size());
 }
 
 int CScoreListModel::columnCount(const QModelIndex& parent) const {
@@ -76,13 +87,13 @@ QVariant CScoreListModel::data(const QModelIndex& index, int nRole) const {
 
 const CDomainRecord* CScoreListModel::MetricCell(int nRow, int nColumn,
                                                  std::size_t& nMetric) const {
-    if (nRow < 0 || static_cast<std::size_t>(nRow) >= m_arrRows.size() ||
-        nColumn < kFirstMetricColumn || nColumn >= ColumnCount()) {
+    const std::optional<std::size_t> metric = MetricOfColumn(nColumn);
+    if (nRow < 0 || static_cast<std::size_t>(nRow) >= m_arrRows.size() || !metric) {
         return nullptr;
     }
     const CDomainRecord* pRecord = m_arrRows[static_cast<std::size_t>(nRow)];
     // A row waiting for its scan shows nothing of its cells but PageRank's.
-    nMetric = static_cast<std::size_t>(nColumn - kFirstMetricColumn);
+    nMetric = *metric;
     if (pRecord == nullptr || !pRecord->ShowsCell(nMetric)) {
         return nullptr;
     }
@@ -110,7 +121,7 @@ QVariant CScoreListModel::headerData(int nSection, Qt::Orientation orientation, 
         return QVariant();
     }
     if (nRole == Qt::DisplayRole) {
-        return HeaderText(nSection);
+        return ColumnHeader(nSection);
     }
     if (nRole == Qt::TextAlignmentRole) {
         return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
@@ -126,93 +137,81 @@ QString CScoreListModel::CellText(int nRow, int nColumn) const {
     if (!pRecord || nColumn < 0 || nColumn >= ColumnCount()) {
         return QString();
     }
-    if (nColumn == kNumberColumn) {
+    if (nColumn == ColumnNumber) {
         return QString::number(nRow + 1);
     }
-    if (nColumn == kDomainColumn) {
+    if (nColumn == ColumnDomain) {
         return FromBytes(pRecord->GetDomain());
     }
-    const auto nMetric = static_cast<std::size_t>(nColumn - kFirstMetricColumn);
+    const std::size_t nMetric = *MetricOfColumn(nColumn);
     if (!pRecord->ShowsCell(nMetric)) {
         return QString();
     }
     return FromBytes(pRecord->GetMetric(nMetric));
 }
 
-void CScoreListModel::AppendRecord(CDomainRecord* pRecord) {
-    m_mapRowOf[pRecord] = static_cast<int>(m_arrRows.size());
-    m_arrRows.push_back(pRecord);
+void CScoreListModel::AddRows(const std::vector<CDomainRecord*>& records) {
+    if (records.empty()) {
+        return;
+    }
+    const std::size_t nFrom = m_arrRows.size();
+    beginInsertRows(QModelIndex(), static_cast<int>(nFrom),
+                    static_cast<int>(nFrom + records.size() - 1));
+    m_arrRows.insert(m_arrRows.end(), records.begin(), records.end());
+    IndexRows(nFrom);
+    endInsertRows();
 }
 
 void CScoreListModel::RemoveAllRows() {
+    if (m_arrRows.empty()) {
+        return;
+    }
+    beginRemoveRows(QModelIndex(), 0, static_cast<int>(m_arrRows.size()) - 1);
     m_arrRows.clear();
     m_mapRowOf.clear();
-    SetItemCount(0);
+    endRemoveRows();
 }
 
-void CScoreListModel::RowsReordered() {
-    m_mapRowOf.clear();
+void CScoreListModel::IndexRows(std::size_t nFrom) {
     m_mapRowOf.reserve(m_arrRows.size());
-    for (std::size_t i = 0; i < m_arrRows.size(); ++i) {
+    for (std::size_t i = nFrom; i < m_arrRows.size(); ++i) {
         m_mapRowOf[m_arrRows[i]] = static_cast<int>(i);
     }
 }
 
-void CScoreListModel::RedrawRecord(const CDomainRecord* pRecord) {
+void CScoreListModel::UpdateRow(const CDomainRecord* pRecord) {
     const auto it = m_mapRowOf.find(pRecord);
-    if (it != m_mapRowOf.end() && it->second < m_nItemCount) {
+    if (it != m_mapRowOf.end()) {
         emit dataChanged(index(it->second, 0), index(it->second, ColumnCount() - 1),
                          {Qt::DisplayRole, Qt::ToolTipRole, Qt::BackgroundRole});
     }
 }
 
-void CScoreListModel::SetItemCount(int nCount) {
-    if (m_nDeferDepth > 0) {
-        m_nDeferredCount = nCount;
+void CScoreListModel::sort(int nColumn, Qt::SortOrder) {
+    const std::optional<std::size_t> nMetric = MetricOfColumn(nColumn);
+    if (nColumn != ColumnDomain && !nMetric) {
         return;
     }
-    ApplyItemCount(nCount);
-}
-
-void CScoreListModel::ApplyItemCount(int nCount) {
-    nCount = std::max(nCount, 0);
-    if (nCount == m_nItemCount) {
-        RedrawAll();
-    } else if (nCount == 0) {
-        beginResetModel();
-        m_nItemCount = 0;
-        endResetModel();
-    } else if (nCount > m_nItemCount) {
-        beginInsertRows(QModelIndex(), m_nItemCount, nCount - 1);
-        m_nItemCount = nCount;
-        endInsertRows();
-        RedrawAll();
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    // The selection and the current row hold persistent indexes: each one
+    // follows its record to the record's new row.
+    const QModelIndexList before = persistentIndexList();
+    std::vector<const CDomainRecord*> arrHeld;
+    arrHeld.reserve(static_cast<std::size_t>(before.size()));
+    for (const QModelIndex& index : before) {
+        arrHeld.push_back(m_arrRows[static_cast<std::size_t>(index.row())]);
+    }
+    if (nMetric) {
+        SortByMetric(m_arrRows, *nMetric);
     } else {
-        beginRemoveRows(QModelIndex(), nCount, m_nItemCount - 1);
-        m_nItemCount = nCount;
-        endRemoveRows();
-        RedrawAll();
+        SortByDomain(m_arrRows);
     }
-}
-
-void CScoreListModel::RedrawAll() {
-    if (m_nItemCount > 0) {
-        emit dataChanged(index(0, 0), index(m_nItemCount - 1, ColumnCount() - 1),
-                         {Qt::DisplayRole});
+    IndexRows(0);
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (qsizetype i = 0; i < before.size(); ++i) {
+        after << index(m_mapRowOf.at(arrHeld[static_cast<std::size_t>(i)]), before[i].column());
     }
-}
-
-void CScoreListModel::BeginDeferCount() {
-    ++m_nDeferDepth;
-}
-
-void CScoreListModel::EndDeferCount() {
-    if (m_nDeferDepth == 0 || --m_nDeferDepth > 0) {
-        return;
-    }
-    if (m_nDeferredCount >= 0) {
-        const int nCount = m_nDeferredCount;
-        m_nDeferredCount = -1;
-        ApplyItemCount(nCount);
-    }
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }

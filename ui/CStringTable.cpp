@@ -35,6 +35,15 @@ QString CStringTable::Load(int nId) {
     return pszText ? QCoreApplication::translate(kContext, pszText) : QString();
 }
 
+QString CStringTable::LoadText(const std::string& strEnglish) {
+    for (const SStringEntry& entry : s_table) {
+        if (strEnglish == entry.pszText) {
+            return QCoreApplication::translate(kContext, entry.pszText);
+        }
+    }
+    return QString::fromStdString(strEnglish);
+}
+
 QString CStringTable::Format(int nId, const QString& strArgument) {
     // Only the one text argument is substituted, so a translated text with
     // stray percent signs cannot read past its arguments.

@@ -2,8 +2,11 @@
 
 #include <QString>
 
-// Ids of the string table (res/strings.h). The metric columns' headers
-// (106 to 112, 117 to 119) are named by the metric table.
+#include <string>
+
+// Ids of the string table (res/strings.h). The built-in metrics' column
+// headers (106 to 112, 117 to 119) are found by their English text, which is
+// the metric's id.
 enum EStringId : int {
     IDS_ABOUTBOX = 101,
     IDS_TRAY_TIP = 102,
@@ -40,6 +43,9 @@ class CStringTable {
 public:
     // The text of nId; empty for an id the table does not hold.
     static QString Load(int nId);
+    // The table's text whose English is strEnglish, in the active language;
+    // strEnglish itself when the table holds no such text.
+    static QString LoadText(const std::string& strEnglish);
     // The English text of nId, untranslated; null for an unknown id.
     static const char* SourceText(int nId);
     // nId's text used as a format with one text argument: its first "%s" is

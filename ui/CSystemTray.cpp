@@ -4,7 +4,6 @@
 #include "ui/TrayWindow.h"
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QMenu>
@@ -16,20 +15,6 @@ namespace {
 
 // The tip field holds 64 bytes with its terminating zero.
 constexpr qsizetype kMaxTipBytes = 63;
-
-constexpr const char* kMenuContext = "CSystemTray";
-
-struct SMenuItem {
-    const char* pszText;
-    unsigned nCommand;
-    int nPrompt;
-};
-
-// The tray menu (id 130): About, shown in bold as the default, then Exit.
-constexpr SMenuItem s_trayMenu[] = {
-    {QT_TRANSLATE_NOOP("CSystemTray", "&About"), ID_TRAY_ABOUT, IDS_TRAY_ABOUT},
-    {QT_TRANSLATE_NOOP("CSystemTray", "E&xit"), ID_TRAY_EXIT, IDS_TRAY_EXIT},
-};
 
 // Cuts the tip to the field's size without splitting a character.
 QString CutTip(const QString& strTip) {
@@ -43,51 +28,25 @@ QString CutTip(const QString& strTip) {
     return strCut;
 }
 
-// The menu of the given id in the current language, or null when there is
-// none of that id.
-std::unique_ptr<QMenu> LoadMenu(unsigned nId) {
-    if (nId != IDR_TRAYMENU) {
-        return nullptr;
-    }
-    auto pMenu = std::make_unique<QMenu>();
-    for (const SMenuItem& item : s_trayMenu) {
-        QAction* pAction =
-            pMenu->addAction(QCoreApplication::translate(kMenuContext, item.pszText));
-        pAction->setData(item.nCommand);
-        pAction->setStatusTip(CStringTable::Load(item.nPrompt));
-    }
-    pMenu->setDefaultAction(pMenu->actions().constFirst());
-    return pMenu;
-}
-
-unsigned MouseCode(QSystemTrayIcon::ActivationReason reason) {
-    switch (reason) {
-    case QSystemTrayIcon::Trigger:
-        return WM_LBUTTONDOWN;
-    case QSystemTrayIcon::DoubleClick:
-        return WM_LBUTTONDBLCLK;
-    case QSystemTrayIcon::Context:
-        return WM_RBUTTONUP;
-    case QSystemTrayIcon::MiddleClick:
-        return WM_MBUTTONUP;
-    case QSystemTrayIcon::Unknown:
-        break;
-    }
-    return WM_MOUSEMOVE;
-}
-
 } // namespace
 
 CSystemTray::TrayProbe CSystemTray::s_probe;
 
-CSystemTray::CSystemTray() = default;
+CSystemTray::CSystemTray() : m_pMenu(std::make_unique<QMenu>()) {
+    m_pAbout = m_pMenu->addAction(tr("&About"));
+    m_pAbout->setStatusTip(CStringTable::Load(IDS_TRAY_ABOUT));
+    m_pExit = m_pMenu->addAction(tr("E&xit"));
+    m_pExit->setStatusTip(CStringTable::Load(IDS_TRAY_EXIT));
+    // About is the default, shown in bold.
+    m_pMenu->setDefaultAction(m_pAbout);
+}
 
 CSystemTray::~CSystemTray() {
     RemoveTrayIcon();
 }
 
-bool CSystemTray::CreateTrayIcon(QWidget* pParent, unsigned nCallbackMessage, const QString& strTip,
-                                 const QIcon& icon, unsigned nId, bool bHidden) {
+bool CSystemTray::CreateTrayIcon(QWidget* pOwner, const QString& strTip, const QIcon& icon,
+                                 bool bHidden) {
     m_bTrayUsable = IsTrayPresent();
     if (!m_bTrayUsable) {
         return false;
@@ -98,9 +57,7 @@ bool CSystemTray::CreateTrayIcon(QWidget* pParent, unsigned nCallbackMessage, co
             Qt::QueuedConnection);
     SetTrayIconForFlights(m_pIcon.get());
 
-    m_iconData.pOwner = pParent;
-    m_iconData.nId = nId;
-    m_iconData.nCallbackMessage = nCallbackMessage;
+    m_pOwner = pOwner;
     m_pIcon->setIcon(icon);
     m_pIcon->setToolTip(CutTip(strTip));
     WatchTray();
@@ -125,71 +82,39 @@ bool CSystemTray::RemoveTrayIcon() {
     return m_bIconRemoved;
 }
 
-unsigned CSystemTray::ReAddPendingIcon() {
+bool CSystemTray::ReAddPendingIcon() {
     if (!m_bReAddPending) {
-        return 0;
+        return true;
     }
     if (m_bIconHidden) {
-        return 1;
+        return false;
     }
     const bool bAdded = AddIcon();
     m_bIconHidden = m_bReAddPending = !bAdded;
     if (bAdded) {
         m_bIconRemoved = false;
     }
-    return bAdded ? 0 : 1;
+    return bAdded;
 }
 
-int CSystemTray::OnTrayNotify(unsigned wParam, unsigned lParam) {
-    if (wParam != m_iconData.nId) {
-        return 0;
+void CSystemTray::OnActivated(QSystemTrayIcon::ActivationReason reason) {
+    if (!m_pOwner) {
+        return;
     }
-    QWidget* pTarget = GetNotifyTarget();
-    if (!pTarget) {
-        return 0;
-    }
-    switch (lParam & 0xFFFF) {
-    case WM_RBUTTONUP:
-        return ShowMenu(pTarget) ? 1 : 0;
-    case WM_LBUTTONDOWN:
-        RestoreFromTray(pTarget, false);
-        return 1;
-    default:
-        return 1;
+    if (reason == QSystemTrayIcon::Trigger) {
+        RestoreFromTray(m_pOwner, false);
+    } else if (reason == QSystemTrayIcon::Context) {
+        ShowMenu();
     }
 }
 
-bool CSystemTray::ShowMenu(QWidget* pTarget) {
-    // Not a child of the target, which may be gone when the menu returns.
-    std::unique_ptr<QMenu> pMenu = LoadMenu(m_iconData.nId);
-    if (!pMenu) {
-        return false;
+void CSystemTray::ShowMenu() {
+    if (m_pOwner->isVisible()) {
+        m_pOwner->activateWindow();
     }
-    const QPoint pos = QCursor::pos();
-    if (pTarget->isVisible()) {
-        pTarget->activateWindow();
-    }
-    QPointer<QWidget> pGuard = pTarget;
-    const QAction* pChosen = pMenu->exec(pos);
-    if (pChosen && pGuard) {
-        emit Command(pChosen->data().toUInt());
-    }
-    return true;
-}
-
-int CSystemTray::WindowProc(unsigned nMessage, unsigned wParam, unsigned lParam) {
-    if (m_bTrayUsable && nMessage == m_iconData.nCallbackMessage) {
-        return OnTrayNotify(wParam, lParam);
-    }
-    return 0;
-}
-
-QWidget* CSystemTray::GetNotifyTarget() const {
-    return m_pNotifyTarget ? m_pNotifyTarget.data() : m_iconData.pOwner.data();
-}
-
-void CSystemTray::SetNotifyTarget(QWidget* pTarget) {
-    m_pNotifyTarget = pTarget;
+    // The chosen action reaches the owner through its own connection; this
+    // object may be gone when exec returns.
+    m_pMenu->exec(QCursor::pos());
 }
 
 bool CSystemTray::IsIconShown() const {
@@ -240,10 +165,6 @@ bool CSystemTray::DeleteIcon() {
     }
     m_pIcon->hide();
     return true;
-}
-
-void CSystemTray::OnActivated(QSystemTrayIcon::ActivationReason reason) {
-    OnTrayNotify(m_iconData.nId, MouseCode(reason));
 }
 
 // A desktop tells no program that its tray came back, so its presence is

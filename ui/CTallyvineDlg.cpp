@@ -6,7 +6,6 @@
 #include "core/DomainValidation.h"
 #include "exchange/CCsvExporter.h"
 #include "exchange/CListImporter.h"
-#include "exchange/ColumnSort.h"
 #include "ui/CAboutDlg.h"
 #include "ui/CFileDialog.h"
 #include "ui/CHyperLink.h"
@@ -22,6 +21,7 @@
 #include "ui/VendorInfo.h"
 #include "ui_CTallyvineDlg.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -47,13 +47,11 @@ std::string ToPath(const QString& strPath) {
 
 } // namespace
 
-CTallyvineDlg::CTallyvineDlg(const CServiceHosts& hosts, QWidget* pParent)
-    : QDialog(pParent),
-      m_poster([this](const CWindowPoster::SMessage& message) { OnMessage(message); },
-               [this] { OnMessagesDone(); }) {
+CTallyvineDlg::CTallyvineDlg(const CServiceHosts& hosts, QWidget* pParent) : QDialog(pParent) {
     InitResources();
     m_pUi = std::make_unique<Ui::CTallyvineDlg>();
     m_pUi->setupUi(this);
+    ApplyControlIds(this);
     // Caption, window menu, minimise and close boxes; no maximise box.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -67,10 +65,10 @@ CTallyvineDlg::CTallyvineDlg(const CServiceHosts& hosts, QWidget* pParent)
     pDonate->setStyleSheet(QStringLiteral("QPushButton { border: none; padding: 0px; }"));
     pDonate->setFixedSize(pDonate->iconSize());
 
-    m_pQueryManager =
-        std::make_unique<CQueryManager>(m_store, static_cast<IScanListener*>(this), hosts);
+    m_pQueryManager = std::make_unique<CQueryManager>(m_store, &m_scan, hosts);
 
     ConnectCommands();
+    ConnectScan();
     CreateSourceBoxes();
     ReportSourceErrors();
     CreateTray();
@@ -79,7 +77,7 @@ CTallyvineDlg::CTallyvineDlg(const CServiceHosts& hosts, QWidget* pParent)
 
 CTallyvineDlg::~CTallyvineDlg() {
     // Stops the worker, cancels its request and waits for it before the
-    // records and the poster go.
+    // records and the scan signals go.
     m_pQueryManager.reset();
 }
 
@@ -89,7 +87,7 @@ void CTallyvineDlg::CreateSourceBoxes() {
     auto* pRow = new QHBoxLayout;
     for (std::size_t nMetric = 0; nMetric < CMetricTable::Count(); ++nMetric) {
         const SMetric& metric = CMetricTable::At(nMetric);
-        if (metric.nControlId != 0) {
+        if (MetricBox(nMetric) != nullptr) {
             continue;
         }
         const std::string& strLabel =
@@ -99,7 +97,7 @@ void CTallyvineDlg::CreateSourceBoxes() {
         pBox->setChecked(metric.bDefault);
         m_mapSourceBoxes[nMetric] = pBox;
         // An extra source's column shows while the source is ticked.
-        const int nColumn = kFirstMetricColumn + static_cast<int>(nMetric);
+        const int nColumn = CScoreListModel::MetricColumn(nMetric);
         ScoreList()->setColumnHidden(nColumn, !pBox->isChecked());
         connect(pBox, &QCheckBox::toggled, this,
                 [this, nColumn](bool bOn) { ScoreList()->setColumnHidden(nColumn, !bOn); });
@@ -124,9 +122,12 @@ QCheckBox* CTallyvineDlg::MetricBox(std::size_t nMetric) const {
     if (it != m_mapSourceBoxes.end()) {
         return it->second;
     }
-    const int nControlId = CMetricTable::At(nMetric).nControlId;
-    return nControlId != 0 ? FindControl<QCheckBox>(const_cast<CTallyvineDlg*>(this), nControlId)
-                           : nullptr;
+    // A definition file of the user's never takes over a box of the form.
+    const SMetric& metric = CMetricTable::At(nMetric);
+    if (!metric.strOrigin.empty()) {
+        return nullptr;
+    }
+    return findChild<QCheckBox*>(QStringLiteral("m_check") + QString::fromStdString(metric.strId));
 }
 
 std::vector<std::size_t> CTallyvineDlg::TickedExtraMetrics() const {
@@ -238,7 +239,7 @@ void CTallyvineDlg::OnExport() {
     header.strDomain = ToBytes(CStringTable::Load(IDS_COL_DOMAIN));
     for (std::size_t nMetric = 0; nMetric < CMetricTable::Count(); ++nMetric) {
         header.arrMetrics[nMetric] =
-            ToBytes(CStringTable::Load(CMetricTable::At(nMetric).nHeaderStringId));
+            ToBytes(CScoreListModel::ColumnHeader(CScoreListModel::MetricColumn(nMetric)));
     }
 
     CCsvExporter exporter(header);
@@ -282,8 +283,8 @@ void CTallyvineDlg::OnClean() {
         CMessageBox::Show(this, CStringTable::Load(IDS_STOP_FIRST));
         return;
     }
-    // Messages still queued name records that are about to be freed.
-    m_poster.Discard();
+    // Reports still queued name records that are about to be freed.
+    m_scan.Discard();
     m_pQueryManager->RemoveAll();
     ScoreList()->Model()->RemoveAllRows();
 }
@@ -319,7 +320,7 @@ void CTallyvineDlg::EndProgram() {
     // they die with the controller.
     ScoreList()->Model()->RemoveAllRows();
     m_pQueryManager.reset();
-    m_poster.Discard();
+    m_scan.Discard();
     done(QDialog::Accepted);
 }
 
@@ -348,34 +349,6 @@ void CTallyvineDlg::contextMenuEvent(QContextMenuEvent* pEvent) {
     menu.exec(pEvent->globalPos());
 }
 
-void CTallyvineDlg::OnRowAdded(CDomainRecord& record) {
-    m_poster.Post(WM_DOMAIN_ADDED, &record);
-}
-
-void CTallyvineDlg::OnScanBegun(CDomainRecord& record) {
-    m_poster.Post(WM_QUERY_BEGIN, &record);
-}
-
-void CTallyvineDlg::OnScanEnded(CDomainRecord& record) {
-    m_poster.Post(WM_QUERY_END, &record);
-}
-
-void CTallyvineDlg::OnPassEnded(const SPassSummary& summary) {
-    {
-        std::lock_guard<std::mutex> lock(m_passLock);
-        m_lastPass = summary;
-    }
-    m_poster.Post(WM_PASS_END, nullptr);
-}
-
-void CTallyvineDlg::OnListProgress(const std::string& strTitle, const SListProgress& progress) {
-    // Queued: the worker never waits for the window. The worker is joined
-    // before the window goes, so the call never finds it gone.
-    const QString strText = QString::fromStdString(CListAnswers::ProgressText(strTitle, progress));
-    QMetaObject::invokeMethod(
-        this, [this, strText] { SetStatus(strText); }, Qt::QueuedConnection);
-}
-
 void CTallyvineDlg::ReportStartFailure() {
     if (m_pQueryManager && !m_pQueryManager->StartError().empty()) {
         CMessageBox::Show(
@@ -384,60 +357,25 @@ void CTallyvineDlg::ReportStartFailure() {
     }
 }
 
-void CTallyvineDlg::OnMessage(const CWindowPoster::SMessage& message) {
-    if (!m_bDeferringCount) {
-        // One list update for the whole batch.
-        m_bDeferringCount = true;
-        ScoreList()->Model()->BeginDeferCount();
-    }
-    switch (message.nMessage) {
-    case WM_DOMAIN_ADDED:
-        OnDomainAdded(message.pRecord);
-        break;
-    case WM_QUERY_BEGIN:
-        OnQueryBegin(message.pRecord);
-        break;
-    case WM_QUERY_END:
-        OnQueryEnd(message.pRecord);
-        break;
-    case WM_PASS_END:
-        OnPassEnd();
-        break;
-    default:
-        break;
-    }
+void CTallyvineDlg::ConnectScan() {
+    CScoreListModel* pModel = ScoreList()->Model();
+    connect(&m_scan, &CScanSignals::RowsAdded, pModel, &CScoreListModel::AddRows);
+    connect(&m_scan, &CScanSignals::RowBegan, pModel, &CScoreListModel::UpdateRow);
+    connect(&m_scan, &CScanSignals::RowEnded, pModel, &CScoreListModel::UpdateRow);
+    connect(&m_scan, &CScanSignals::RowBegan, this, &CTallyvineDlg::OnRowBegan);
+    connect(&m_scan, &CScanSignals::RowEnded, this, &CTallyvineDlg::OnRowEnded);
+    connect(&m_scan, &CScanSignals::PassEnded, this, &CTallyvineDlg::OnPassEnded);
+    connect(&m_scan, &CScanSignals::ListProgress, this, &CTallyvineDlg::SetStatus);
 }
 
-void CTallyvineDlg::OnMessagesDone() {
-    if (m_bDeferringCount) {
-        m_bDeferringCount = false;
-        ScoreList()->Model()->EndDeferCount();
-    }
-}
-
-void CTallyvineDlg::OnDomainAdded(CDomainRecord* pRecord) {
-    if (!pRecord) {
-        return;
-    }
-    ScoreList()->Model()->AppendRecord(pRecord);
-    ScoreList()->Refresh();
-}
-
-void CTallyvineDlg::OnQueryBegin(CDomainRecord* pRecord) {
-    if (!pRecord) {
-        return;
-    }
+void CTallyvineDlg::OnRowBegan(const CDomainRecord* pRecord) {
     const std::string_view strName = pRecord->GetDomain();
     const QString strDomain = QString::fromLatin1(strName.data(), qsizetype(strName.size()));
     SetStatus(CStringTable::Format(IDS_QUERYING, strDomain));
-    RedrawRow(pRecord);
 }
 
-void CTallyvineDlg::OnQueryEnd(CDomainRecord* pRecord) {
+void CTallyvineDlg::OnRowEnded() {
     SetStatus(CStringTable::Load(IDS_READY));
-    if (pRecord) {
-        RedrawRow(pRecord);
-    }
 }
 
 void CTallyvineDlg::SetStatus(const QString& strText) {
@@ -447,23 +385,7 @@ void CTallyvineDlg::SetStatus(const QString& strText) {
     m_pUi->m_staticStatus->setToolTip(strText);
 }
 
-void CTallyvineDlg::RedrawRow(const CDomainRecord* pRecord) {
-    CScoreListModel* pModel = ScoreList()->Model();
-    // Rows the list has not counted yet come with the count; otherwise only
-    // the record's row is drawn again, not a million.
-    if (pModel->ItemCount() != static_cast<int>(pModel->Rows().size())) {
-        ScoreList()->Refresh();
-    } else {
-        pModel->RedrawRecord(pRecord);
-    }
-}
-
-void CTallyvineDlg::OnPassEnd() {
-    SPassSummary summary;
-    {
-        std::lock_guard<std::mutex> lock(m_passLock);
-        summary = std::move(m_lastPass);
-    }
+void CTallyvineDlg::OnPassEnded(const SPassSummary& summary) {
     const QString strFailures = PassSummaryText(summary);
     if (!strFailures.isEmpty()) {
         SetStatus(CStringTable::Format(IDS_READY_WITH, strFailures));
@@ -480,9 +402,9 @@ void CTallyvineDlg::OnRescanFailed() {
 }
 
 void CTallyvineDlg::CreateTray() {
-    m_TrayIcon.CreateTrayIcon(this, WM_TRAY_NOTIFY, CStringTable::Load(IDS_TRAY_TIP), windowIcon(),
-                              IDR_TRAYMENU, false);
-    connect(&m_TrayIcon, &CSystemTray::Command, this, &CTallyvineDlg::OnTrayCommand);
+    m_TrayIcon.CreateTrayIcon(this, CStringTable::Load(IDS_TRAY_TIP), windowIcon(), false);
+    connect(m_TrayIcon.AboutAction(), &QAction::triggered, this, &CTallyvineDlg::OnAbout);
+    connect(m_TrayIcon.ExitAction(), &QAction::triggered, this, &CTallyvineDlg::OnExit);
     connect(&m_TrayIcon, &CSystemTray::TrayLost, this, &CTallyvineDlg::OnTrayLost);
     // Queued: the window manager finishes the minimise before the window goes.
     connect(this, &CTallyvineDlg::Minimised, this, &CTallyvineDlg::OnMinimised,
@@ -495,14 +417,6 @@ void CTallyvineDlg::OnMinimised() {
     // since its presence was last checked, so it is asked now.
     if (isMinimized() && m_TrayIcon.IsIconShown()) {
         AnimateToTray(this, true);
-    }
-}
-
-void CTallyvineDlg::OnTrayCommand(unsigned nCommand) {
-    if (nCommand == ID_TRAY_ABOUT) {
-        OnAbout();
-    } else if (nCommand == ID_TRAY_EXIT) {
-        OnExit();
     }
 }
 

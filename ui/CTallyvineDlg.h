@@ -1,11 +1,10 @@
 #pragma once
 
 #include "core/CRecordStore.h"
-#include "core/IScanListener.h"
 #include "core/SPassSummary.h"
 #include "queries/CServiceHosts.h"
+#include "ui/CScanSignals.h"
 #include "ui/CSystemTray.h"
-#include "ui/CWindowPoster.h"
 
 #include <QDialog>
 #include <QString>
@@ -13,7 +12,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <mutex>
+#include <vector>
 
 namespace Ui {
 class CTallyvineDlg;
@@ -25,13 +24,13 @@ class CScoreListCtrl;
 
 // The main window: the domain box, the metric boxes, the interval, the
 // commands, the score list and the status line. It owns the scan controller;
-// the worker reaches the window only through the poster.
+// the worker reaches the window only through the scan signals.
 //
 // Hooks for the tray and the application: OnAbout() and OnExit() are the
 // tray menu's commands, ConfirmExit() asks "Exit?", Minimised() is emitted
 // once the window has been minimised, and the window never closes but through
 // the confirmation.
-class CTallyvineDlg : public QDialog, private IScanListener {
+class CTallyvineDlg : public QDialog {
     Q_OBJECT
 
 public:
@@ -49,8 +48,7 @@ public:
     CQueryManager* QueryManager() const { return m_pQueryManager.get(); }
     CScoreListCtrl* ScoreList() const;
     QString StatusText() const;
-    // The notification-area icon; a second start of the program reaches the
-    // window through it.
+    // The notification-area icon.
     CSystemTray& TrayIcon() { return m_TrayIcon; }
 
 public slots:
@@ -83,6 +81,8 @@ private:
     void ConnectCommands();
     // One box per source that has none on the form, in a row under the ten.
     void CreateSourceBoxes();
+    // The box that ticks the metric: the form's for a built-in metric that
+    // has one there, else the window's own.
     QCheckBox* MetricBox(std::size_t nMetric) const;
     std::vector<std::size_t> TickedExtraMetrics() const;
     // Tells of definition files that were left out.
@@ -91,41 +91,29 @@ private:
     void TakeSettings();
     void EndProgram();
 
-    // The controller's reports, from any thread, become window messages.
-    void OnRowAdded(CDomainRecord& record) override;
-    void OnScanBegun(CDomainRecord& record) override;
-    void OnScanEnded(CDomainRecord& record) override;
-    void OnPassEnded(const SPassSummary& summary) override;
-    void OnListProgress(const std::string& strTitle, const SListProgress& progress) override;
     // Tells the user when the last command could not start the worker.
     void ReportStartFailure();
 
-    void OnMessage(const CWindowPoster::SMessage& message);
-    void OnMessagesDone();
-    void OnDomainAdded(CDomainRecord* pRecord);
-    void OnQueryBegin(CDomainRecord* pRecord);
-    void OnQueryEnd(CDomainRecord* pRecord);
-    void OnPassEnd();
-    void RedrawRow(const CDomainRecord* pRecord);
+    // The scan's reports: the list follows them by itself; the window
+    // keeps the status line.
+    void ConnectScan();
+    void OnRowBegan(const CDomainRecord* pRecord);
+    void OnRowEnded();
+    void OnPassEnded(const SPassSummary& summary);
     void SetStatus(const QString& strText);
 
     // The tray: created with the window, removed with it.
     void CreateTray();
     void OnMinimised();
-    void OnTrayCommand(unsigned nCommand);
     void OnTrayLost();
 
     std::unique_ptr<Ui::CTallyvineDlg> m_pUi;
     std::map<std::size_t, QCheckBox*> m_mapSourceBoxes;
     QString m_strDomain;
     std::int32_t m_nInterval = 1000;
-    bool m_bDeferringCount = false;
-    // Declared before the controller: the controller's worker posts through
-    // it, and reads the records, until the controller is gone.
-    CWindowPoster m_poster;
-    // The last pass's summary, from the worker to the window.
-    std::mutex m_passLock;
-    SPassSummary m_lastPass;
+    // Declared before the controller: the controller's worker reports
+    // through it, and reads the records, until the controller is gone.
+    CScanSignals m_scan;
     CRecordStore m_store;
     std::unique_ptr<CQueryManager> m_pQueryManager;
     CSystemTray m_TrayIcon;

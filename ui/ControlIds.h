@@ -1,36 +1,51 @@
 #pragma once
 
+#include <QString>
 #include <QVariant>
 #include <QWidget>
 
-// The numeric ids of the dialogs' controls; the metric boxes' ids (1014,
-// 1015, 1018 to 1023, 1025, 1026) are named by the metric table. The forms keep each id in the
-// control's "controlId" property, so tests and tools find a control by it.
-enum EControlId : int {
-    IDOK = 1,
-    IDC_DOMAIN = 1000,
-    IDC_SCORE_LIST = 1001,
-    IDC_SITE_LINK = 1002,
-    IDC_ADD = 1003,
-    IDC_IMPORT = 1004,
-    IDC_STATUS = 1007,
-    IDC_CLEAN = 1012,
-    IDC_STOP = 1013,
-    IDC_EXPORT = 1016,
-    IDC_RESCAN = 1017,
-    IDC_INTERVAL = 1027,
-    IDC_DONATE = 1028,
+// The numeric ids the dialogs' controls have always carried, by the control's
+// object name. This is their one home: the forms and the source definition
+// files do not repeat them. Each control holds its id in its "controlId"
+// property once ApplyControlIds has run.
+struct SControlId {
+    const char* pszName;
+    int nId;
+};
+
+inline constexpr SControlId kControlIds[] = {
+    {"m_btnOK", 1},
+    {"m_editDomain", 1000},
+    {"m_listScore", 1001},
+    {"m_linkSite", 1002},
+    {"m_btnAdd", 1003},
+    {"m_btnImport", 1004},
+    {"m_staticStatus", 1007},
+    {"m_btnClean", 1012},
+    {"m_btnStop", 1013},
+    {"m_checkGSite", 1014},
+    {"m_checkBSite", 1015},
+    {"m_btnExport", 1016},
+    {"m_btnRescan", 1017},
+    {"m_checkPR", 1018},
+    {"m_checkAlexa", 1019},
+    {"m_checkGSearch1", 1020},
+    {"m_checkGSearch2", 1021},
+    {"m_checkBSearch1", 1022},
+    {"m_checkBSearch2", 1023},
+    {"m_checkGLink", 1025},
+    {"m_checkBLink", 1026},
+    {"m_spinInterval", 1027},
+    {"m_btnDonate", 1028},
 };
 
 inline constexpr const char* kControlIdProperty = "controlId";
 
-// The control of pRoot (or one of its children) with the id, or null.
-template <typename TWidget> TWidget* FindControl(QWidget* pRoot, int nId) {
-    const QList<TWidget*> candidates = pRoot->findChildren<TWidget*>();
-    for (TWidget* pWidget : candidates) {
-        if (pWidget->property(kControlIdProperty).toInt() == nId) {
-            return pWidget;
+// Gives every named control of pRoot its id.
+inline void ApplyControlIds(QWidget* pRoot) {
+    for (const SControlId& control : kControlIds) {
+        if (auto* pWidget = pRoot->findChild<QWidget*>(QString::fromLatin1(control.pszName))) {
+            pWidget->setProperty(kControlIdProperty, control.nId);
         }
     }
-    return nullptr;
 }

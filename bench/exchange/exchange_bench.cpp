@@ -198,7 +198,7 @@ void BM_SortMillionRowsByGSite(benchmark::State& state) {
         state.PauseTiming();
         std::shuffle(arrRows.begin(), arrRows.end(), random);
         state.ResumeTiming();
-        SortByColumn(arrRows, 4);
+        SortByMetric(arrRows, Metric::GSite);
     }
 }
 BENCHMARK(BM_SortMillionRowsByGSite)->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -199,18 +199,11 @@ bool iterative_matcher::match_at(const char* start) {
                 if (lo == nullptr)
                     goto fail;
                 const bool loop = s.loop != 0 && m_st.memo != nullptr;
-                const char* stop = loop ? lazy_stop(s, lo) : end + 1;
-                q = lazy_candidate(s, p, lo, end, stop);
-                m_st.meter->charge_scan(static_cast<std::size_t>((q ? q : stop) - p));
-                if (q == nullptr) {
-                    if (loop)
-                        pass_lazy(s, lo, std::min(star_extent(s, lo, end), stop - 1));
-                    goto fail;
-                }
-                if (loop && !pass_lazy(s, lo, q))
+                q = loop ? lazy_find(s, p, lo) : lazy_candidate(s, p, lo, end);
+                m_st.meter->charge_scan(static_cast<std::size_t>((q ? q : lo) - p));
+                if (q == nullptr || (loop && !pass_lazy(s, lo, q)))
                     goto fail;
                 push_choice(star_lazy, &s, p, q);
-                m_data[m_size - 1].index = stop_offset(stop);
             }
             p = q;
             n = s.next;
@@ -380,14 +373,12 @@ bool iterative_matcher::match_at(const char* start) {
             case star_lazy: {
                 const star_node& s = as_star(r.n);
                 const bool loop = s.loop != 0 && m_st.memo != nullptr;
-                const char* stop = end + 1;
-                if (loop)
-                    stop = r.index != UINT32_MAX ? m_st.begin + r.index : lazy_stop(s, r.b + 1);
-                const char* q = lazy_next(s, r.a, r.b, end, stop);
-                m_st.meter->charge_scan(static_cast<std::size_t>((q ? q : stop) - r.b));
-                if (q == nullptr && loop && r.b < end &&
-                    s.atom->test(static_cast<unsigned char>(*r.b)))
-                    pass_lazy(s, r.b + 1, std::min(star_extent(s, r.b + 1, end), stop - 1));
+                const char* q = nullptr;
+                if (!loop)
+                    q = lazy_next(s, r.a, r.b, end);
+                else if (r.b < end && s.atom->test(static_cast<unsigned char>(*r.b)))
+                    q = lazy_find(s, r.a, r.b + 1);
+                m_st.meter->charge_scan(static_cast<std::size_t>((q ? q : r.b) - r.b));
                 if (q == nullptr || (loop && !pass_lazy(s, r.b + 1, q))) {
                     --m_size;
                     continue;
@@ -532,40 +523,70 @@ bool iterative_matcher::remembered(std::uint32_t memo, const char* p) {
 // the enclosing iteration began is not remembered.
 bool iterative_matcher::cut_greedy(const star_node& s, const char* lo, const char*& hi) {
     const std::uint32_t point = s.loop - 1;
+    const char* const end = m_st.end;
     const char* from = in_empty_iteration(point, lo) ? lo + 1 : lo;
-    hi = lo;
-    if (from > m_st.end)
-        return true;
-    const std::size_t seen = m_st.memo->first_visited(point, offset(from), offset(m_st.end));
-    // The atoms from `lo` up to that position at most.
-    const char* bound = m_st.begin + std::min(seen, offset(m_st.end));
-    const char* reach = star_extent(s, lo, bound);
-    const bool cut = reach == bound && seen <= offset(m_st.end);
-    if (cut) {
-        if (reach == lo)
-            return false;
-        --reach;
+    // The atoms are followed in growing windows, each only as far as the
+    // first position gone through before.
+    for (const char* at = lo;; at += static_cast<std::size_t>(hi - at)) {
+        const std::size_t window = std::max<std::size_t>(4096, static_cast<std::size_t>(at - lo));
+        const bool capped = static_cast<std::size_t>(end - at) >= window;
+        const char* cap = capped ? at + window : end + 1;
+        const char* stop = visited_before(point, std::max(from, at), cap);
+        const char* bound = std::min(stop, end);
+        const char* reach = star_extent(s, at, bound);
+        m_st.meter->charge_scan(static_cast<std::size_t>(reach - at));
+        if (reach == bound && stop < cap) {
+            if (stop == lo)
+                return false;
+            hi = stop - 1;
+            break;
+        }
+        hi = reach;
+        if (reach < bound || !capped)
+            break;
     }
-    if (reach >= from)
-        m_st.memo->mark(point, offset(from), offset(reach));
-    hi = std::max(reach, lo);
+    if (from <= hi)
+        m_st.memo->mark(point, offset(from), offset(hi));
     return true;
 }
 
-// Where the positions a lazy repetition went through before begin, from
-// `from` on: no stop there or after it is worth trying.
-const char* iterative_matcher::lazy_stop(const star_node& s, const char* from) {
-    const std::uint32_t point = s.loop - 1;
-    if (in_empty_iteration(point, from))
-        ++from;
-    if (from > m_st.end)
-        return m_st.end + 1;
-    return m_st.begin + m_st.memo->first_visited(point, offset(from), offset(m_st.end));
+// The first position in [from, cap) a repetition went through before, or
+// `cap`.
+const char* iterative_matcher::visited_before(std::uint32_t point, const char* from,
+                                              const char* cap) {
+    if (from >= cap)
+        return cap;
+    const std::size_t last = offset(cap) - 1;
+    const std::size_t seen = m_st.memo->first_visited(point, offset(from), last);
+    return seen <= last ? m_st.begin + seen : cap;
 }
 
-std::uint32_t iterative_matcher::stop_offset(const char* stop) const {
-    const std::size_t at = offset(stop);
-    return at < UINT32_MAX ? static_cast<std::uint32_t>(at) : UINT32_MAX;
+// The lowest stop at or after `from` of a lazy unbounded repetition that
+// began at `base`, before the first position it went through before; null
+// when there is none, the positions gone through then remembered. The
+// subject is searched in growing windows, so that a search that ends early
+// never scans the memory of the whole subject.
+const char* iterative_matcher::lazy_find(const star_node& s, const char* base, const char* from) {
+    const char* const end = m_st.end;
+    const std::uint32_t point = s.loop - 1;
+    const char* marked = in_empty_iteration(point, from) ? from + 1 : from;
+    for (std::size_t window = 4096;; window *= 2) {
+        const bool capped = static_cast<std::size_t>(end - from) >= window;
+        const char* cap = capped ? from + window : end + 1;
+        const char* stop = visited_before(point, marked, cap);
+        const char* q = lazy_candidate(s, base, from, end, stop);
+        if (q != nullptr)
+            return q;
+        // No stop before `stop`: every position the atoms reach there failed.
+        const char* reach = star_extent(s, from, std::min(stop, end));
+        m_st.meter->charge_scan(static_cast<std::size_t>(reach - from));
+        const char* last = reach < stop ? reach : stop - 1;
+        if (marked <= last)
+            m_st.memo->mark(point, offset(marked), offset(last));
+        if (stop != cap || !capped || reach != cap)
+            return nullptr;
+        from = marked = cap;
+    }
 }
 
 bool iterative_matcher::pass_lazy(const star_node& s, const char* from, const char* to) {

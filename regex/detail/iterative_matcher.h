@@ -44,8 +44,7 @@ private:
         undo_rep,    // index: repetition id; count, a: its previous state
         alt,         // n: group; index: next alternative; a: position
         star_greedy, // n: repetition; a: lowest position; b: current position
-        star_lazy,   // n: repetition; a: where it began; b: current position;
-                     // index: where it went before (the linear-time search)
+        star_lazy,   // n: repetition; a: where it began; b: current position
         ref_step,    // n: repetition of a back-reference; a: where it began; b: current
         rep_next,    // n: group repetition; a: position to go on after it
         rep_body,    // n: group repetition; a: position to start another iteration
@@ -87,9 +86,8 @@ private:
     // A lazy unbounded repetition goes through [from, to]: false when it
     // went through one of them before.
     bool pass_lazy(const star_node& s, const char* from, const char* to);
-    const char* lazy_stop(const star_node& s, const char* from);
-    // A stop kept in a record's index (UINT32_MAX: to be found again).
-    std::uint32_t stop_offset(const char* stop) const;
+    const char* lazy_find(const star_node& s, const char* base, const char* from);
+    const char* visited_before(std::uint32_t point, const char* from, const char* cap);
     std::size_t offset(const char* p) const { return static_cast<std::size_t>(p - m_st.begin); }
 
     match_state& m_st;

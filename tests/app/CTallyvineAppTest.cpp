@@ -6,7 +6,6 @@
 #include "ui/CSystemTray.h"
 #include "ui/CTallyvineDlg.h"
 #include "ui/CTrayAnimation.h"
-#include "ui/WindowMessages.h"
 
 #include <QAbstractButton>
 #include <QDir>
@@ -106,6 +105,8 @@ private slots:
     void minimiseIntoTheTrayOnlyWhileItIsThere();
     void staleSocketReplaced();
     void liveSocketNeverDisplaced();
+    void requestsAreShortLines_data();
+    void requestsAreShortLines();
 
     // The language pack.
     void packFolders();
@@ -245,14 +246,48 @@ void CTallyvineAppTest::liveSocketNeverDisplaced() {
     const QString strName = QDir(m_runtime.path()).filePath(QStringLiteral("live"));
     CSingleInstance running;
     int nCalls = 0;
-    QVERIFY(running.Listen(strName, [&nCalls](unsigned nMessage, unsigned wParam, unsigned lParam) {
+    QVERIFY(running.Listen(strName, [&nCalls](const QByteArray&) {
         ++nCalls;
-        return nMessage == WM_TRAY_NOTIFY && wParam == IDR_TRAYMENU && lParam == WM_LBUTTONDOWN;
+        return true;
     }));
     CSingleInstance late;
     QVERIFY(!late.Listen(strName, nullptr));
     QVERIFY(QFile::exists(strName));
     QVERIFY(CanConnect(strName));
+}
+
+void CTallyvineAppTest::requestsAreShortLines_data() {
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QByteArrayList>("heard");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::newRow("show") << QByteArray("show\n") << QByteArrayList{"show"} << QByteArray("ok\n");
+    QTest::newRow("unknown")
+        << QByteArray("hide\n") << QByteArrayList{"hide"} << QByteArray("unknown\n");
+    QTest::newRow("one per connection")
+        << QByteArray("show\nshow\n") << QByteArrayList{"show"} << QByteArray("ok\n");
+    QTest::newRow("endless line") << QByteArray(4096, 'x') << QByteArrayList{} << QByteArray();
+}
+
+// Whatever another process of the user sends is heard only as one short
+// line; a longer one is dropped unheard.
+void CTallyvineAppTest::requestsAreShortLines() {
+    QFETCH(QByteArray, sent);
+    QFETCH(QByteArrayList, heard);
+    QFETCH(QByteArray, answer);
+    const QString strName = QDir(m_runtime.path()).filePath(QStringLiteral("lines"));
+    CSingleInstance running;
+    QByteArrayList requests;
+    QVERIFY(running.Listen(strName, [&requests](const QByteArray& request) {
+        requests << request;
+        return request == CSingleInstance::kShowRequest;
+    }));
+    QLocalSocket client;
+    client.connectToServer(strName);
+    QVERIFY(client.waitForConnected(1000));
+    client.write(sent);
+    QTRY_COMPARE(client.state(), QLocalSocket::UnconnectedState);
+    QCOMPARE(requests, heard);
+    QCOMPARE(client.readAll(), answer);
 }
 
 void CTallyvineAppTest::packFolders() {

@@ -20,7 +20,7 @@ using Service = ServiceTestBed::Service;
 
 const std::string kUsage =
     "usage: tallyvine-scan [--metrics LIST] [--interval MS] [--shard K/N] [--format csv|jsonl] "
-    "[--output FILE] [--quiet] [LISTFILE]\n"
+    "[--output FILE [--resume [--retry-failed]]] [--quiet] [LISTFILE]\n"
     "       tallyvine-scan --list-sources\n"
     "       tallyvine-scan --update-lists[=IDS] [--metrics LIST]\n";
 const std::string kHeader =
@@ -93,7 +93,20 @@ INSTANTIATE_TEST_SUITE_P(
             "UnknownFormat", {"--format", "json"}, "the format must be csv or jsonl, not 'json'"},
         UsageCase{"FormatMissingValue", {"--format"}, "option '--format' needs a value"},
         UsageCase{
-            "TwoLists", {"a.txt", "b.txt"}, "more than one list file given ('a.txt', 'b.txt')"}),
+            "TwoLists", {"a.txt", "b.txt"}, "more than one list file given ('a.txt', 'b.txt')"},
+        UsageCase{"ResumeWithoutOutput",
+                  {"--resume"},
+                  "--resume needs --output FILE: it goes on with FILE.part or FILE"},
+        UsageCase{"ResumeOnStandardOutput",
+                  {"--resume", "--output", "-"},
+                  "--resume needs --output FILE: it goes on with FILE.part or FILE"},
+        UsageCase{"RetryWithoutResume",
+                  {"--retry-failed", "--output", "out.jsonl", "--format", "jsonl"},
+                  "--retry-failed goes with --resume"},
+        UsageCase{"RetryInACsv",
+                  {"--resume", "--retry-failed", "--output", "out.csv"},
+                  "--retry-failed needs --format jsonl: a CSV does not tell a failed cell from "
+                  "an empty one"}),
     [](const testing::TestParamInfo<UsageCase>& info) { return info.param.pszName; });
 
 TEST(ScanHelpTest, ExplainsEveryOptionOnStandardOutput) {
@@ -103,7 +116,8 @@ TEST(ScanHelpTest, ExplainsEveryOptionOnStandardOutput) {
     EXPECT_EQ(run.strOut.rfind(kUsage, 0), 0u);
     for (const char* pszOption :
          {"--metrics", "--interval", "--shard", "--format", "--output", "--quiet", "--list-sources",
-          "--help", "LISTFILE", "Exit status", "3 when", "128 + N", "SIGTERM", "U+FFFD"}) {
+          "--help", "LISTFILE", "Exit status", "3 when", "128 + N", "SIGTERM", "U+FFFD", "--resume",
+          "--retry-failed", "FILE.part"}) {
         EXPECT_NE(run.strOut.find(pszOption, kUsage.size()), std::string::npos) << pszOption;
     }
 }
@@ -262,12 +276,16 @@ TEST_F(ScanCommandTest, ShowsProgressOnlyOnATerminal) {
     const ScanRun run = RunScanner(
         {{"--interval", "0", "--metrics", "PR"}, "b.example\na.example\n", m_bed.Host(), true});
     EXPECT_EQ(run.nExitCode, 0);
-    // The worker starts with the first name read, so which row comes first
-    // depends on how far the reading got.
-    for (const char* pszProgress : {"tallyvine-scan: row 1 of ", "tallyvine-scan: row 2 of 2: ",
-                                    ": a.example\r\n", ": b.example\r\n"}) {
+    // One line rewritten in place: rows done of all, the rate, the time
+    // left, the failures, the row being asked; cleared before the summary.
+    for (const char* pszProgress :
+         {"\rtallyvine-scan: 0 of 2 rows done, - rows/s, - left, 0 failed; row 1: a.example\033[K",
+          "\rtallyvine-scan: 1 of 2 rows done, ",
+          " rows/s, 0:00:00 left, 0 failed; row 2: b.example",
+          "\r\033[Ktallyvine-scan: 2 rows scanned"}) {
         EXPECT_NE(run.strErr.find(pszProgress), std::string::npos) << run.strErr;
     }
+    EXPECT_EQ(run.strOut, kHeader + Row("a.example", "3") + Row("b.example", "7"));
 
     const ScanRun quiet = RunScanner(
         {{"--interval", "0", "--metrics", "PR", "--quiet"}, "a.example\n", m_bed.Host(), true});
@@ -309,22 +327,24 @@ TEST_F(ScanCommandTest, AListThatCannotBeReadFails) {
     EXPECT_EQ(run.strOut, "");
 }
 
-// Root ignores permission bits, so the output goes below a plain file.
+// Root ignores permission bits, so the output goes below a plain file. The
+// rows are written as they end, so the scan does not start.
 TEST_F(ScanCommandTest, ACsvThatCannotBeWrittenFails) {
     std::ofstream(PathOf("plain")) << "kept";
     const std::string strOutput = PathOf("plain/out.csv");
     const ScanRun run = Scan({"--interval", "0", "--output", strOutput}, "a.example\n");
     EXPECT_EQ(run.nExitCode, 1);
-    EXPECT_EQ(run.strErr, Summary("1 row scanned: 1 value, 3 none") +
-                              "tallyvine-scan: cannot create " + strOutput + ": Not a directory\n");
+    EXPECT_EQ(run.strErr,
+              "tallyvine-scan: cannot create " + strOutput + ".part: Not a directory\n");
     EXPECT_EQ(TestFolder::Read(PathOf("plain")), "kept");
+    EXPECT_EQ(m_bed.RequestCount(), 0u);
 }
 
 TEST_F(ScanCommandTest, AClosedOutputIsAWriteError) {
     const ScanRun run = Scan({"--interval", "0", "--output", "/dev/full"}, "a.example\n");
     EXPECT_EQ(run.nExitCode, 1);
-    EXPECT_EQ(run.strErr, Summary("1 row scanned: 1 value, 3 none") +
-                              "tallyvine-scan: cannot write /dev/full: No space left on device\n");
+    EXPECT_EQ(run.strErr, "tallyvine-scan: cannot write /dev/full: No space left on device\n");
+    EXPECT_EQ(m_bed.RequestCount(), 0u);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // What tallyvine-scan tells of each cell's outcome: the warnings, the
 // summary, the exit status, the JSON Lines, the user's sources, and a scan
 // cut short by a signal.
+#include "Gate.h"
 #include "ScanProcess.h"
 #include "queries/SQueryResult.h"
 #include "tests/support/ServiceTestBed.h"
@@ -325,25 +326,6 @@ TEST_F(ScanUserSourceTest, ListSourcesNamesTheVariablesAndEscapesControls) {
 }
 
 // Holds the test bed's answers for one domain until the test ends.
-class Gate {
-public:
-    ~Gate() { Open(); }
-    void Open() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_bOpen = true;
-        m_opened.notify_all();
-    }
-    void Wait() {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_opened.wait_for(lock, std::chrono::seconds(20), [this] { return m_bOpen; });
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_opened;
-    bool m_bOpen = false;
-};
-
 struct SignalCase {
     const char* pszName;
     int nSignal;

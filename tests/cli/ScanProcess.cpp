@@ -142,13 +142,20 @@ ScanRun RunScanner(const ScanRequest& request) {
     }
 
     std::vector<std::string> argv{TALLYVINE_SCAN_EXE};
+    if (request.nFileSizeBlocks > 0) {
+        // An ignored signal stays ignored across exec.
+        argv = {"/bin/sh", "-c",
+                "trap '' XFSZ; ulimit -f " + std::to_string(request.nFileSizeBlocks) +
+                    "; exec \"$0\" \"$@\"",
+                TALLYVINE_SCAN_EXE};
+    }
     argv.insert(argv.end(), request.args.begin(), request.args.end());
     std::vector<std::string> env = Environment(request);
     std::vector<char*> argvPointers = Pointers(argv);
     std::vector<char*> envPointers = Pointers(env);
 
     pid_t pid = 0;
-    const int nSpawn = posix_spawn(&pid, TALLYVINE_SCAN_EXE, &actions, nullptr, argvPointers.data(),
+    const int nSpawn = posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, argvPointers.data(),
                                    envPointers.data());
     posix_spawn_file_actions_destroy(&actions);
     ScanRun run;

@@ -30,6 +30,9 @@ struct ScanRequest {
     // Runs once the child started, while it runs (to signal it, say).
     std::function<void(pid_t pid)> pfnStarted;
     std::chrono::seconds timeout = std::chrono::minutes(1);
+    // When above 0: the largest file the scanner may write, in blocks of
+    // 512 bytes (a full disk that binds root too), with SIGXFSZ ignored.
+    int nFileSizeBlocks = 0;
 };
 
 // Waits at most the request's time-out, then kills the child (the exit code

@@ -3,7 +3,6 @@
 #include "core/CDomainRecord.h"
 #include "core/IScanListener.h"
 #include "core/SPassSummary.h"
-#include "ui/WindowMessages.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -11,8 +10,11 @@
 #include <string>
 #include <vector>
 
-// Collects what the scan controller reports, from any thread, as the
-// window's messages, so tests can wait for them and look at their order.
+// The kinds of row report the log keeps apart.
+enum EReportKind : unsigned { WM_DOMAIN_ADDED, WM_QUERY_BEGIN, WM_QUERY_END };
+
+// Collects what the scan controller reports, from any thread, so tests can
+// wait for the reports and look at their order.
 class MessageLog : public IScanListener {
 public:
     struct Entry {

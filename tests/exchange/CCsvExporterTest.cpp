@@ -64,8 +64,8 @@ TEST_F(CsvExportTest, ValuesAreWrittenAsStoredInTheirColumns) {
     }
     // Column order: PR, GSite, GSearch1, GSearch2, BSite, BSearch1, BSearch2, Alexa;
     // neither link count is written.
-    EXPECT_EQ(Export(), kHeader + "a.example,7,\"1,230,000\",\"say \"hi\"\",\"x,y\",\"3\",\"5\","
-                                  "\"\",\"1,234\"\r\n");
+    EXPECT_EQ(Export(), kHeader + "a.example,7,\"1,230,000\",\"say \"\"hi\"\"\",\"x,y\",\"3\","
+                                  "\"5\",\"\",\"1,234\"\r\n");
 }
 
 TEST_F(CsvExportTest, ARowWaitingForItsRescanKeepsItsOlderValues) {

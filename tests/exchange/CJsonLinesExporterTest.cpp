@@ -175,3 +175,59 @@ TEST_F(JsonLinesFileTest, AFileThatCannotBeWrittenKeepsTheOldOneAndSaysWhy) {
 }
 
 } // namespace
+
+namespace {
+
+// A line read back gives a record whose line is the same bytes.
+TEST(JsonLinesReadBackTest, ALineReadBackWritesTheSameBytes) {
+    QuietList list;
+    CDomainRecord& record = list.Add("a.example");
+    record.SetResult(Metric::PR, Result(EOutcome::Value, "7", EFailReason::None, 200), true, 0);
+    record.SetResult(Metric::GSite,
+                     Result(EOutcome::Failed, "", EFailReason::Blocked, 429, "http://g/..."), true,
+                     0);
+    record.SetResult(Metric::Alexa, Result(EOutcome::None, "", EFailReason::None, 200), true, 0);
+    record.SetResult(Metric::BSite, Result(EOutcome::Value, "\xEF\xBF\xBD x \"q\""), true, 0);
+    const std::string strLine = CJsonLinesExporter::RecordLine(record);
+
+    std::string strDomain;
+    std::vector<SQueryResult> cells;
+    std::string strError;
+    ASSERT_TRUE(CJsonLinesExporter::ReadRecordLine(strLine, strDomain, cells, strError))
+        << strError;
+    EXPECT_EQ(strDomain, "a.example");
+    CDomainRecord& copy = list.Add("b.example");
+    for (std::size_t nMetric = 0; nMetric < cells.size(); ++nMetric) {
+        if (cells[nMetric].state.outcome != EOutcome::NotAsked) {
+            copy.SetResult(nMetric, cells[nMetric], true, 0);
+        }
+    }
+    std::string strCopy = CJsonLinesExporter::RecordLine(copy);
+    strCopy.replace(strCopy.find("b.example"), 9, "a.example");
+    EXPECT_EQ(strCopy, strLine);
+}
+
+TEST(JsonLinesReadBackTest, RefusesLinesOfOtherMakers) {
+    QuietList list;
+    const std::string strLine = CJsonLinesExporter::RecordLine(list.Add("a.example"));
+    std::string strOtherSources = strLine;
+    strOtherSources.replace(strOtherSources.find("\"Tranco\""), 8, "\"Tranko\"");
+    std::string strBadOutcome = strLine;
+    strBadOutcome.replace(strBadOutcome.find("not_asked"), 9, "not_known");
+    const std::pair<std::string, std::string> cases[] = {
+        {"not JSON", "not a line of the JSON Lines export"},
+        {"{\"domain\":1,\"metrics\":{}}", "not a line of the JSON Lines export"},
+        {strOtherSources, "other sources than this run's"},
+        {strBadOutcome, "a cell of PR that is not the export's"},
+    };
+    for (const auto& [strBad, strWhy] : cases) {
+        std::string strDomain;
+        std::vector<SQueryResult> cells;
+        std::string strError;
+        EXPECT_FALSE(CJsonLinesExporter::ReadRecordLine(strBad, strDomain, cells, strError))
+            << strBad;
+        EXPECT_EQ(strError, strWhy) << strBad;
+    }
+}
+
+} // namespace

@@ -115,9 +115,11 @@ TEST_F(ReplacingFileTest, OtherFailuresToMakeTheNewFileLeaveTheOldOne) {
     }
 }
 
-// The file size limit stands in for a full disk, and binds root too.
-TEST_F(ReplacingFileTest, AFailedInPlaceWriteIsReportedWithItsReason) {
-    const std::string strPath = m_folder.Write("list.csv", "old");
+// The file size limit stands in for a full disk, and binds root too: the
+// room for the new bytes is asked for before any old byte is touched.
+TEST_F(ReplacingFileTest, AFailedInPlaceWriteIsReportedAndLeavesTheOldFileWhole) {
+    const std::string strOld = "old rows\r\n" + std::string(500, 'o');
+    const std::string strPath = m_folder.Write("list.csv", strOld);
     RefuseNewFiles(EACCES);
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit saved{};
@@ -127,7 +129,40 @@ TEST_F(ReplacingFileTest, AFailedInPlaceWriteIsReportedWithItsReason) {
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
     const std::string strError = Replace(strPath, std::string(4096, 'x'));
     setrlimit(RLIMIT_FSIZE, &saved);
-    EXPECT_EQ(strError, "cannot write " + strPath + ": File too large");
+    EXPECT_EQ(strError,
+              "cannot write " + strPath + ": File too large; " + strPath + " is left as it was");
+    EXPECT_EQ(TestFolder::Read(strPath), strOld);
+}
+
+// The new bytes may be shorter or longer than the old ones.
+TEST_F(ReplacingFileTest, AnInPlaceWriteTakesTheNewLength) {
+    for (const std::string& strNew : {std::string("short"), std::string(100000, 'n')}) {
+        const std::string strPath = m_folder.Write("list.csv", std::string(3000, 'o'));
+        RefuseNewFiles(EACCES);
+        EXPECT_EQ(Replace(strPath, strNew), "");
+        EXPECT_EQ(TestFolder::Read(strPath), strNew);
+    }
+}
+
+// A dangling link is written through: the file is made where it points.
+TEST_F(ReplacingFileTest, ADanglingLinkGetsItsTargetMade) {
+    fs::create_directory(m_folder.Path() / "sub");
+    fs::create_symlink("sub/target.csv", m_folder.Path() / "link.csv");
+    EXPECT_EQ(Replace(PathOf("link.csv"), "new"), "");
+    EXPECT_TRUE(fs::is_symlink(m_folder.Path() / "link.csv"));
+    EXPECT_EQ(TestFolder::Read(PathOf("sub/target.csv")), "new");
+}
+
+// A program that must end at once leaves no half-written copy behind.
+TEST_F(ReplacingFileTest, TemporaryFilesInFlightCanBeRemoved) {
+    const std::string strPath = m_folder.Write("list.csv", "old");
+    CReplacingFile file(strPath);
+    ASSERT_TRUE(file.Open());
+    ASSERT_TRUE(file.Write("half"));
+    EXPECT_EQ(Names().size(), 2u);
+    CReplacingFile::RemoveTemporaryFiles();
+    EXPECT_EQ(Names(), std::vector<std::string>{"list.csv"});
+    EXPECT_EQ(TestFolder::Read(strPath), "old");
 }
 
 // The real thing, where permission bits bind.

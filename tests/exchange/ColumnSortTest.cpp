@@ -70,9 +70,15 @@ protected:
         return domains;
     }
 
-    std::vector<std::string> Sorted(int nColumn) const {
+    std::vector<std::string> Sorted(std::size_t nMetric) const {
         auto rows = Rows();
-        SortByColumn(rows, nColumn);
+        SortByMetric(rows, nMetric);
+        return Domains(rows);
+    }
+
+    std::vector<std::string> SortedByDomain() const {
+        auto rows = Rows();
+        SortByDomain(rows);
         return Domains(rows);
     }
 };
@@ -85,7 +91,7 @@ TEST_F(ColumnSortTest, CountsPutTheLargestFirstAndEmptyAmongTheZeros) {
     Make("big", Metric::GSite, "1,230,000");
     Make("words", Metric::GSite, "n/a");
     Make("huge", Metric::GSite, "3,000,000,000");
-    const Order sorted = Sorted(4);
+    const Order sorted = Sorted(Metric::GSite);
     EXPECT_EQ(Order(sorted.begin(), sorted.begin() + 3), (Order{"huge", "big", "small"}));
     EXPECT_EQ(Order(sorted.begin() + 3, sorted.end()), (Order{"empty", "words"}));
 }
@@ -93,14 +99,13 @@ TEST_F(ColumnSortTest, CountsPutTheLargestFirstAndEmptyAmongTheZeros) {
 TEST_F(ColumnSortTest, EveryCountColumnSortsItsOwnMetric) {
     const std::size_t counts[] = {Metric::GSite, Metric::GLink, Metric::GSearch1, Metric::GSearch2,
                                   Metric::BSite, Metric::BLink, Metric::BSearch1, Metric::BSearch2};
-    for (int nColumn = 4; nColumn < 4 + int(std::size(counts)); ++nColumn) {
+    for (const std::size_t metric : counts) {
         m_records.clear();
-        const std::size_t metric = counts[nColumn - 4];
         Make("low", metric, "1");
         Make("high", metric, "2,000");
         // Another column's value must not count.
         Make("other", metric == Metric::GSite ? Metric::BSite : Metric::GSite, "9,999,999");
-        EXPECT_EQ(Sorted(nColumn), (Order{"high", "low", "other"})) << nColumn;
+        EXPECT_EQ(Sorted(metric), (Order{"high", "low", "other"})) << metric;
     }
 }
 
@@ -110,7 +115,7 @@ TEST_F(ColumnSortTest, PageRankPutsTheHighestFirstAndWaitingRowsLast) {
     Make("failed", Metric::PR, "");
     Make("three", Metric::PR, "3");
     Make("seven", Metric::PR, "7");
-    EXPECT_EQ(Sorted(2), (Order{"seven", "three", "failed", "waiting"}));
+    EXPECT_EQ(Sorted(Metric::PR), (Order{"seven", "three", "failed", "waiting"}));
 }
 
 TEST_F(ColumnSortTest, AlexaPutsEmptyFirstThenRanksUpwards) {
@@ -118,14 +123,15 @@ TEST_F(ColumnSortTest, AlexaPutsEmptyFirstThenRanksUpwards) {
     Make("one", Metric::Alexa, "1");
     Make("empty", Metric::Alexa, "");
     Make("two", Metric::Alexa, "2");
-    EXPECT_EQ(Sorted(3), (Order{"empty", "one", "two", "ten"}));
+    EXPECT_EQ(Sorted(Metric::Alexa), (Order{"empty", "one", "two", "ten"}));
 }
 
 TEST_F(ColumnSortTest, DomainsSortInUnsignedByteOrder) {
     for (const char* pszDomain : {"b.example", "\xE4.example", "a.example", "B.example", "a.ex"}) {
         Make(pszDomain, Metric::GSite, "");
     }
-    EXPECT_EQ(Sorted(1), (Order{"B.example", "a.ex", "a.example", "b.example", "\xE4.example"}));
+    EXPECT_EQ(SortedByDomain(),
+              (Order{"B.example", "a.ex", "a.example", "b.example", "\xE4.example"}));
 }
 
 TEST_F(ColumnSortTest, ARowWaitingForItsRescanSortsByItsOlderTexts) {
@@ -135,17 +141,17 @@ TEST_F(ColumnSortTest, ARowWaitingForItsRescanSortsByItsOlderTexts) {
     pWaiting->ResetForRescan();
     Make("other", Metric::GSite, "20")->SetMetric(Metric::Alexa, "5");
     m_records.back()->SetMetric(Metric::PR, "1");
-    EXPECT_EQ(Sorted(2), (Order{"other", "waiting"}));
-    EXPECT_EQ(Sorted(3), (Order{"waiting", "other"}));
-    EXPECT_EQ(Sorted(4), (Order{"waiting", "other"}));
+    EXPECT_EQ(Sorted(Metric::PR), (Order{"other", "waiting"}));
+    EXPECT_EQ(Sorted(Metric::Alexa), (Order{"waiting", "other"}));
+    EXPECT_EQ(Sorted(Metric::GSite), (Order{"waiting", "other"}));
 }
 
-TEST_F(ColumnSortTest, ColumnsOutsideTheSortableOnesChangeNothing) {
+TEST_F(ColumnSortTest, MetricsPastTheLastChangeNothing) {
     Make("b", Metric::GSite, "1");
     Make("a", Metric::GSite, "2");
-    for (int nColumn : {0, -1, SortColumnCount(), 1000}) {
-        EXPECT_EQ(PredicateForColumn(nColumn), nullptr) << nColumn;
-        EXPECT_EQ(Sorted(nColumn), (Order{"b", "a"})) << nColumn;
+    for (const std::size_t nMetric : {CMetricTable::Count(), std::size_t{1000}}) {
+        EXPECT_EQ(MetricPredicate(nMetric), nullptr) << nMetric;
+        EXPECT_EQ(Sorted(nMetric), (Order{"b", "a"})) << nMetric;
     }
 }
 
@@ -161,14 +167,16 @@ TEST_F(ColumnSortTest, SortedRowsFollowTheColumnPredicate) {
             pRecord->SetMetric(static_cast<std::size_t>(m), texts[random() % 10]);
         }
     }
-    for (int nColumn = 1; nColumn < SortColumnCount(); ++nColumn) {
+    auto byDomain = Rows();
+    SortByDomain(byDomain);
+    EXPECT_TRUE(std::is_sorted(byDomain.begin(), byDomain.end(), CompareDomain));
+    for (std::size_t nMetric = 0; nMetric < CMetricTable::Count(); ++nMetric) {
         auto rows = Rows();
-        SortByColumn(rows, nColumn);
-        EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end(), PredicateForColumn(nColumn)))
-            << nColumn;
+        SortByMetric(rows, nMetric);
+        EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end(), MetricPredicate(nMetric))) << nMetric;
         auto again = rows;
-        SortByColumn(again, nColumn);
-        EXPECT_EQ(again, rows) << nColumn;
+        SortByMetric(again, nMetric);
+        EXPECT_EQ(again, rows) << nMetric;
     }
 }
 
@@ -188,7 +196,7 @@ TEST_F(ColumnSortTest, ValuesChangingDuringTheSortLoseNoRow) {
     });
     auto rows = Rows();
     for (int i = 0; i < 5; ++i) {
-        SortByColumn(rows, 4);
+        SortByMetric(rows, Metric::GSite);
     }
     bDone = true;
     writer.join();

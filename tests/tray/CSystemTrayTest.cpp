@@ -1,8 +1,8 @@
 #include "ui/CSystemTray.h"
 #include "ui/CTrayAnimation.h"
 #include "ui/TrayWindow.h"
-#include "ui/WindowMessages.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QMenu>
 #include <QPixmap>
@@ -78,7 +78,7 @@ QIcon TestIcon() {
 
 bool Create(CSystemTray& tray, QWidget* pOwner, bool bHidden = false,
             const QString& strTip = QStringLiteral("Tallyvine")) {
-    return tray.CreateTrayIcon(pOwner, WM_TRAY_NOTIFY, strTip, TestIcon(), IDR_TRAYMENU, bHidden);
+    return tray.CreateTrayIcon(pOwner, strTip, TestIcon(), bHidden);
 }
 
 // A shown icon whose tray's presence is checked every 10 ms.
@@ -127,12 +127,11 @@ private slots:
     void workAreaChangeWithoutTray();
     void tipCutToField();
 
-    // Mouse actions on the icon.
-    void otherIconIgnored();
-    void noTargetIgnored();
-    void leftPressRestores();
-    void doubleClickDoesNoMore();
-    void secondStartActsAsLeftPress();
+    // Clicks on the icon.
+    void noOwnerIgnored();
+    void clickRestores();
+    void otherReasonsDoNoMore_data();
+    void otherReasonsDoNoMore();
     void menuShowsAboutInBold();
     void menuCommandsReachTarget_data();
     void menuCommandsReachTarget();
@@ -168,7 +167,7 @@ void CSystemTrayTest::cleanup() {
 void CSystemTrayTest::constructed() {
     CSystemTray tray;
     QCOMPARE(Flags(tray), kConstructed);
-    QVERIFY(!tray.IsTrayUsable());
+    QVERIFY(!tray.Icon());
 }
 
 void CSystemTrayTest::shownByCreate() {
@@ -185,13 +184,13 @@ void CSystemTrayTest::noTray() {
     CSystemTray& tray = test.tray;
     CScriptedTray& desktop = test.desktop;
     QVERIFY(!Create(tray, m_pWindow.get()));
-    QVERIFY(!tray.IsTrayUsable());
     QVERIFY(!tray.Icon());
     QCOMPARE(Flags(tray), kConstructed);
     QVERIFY(tray.RemoveTrayIcon());
-    QCOMPARE(tray.ReAddPendingIcon(), 0u);
-    QCOMPARE(tray.OnTrayNotify(IDR_TRAYMENU, WM_LBUTTONDOWN), 0);
-    QCOMPARE(tray.WindowProc(WM_TRAY_NOTIFY, IDR_TRAYMENU, WM_LBUTTONDOWN), 0);
+    QVERIFY(tray.ReAddPendingIcon());
+    m_pWindow->hide();
+    tray.OnActivated(QSystemTrayIcon::Trigger);
+    QVERIFY(!m_pWindow->isVisible());
     desktop.Set(true);
     tray.OnTaskbarCreated();
     QVERIFY(!tray.Icon());
@@ -216,7 +215,7 @@ void CSystemTrayTest::addFailedStaysOut() {
     QVERIFY(!Create(tray, m_pWindow.get()));
     QCOMPARE(Flags(tray), kAddFailed);
     desktop.Set(true);
-    QCOMPARE(tray.ReAddPendingIcon(), 1u);
+    QVERIFY(!tray.ReAddPendingIcon());
     tray.OnTaskbarCreated();
     QCOMPARE(Flags(tray), kAddFailed);
     QVERIFY(!tray.Icon()->isVisible());
@@ -232,7 +231,7 @@ void CSystemTrayTest::reAddFailed() {
     QCOMPARE(Flags(tray), kReAddFailed);
     // Only the removal clears the pending re-add now.
     desktop.Set(true);
-    QCOMPARE(tray.ReAddPendingIcon(), 1u);
+    QVERIFY(!tray.ReAddPendingIcon());
     QVERIFY(tray.RemoveTrayIcon());
     QCOMPARE(Flags(tray), kDeleted);
 }
@@ -272,8 +271,9 @@ void CSystemTrayTest::trayComesBack() {
     QTRY_COMPARE(test.lost.count(), 1);
     // Gone with the tray, and added again when it is back.
     QCOMPARE(Flags(test.tray), kLost);
-    // Back, and asked again at once for the add, which fails this time.
-    CScriptedTray back({true, false});
+    // Back, and asked again at once for the add, which fails this time; the
+    // tray stays, so later checks see no second loss however many run.
+    CScriptedTray back({true, false, true});
     CSystemTray::SetTrayProbe(back.Probe());
     QTRY_COMPARE(Flags(test.tray), kAddFailed);
     QCOMPARE(test.lost.count(), 1);
@@ -340,28 +340,18 @@ void CSystemTrayTest::tipCutToField() {
     QCOMPARE(chinese.Icon()->toolTip(), QString(21, QChar(0x8BA1)));
 }
 
-void CSystemTrayTest::otherIconIgnored() {
-    STestTray test;
-    CSystemTray& tray = test.tray;
-    QVERIFY(Create(tray, m_pWindow.get()));
-    m_pWindow->hide();
-    QCOMPARE(tray.OnTrayNotify(IDR_TRAYMENU + 1, WM_LBUTTONDOWN), 0);
-    QVERIFY(!m_pWindow->isVisible());
-}
-
-void CSystemTrayTest::noTargetIgnored() {
+void CSystemTrayTest::noOwnerIgnored() {
     STestTray test;
     CSystemTray& tray = test.tray;
     QVERIFY(Create(tray, nullptr));
-    QCOMPARE(tray.OnTrayNotify(IDR_TRAYMENU, WM_LBUTTONDOWN), 0);
-    tray.SetNotifyTarget(m_pWindow.get());
-    QCOMPARE(tray.GetNotifyTarget(), m_pWindow.get());
     m_pWindow->hide();
-    QCOMPARE(tray.OnTrayNotify(IDR_TRAYMENU, WM_LBUTTONDOWN), 1);
-    QVERIFY(m_pWindow->isVisible());
+    tray.OnActivated(QSystemTrayIcon::Trigger);
+    tray.OnActivated(QSystemTrayIcon::Context);
+    QVERIFY(!m_pWindow->isVisible());
+    QVERIFY(!QApplication::activePopupWidget());
 }
 
-void CSystemTrayTest::leftPressRestores() {
+void CSystemTrayTest::clickRestores() {
     STestTray test;
     CSystemTray& tray = test.tray;
     QVERIFY(Create(tray, m_pWindow.get()));
@@ -369,40 +359,36 @@ void CSystemTrayTest::leftPressRestores() {
     AnimateToTray(m_pWindow.get(), true);
     QVERIFY(!m_pWindow->isVisible());
 
-    QCOMPARE(tray.OnTrayNotify(IDR_TRAYMENU, WM_LBUTTONDOWN), 1);
+    tray.OnActivated(QSystemTrayIcon::Trigger);
     QVERIFY(m_pWindow->isVisible());
     QVERIFY(!m_pWindow->isMinimized());
     QTRY_VERIFY(m_pWindow->isActiveWindow());
 }
 
-void CSystemTrayTest::doubleClickDoesNoMore() {
+void CSystemTrayTest::otherReasonsDoNoMore_data() {
+    QTest::addColumn<QSystemTrayIcon::ActivationReason>("reason");
+    QTest::newRow("double click") << QSystemTrayIcon::DoubleClick;
+    QTest::newRow("middle click") << QSystemTrayIcon::MiddleClick;
+    QTest::newRow("unknown") << QSystemTrayIcon::Unknown;
+}
+
+void CSystemTrayTest::otherReasonsDoNoMore() {
+    QFETCH(QSystemTrayIcon::ActivationReason, reason);
     STestTray test;
     CSystemTray& tray = test.tray;
     QVERIFY(Create(tray, m_pWindow.get()));
     m_pWindow->hide();
-    for (const unsigned nCode : {WM_LBUTTONDBLCLK, WM_MBUTTONUP, WM_MOUSEMOVE}) {
-        QCOMPARE(tray.OnTrayNotify(IDR_TRAYMENU, nCode), 1);
-        QVERIFY(!m_pWindow->isVisible());
-    }
-}
-
-void CSystemTrayTest::secondStartActsAsLeftPress() {
-    STestTray test;
-    CSystemTray& tray = test.tray;
-    QVERIFY(Create(tray, m_pWindow.get()));
-    AnimateToTray(m_pWindow.get(), true);
-    QCOMPARE(tray.WindowProc(WM_TRAY_NOTIFY + 1, IDR_TRAYMENU, WM_LBUTTONDOWN), 0);
+    tray.OnActivated(reason);
     QVERIFY(!m_pWindow->isVisible());
-    // Only the low 16 bits carry the mouse code.
-    QCOMPARE(tray.WindowProc(WM_TRAY_NOTIFY, IDR_TRAYMENU, 0x10000 | WM_LBUTTONDOWN), 1);
-    QVERIFY(m_pWindow->isVisible());
+    QVERIFY(!QApplication::activePopupWidget());
 }
 
 void CSystemTrayTest::menuShowsAboutInBold() {
     STestTray test;
     CSystemTray& tray = test.tray;
     QVERIFY(Create(tray, m_pWindow.get()));
-    QSignalSpy commands(&tray, &CSystemTray::Command);
+    QSignalSpy about(tray.AboutAction(), &QAction::triggered);
+    QSignalSpy exit(tray.ExitAction(), &QAction::triggered);
     QStringList texts;
     QString strDefault;
     OnMenu([&](QMenu* pMenu) {
@@ -411,33 +397,34 @@ void CSystemTrayTest::menuShowsAboutInBold() {
         }
         strDefault = pMenu->defaultAction() ? pMenu->defaultAction()->text() : QString();
     });
-    QCOMPARE(tray.OnTrayNotify(IDR_TRAYMENU, WM_RBUTTONUP), 1);
+    tray.OnActivated(QSystemTrayIcon::Context);
     QCOMPARE(texts, (QStringList{QStringLiteral("&About"), QStringLiteral("E&xit")}));
     QCOMPARE(strDefault, QStringLiteral("&About"));
-    QCOMPARE(commands.count(), 0);
+    QCOMPARE(about.count() + exit.count(), 0);
 }
 
 void CSystemTrayTest::menuCommandsReachTarget_data() {
     QTest::addColumn<int>("nItem");
-    QTest::addColumn<unsigned>("nCommand");
-    QTest::newRow("About") << 0 << ID_TRAY_ABOUT;
-    QTest::newRow("Exit") << 1 << ID_TRAY_EXIT;
+    QTest::addColumn<bool>("bAbout");
+    QTest::newRow("About") << 0 << true;
+    QTest::newRow("Exit") << 1 << false;
 }
 
 void CSystemTrayTest::menuCommandsReachTarget() {
     QFETCH(int, nItem);
-    QFETCH(unsigned, nCommand);
+    QFETCH(bool, bAbout);
     STestTray test;
     CSystemTray& tray = test.tray;
     QVERIFY(Create(tray, m_pWindow.get()));
-    QSignalSpy commands(&tray, &CSystemTray::Command);
+    QSignalSpy about(tray.AboutAction(), &QAction::triggered);
+    QSignalSpy exit(tray.ExitAction(), &QAction::triggered);
     OnMenu([nItem](QMenu* pMenu) {
         pMenu->setActiveAction(pMenu->actions().at(nItem));
         QTest::keyClick(pMenu, Qt::Key_Return);
     });
-    QCOMPARE(tray.OnTrayNotify(IDR_TRAYMENU, WM_RBUTTONUP), 1);
-    QCOMPARE(commands.count(), 1);
-    QCOMPARE(commands.at(0).at(0).toUInt(), nCommand);
+    tray.OnActivated(QSystemTrayIcon::Context);
+    QCOMPARE(about.count(), bAbout ? 1 : 0);
+    QCOMPARE(exit.count(), bAbout ? 0 : 1);
 }
 
 void CSystemTrayTest::minimiseFliesEvenWithoutAnimation() {

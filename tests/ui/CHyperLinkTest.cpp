@@ -77,13 +77,15 @@ private slots:
         CAboutDlg about;
         QCOMPARE(about.windowTitle(), QStringLiteral("About Tallyvine 1.0.5"));
         CHyperLink* pLink = about.SiteLink();
-        QCOMPARE(pLink->property(kControlIdProperty).toInt(), int(IDC_SITE_LINK));
+        QCOMPARE(pLink->objectName(), QStringLiteral("m_linkSite"));
+        // The link keeps the id the site link has always had.
+        QCOMPARE(pLink->property(kControlIdProperty).toInt(), 1002);
         QCOMPARE(pLink->text(), QStringLiteral("Orbelle"));
         QCOMPARE(pLink->toolTip(), QString::fromLatin1(VendorInfo::kSiteHost));
         QCOMPARE(pLink->GetURL(), QString::fromLatin1(VendorInfo::kSiteUrl));
         QVERIFY(!pLink->IsVisited());
 
-        auto* pOk = FindControl<QPushButton>(&about, IDOK);
+        auto* pOk = about.findChild<QPushButton*>(QStringLiteral("m_btnOK"));
         QVERIFY(pOk && pOk->isDefault());
         QCOMPARE(pOk->text(), QStringLiteral("OK(&O)"));
         about.show();

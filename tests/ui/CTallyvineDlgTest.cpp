@@ -3,12 +3,11 @@
 #include "core/CDomainRecord.h"
 #include "core/CMetricTable.h"
 #include "core/CQueryManager.h"
-#include "exchange/ColumnSort.h"
 #include "tests/support/Metrics.h"
 #include "tests/support/ServiceTestBed.h"
 #include "ui/CAboutDlg.h"
 #include "ui/CStringTable.h"
-#include "ui/ControlIds.h"
+#include "ui/ControlMap.h"
 #include "ui/VendorInfo.h"
 
 #include <httplib.h>
@@ -50,10 +49,14 @@ private:
 
     CQueryManager& Manager() { return *m_pDlg->QueryManager(); }
     CScoreListCtrl& List() { return *m_pDlg->ScoreList(); }
-    template <typename T> T* Control(int nId) { return FindControl<T>(m_pDlg.get(), nId); }
-    void Click(int nId) { QTest::mouseClick(Control<QPushButton>(nId), Qt::LeftButton); }
+    template <typename T> T* Control(const char* pszName) {
+        return m_pDlg->findChild<T*>(QString::fromLatin1(pszName));
+    }
+    void Click(const char* pszName) {
+        QTest::mouseClick(Control<QPushButton>(pszName), Qt::LeftButton);
+    }
     void Type(const QString& strText) {
-        QLineEdit* pEdit = Control<QLineEdit>(IDC_DOMAIN);
+        QLineEdit* pEdit = Control<QLineEdit>("m_editDomain");
         pEdit->clear();
         // QTest types ASCII only; other text is pasted.
         const bool bAscii =
@@ -66,7 +69,7 @@ private:
     }
     void AddDomain(const QString& strDomain) {
         Type(strDomain);
-        Click(IDC_ADD);
+        Click("m_btnAdd");
     }
     // Adds the domains and waits until the worker has scanned them all.
     void AddScanned(const QStringList& domains) {
@@ -82,7 +85,7 @@ private:
         QTRY_COMPARE(m_pDlg->StatusText(), Text(IDS_READY));
     }
     void StopWorker() {
-        Click(IDC_STOP);
+        Click("m_btnStop");
         QVERIFY(uitest::WaitForWorkerEnd(Manager()));
     }
     QString WriteFile(const QString& strName, const QByteArray& bytes) {
@@ -107,7 +110,7 @@ private slots:
         m_pDlg->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(m_pDlg.get()));
         // Rows are scanned without the pause between them.
-        Control<QSpinBox>(IDC_INTERVAL)->setValue(0);
+        Control<QSpinBox>("m_spinInterval")->setValue(0);
     }
 
     void cleanup() {
@@ -117,33 +120,38 @@ private slots:
     }
 
     void formHasEveryControl_data() {
-        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<bool>("checked");
         QTest::addColumn<bool>("enabled");
-        QTest::newRow("PR") << int(IDC_PR) << "PR: Google PageRank" << true << false;
-        QTest::newRow("Alexa") << int(IDC_ALEXA) << "Alexa: Alexa web traffic ranking" << true
+        QTest::newRow("PR") << QStringLiteral("m_checkPR") << "PR: Google PageRank" << true
+                            << false;
+        QTest::newRow("Alexa") << QStringLiteral("m_checkAlexa")
+                               << "Alexa: Alexa web traffic ranking" << true << true;
+        QTest::newRow("GSite") << QStringLiteral("m_checkGSite") << "GSite: Google Site" << true
                                << true;
-        QTest::newRow("GSite") << int(IDC_GSITE) << "GSite: Google Site" << true << true;
-        QTest::newRow("GLink") << int(IDC_GLINK) << "GLink: Google Link" << false << true;
-        QTest::newRow("GSearch1") << int(IDC_GSEARCH1) << "GSearch1: Google Search1" << false
-                                  << true;
-        QTest::newRow("GSearch2") << int(IDC_GSEARCH2) << "GSearch2: Google Search2" << false
-                                  << true;
-        QTest::newRow("BSite") << int(IDC_BSITE) << "BSite: Baidu Site" << true << true;
-        QTest::newRow("BLink") << int(IDC_BLINK) << "BLink: Baidu Link" << false << true;
-        QTest::newRow("BSearch1") << int(IDC_BSEARCH1) << "BSearch1: Baidu Search1" << false
-                                  << true;
-        QTest::newRow("BSearch2") << int(IDC_BSEARCH2) << "BSearch2: Baidu Search2" << false
-                                  << true;
+        QTest::newRow("GLink") << QStringLiteral("m_checkGLink") << "GLink: Google Link" << false
+                               << true;
+        QTest::newRow("GSearch1") << QStringLiteral("m_checkGSearch1") << "GSearch1: Google Search1"
+                                  << false << true;
+        QTest::newRow("GSearch2") << QStringLiteral("m_checkGSearch2") << "GSearch2: Google Search2"
+                                  << false << true;
+        QTest::newRow("BSite") << QStringLiteral("m_checkBSite") << "BSite: Baidu Site" << true
+                               << true;
+        QTest::newRow("BLink") << QStringLiteral("m_checkBLink") << "BLink: Baidu Link" << false
+                               << true;
+        QTest::newRow("BSearch1") << QStringLiteral("m_checkBSearch1") << "BSearch1: Baidu Search1"
+                                  << false << true;
+        QTest::newRow("BSearch2") << QStringLiteral("m_checkBSearch2") << "BSearch2: Baidu Search2"
+                                  << false << true;
     }
 
     void formHasEveryControl() {
-        QFETCH(int, id);
+        QFETCH(QString, name);
         QFETCH(QString, caption);
         QFETCH(bool, checked);
         QFETCH(bool, enabled);
-        QCheckBox* pBox = Control<QCheckBox>(id);
+        QCheckBox* pBox = m_pDlg->findChild<QCheckBox*>(name);
         QVERIFY(pBox);
         QCOMPARE(pBox->text(), caption);
         QCOMPARE(pBox->isChecked(), checked);
@@ -152,18 +160,19 @@ private slots:
 
     void formCaptionsAndInterval() {
         QCOMPARE(m_pDlg->windowTitle(), QStringLiteral("Tallyvine 1.0.5"));
-        const QList<std::pair<int, QString>> buttons = {
-            {IDC_ADD, "Add(&A)"},       {IDC_IMPORT, "Import(&I)"}, {IDC_EXPORT, "Export(&E)"},
-            {IDC_RESCAN, "Rescan(&R)"}, {IDC_STOP, "Stop(&S)"},     {IDC_CLEAN, "Clean(&C)"}};
+        const QList<std::pair<const char*, QString>> buttons = {
+            {"m_btnAdd", "Add(&A)"},       {"m_btnImport", "Import(&I)"},
+            {"m_btnExport", "Export(&E)"}, {"m_btnRescan", "Rescan(&R)"},
+            {"m_btnStop", "Stop(&S)"},     {"m_btnClean", "Clean(&C)"}};
         for (const auto& [nId, strCaption] : buttons) {
             QCOMPARE(Control<QPushButton>(nId)->text(), strCaption);
         }
-        QVERIFY(Control<QPushButton>(IDC_ADD)->isDefault());
-        QCOMPARE(Control<QLabel>(IDC_SITE_LINK)->text(), QStringLiteral("Orbelle"));
-        QCOMPARE(Control<QLabel>(IDC_STATUS)->text(), QString());
-        QCOMPARE(Control<QPushButton>(IDC_DONATE)->size(), QSize(74, 21));
+        QVERIFY(Control<QPushButton>("m_btnAdd")->isDefault());
+        QCOMPARE(Control<QLabel>("m_linkSite")->text(), QStringLiteral("Orbelle"));
+        QCOMPARE(Control<QLabel>("m_staticStatus")->text(), QString());
+        QCOMPARE(Control<QPushButton>("m_btnDonate")->size(), QSize(74, 21));
 
-        QSpinBox* pInterval = Control<QSpinBox>(IDC_INTERVAL);
+        QSpinBox* pInterval = Control<QSpinBox>("m_spinInterval");
         QCOMPARE(pInterval->minimum(), 0);
         QCOMPARE(pInterval->maximum(), 10000);
         const auto labels = m_pDlg->findChildren<QLabel*>();
@@ -175,26 +184,28 @@ private slots:
 
     void freshWindowStartsWithOneSecond() {
         CTallyvineDlg dlg(m_pBed->Hosts());
-        QCOMPARE(FindControl<QSpinBox>(&dlg, IDC_INTERVAL)->value(), 1000);
+        QCOMPARE(dlg.findChild<QSpinBox*>(QStringLiteral("m_spinInterval"))->value(), 1000);
         QCOMPARE(dlg.QueryManager()->GetInterval(), 1000);
     }
 
     void tabOrderFollowsTheForm() {
-        const QList<int> order = {
-            IDC_DOMAIN,   IDC_ADD,      IDC_IMPORT,   IDC_STOP,   IDC_CLEAN, IDC_SCORE_LIST,
-            IDC_GSITE,    IDC_BSITE,    IDC_EXPORT,   IDC_RESCAN, IDC_ALEXA, IDC_GSEARCH1,
-            IDC_GSEARCH2, IDC_BSEARCH1, IDC_BSEARCH2, IDC_GLINK,  IDC_BLINK, IDC_INTERVAL};
-        QWidget* pWidget = Control<QWidget>(IDC_DOMAIN);
+        const QStringList order = {"m_editDomain",    "m_btnAdd",        "m_btnImport",
+                                   "m_btnStop",       "m_btnClean",      "m_listScore",
+                                   "m_checkGSite",    "m_checkBSite",    "m_btnExport",
+                                   "m_btnRescan",     "m_checkAlexa",    "m_checkGSearch1",
+                                   "m_checkGSearch2", "m_checkBSearch1", "m_checkBSearch2",
+                                   "m_checkGLink",    "m_checkBLink",    "m_spinInterval"};
+        QWidget* pWidget = Control<QWidget>("m_editDomain");
         pWidget->setFocus();
         QTRY_VERIFY(pWidget->hasFocus());
-        QList<int> seen;
+        QStringList seen;
         for (int i = 0; i < order.size(); ++i) {
             QWidget* pFocus = QApplication::focusWidget();
             // The spin box's focus sits in its line edit.
-            while (pFocus && !pFocus->property(kControlIdProperty).isValid()) {
+            while (pFocus && !order.contains(pFocus->objectName())) {
                 pFocus = pFocus->parentWidget();
             }
-            seen << (pFocus ? pFocus->property(kControlIdProperty).toInt() : -1);
+            seen << (pFocus ? pFocus->objectName() : QString());
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         }
         QCOMPARE(seen, order);
@@ -202,9 +213,9 @@ private slots:
 
     void enterInTheDomainBoxAdds() {
         Type(QStringLiteral("example.com"));
-        QTest::keyClick(Control<QLineEdit>(IDC_DOMAIN), Qt::Key_Return);
+        QTest::keyClick(Control<QLineEdit>("m_editDomain"), Qt::Key_Return);
         QTRY_COMPARE(Column(List(), 1), QStringList{"example.com"});
-        QCOMPARE(Control<QLineEdit>(IDC_DOMAIN)->text(), QStringLiteral("example.com"));
+        QCOMPARE(Control<QLineEdit>("m_editDomain")->text(), QStringLiteral("example.com"));
         QVERIFY(CMessageBox::AnsweredTexts().isEmpty());
     }
 
@@ -219,13 +230,13 @@ private slots:
 
     void refusedEntryKeepsTheText() {
         QFETCH(QString, text);
-        Control<QPushButton>(IDC_ADD)->setFocus();
+        Control<QPushButton>("m_btnAdd")->setFocus();
         Type(text);
         CMessageBox::QueueAnswer(QMessageBox::Ok);
-        Click(IDC_ADD);
+        Click("m_btnAdd");
         QCOMPARE(CMessageBox::AnsweredTexts(), QStringList{Text(IDS_BAD_DOMAIN)});
-        QCOMPARE(Control<QLineEdit>(IDC_DOMAIN)->text(), text);
-        QTRY_VERIFY(Control<QLineEdit>(IDC_DOMAIN)->hasFocus());
+        QCOMPARE(Control<QLineEdit>("m_editDomain")->text(), text);
+        QTRY_VERIFY(Control<QLineEdit>("m_editDomain")->hasFocus());
         QCOMPARE(Manager().Store().GetCount(), std::size_t{0});
         QTest::qWait(50);
         QCOMPARE(List().Model()->rowCount(), 0);
@@ -241,10 +252,10 @@ private slots:
     }
 
     void settingsAreTakenOnAdd() {
-        Control<QCheckBox>(IDC_ALEXA)->setChecked(false);
-        Control<QCheckBox>(IDC_GLINK)->setChecked(true);
-        Control<QCheckBox>(IDC_BSEARCH2)->setChecked(true);
-        QSpinBox* pInterval = Control<QSpinBox>(IDC_INTERVAL);
+        Control<QCheckBox>("m_checkAlexa")->setChecked(false);
+        Control<QCheckBox>("m_checkGLink")->setChecked(true);
+        Control<QCheckBox>("m_checkBSearch2")->setChecked(true);
+        QSpinBox* pInterval = Control<QSpinBox>("m_spinInterval");
         pInterval->selectAll();
         QTest::keyClicks(pInterval, QStringLiteral("250"));
         AddDomain(QStringLiteral("example.com"));
@@ -270,11 +281,11 @@ private slots:
     void intervalBoxRefusesOutOfRange() {
         QFETCH(QString, typed);
         QFETCH(int, taken);
-        QSpinBox* pInterval = Control<QSpinBox>(IDC_INTERVAL);
+        QSpinBox* pInterval = Control<QSpinBox>("m_spinInterval");
         pInterval->setValue(0);
         pInterval->selectAll();
         QTest::keyClicks(pInterval, typed);
-        Click(IDC_RESCAN);
+        Click("m_btnRescan");
         QCOMPARE(Manager().GetInterval(), taken);
         QVERIFY(Manager().GetInterval() <= 10000);
     }
@@ -296,13 +307,12 @@ private slots:
         StopWorker();
         CDomainRecord* pRecord = Manager().Store().Find("a.example");
         pRecord->SetMetric(Metric::GSite, "1,230,000");
-        List().Refresh();
         QCOMPARE(Column(List(), 4), QStringList{"1,230,000"});
 
         // Unticked, GSite is not asked again, so the old text comes back.
-        Control<QCheckBox>(IDC_GSITE)->setChecked(false);
+        Control<QCheckBox>("m_checkGSite")->setChecked(false);
         m_pBed->SetSilent(ServiceTestBed::Service::PageRank, true);
-        Click(IDC_RESCAN);
+        Click("m_btnRescan");
         QTRY_COMPARE(m_pDlg->StatusText(), QStringLiteral("Querying a.example"));
         QCOMPARE(Column(List(), 4), QStringList{QString()});
         QCOMPARE(pRecord->GetMetric(Metric::GSite), std::string("1,230,000"));
@@ -316,16 +326,16 @@ private slots:
         QTRY_COMPARE(List().Model()->rowCount(), 1);
         // A Stop before the worker reaches the row would end it at once.
         QVERIFY(m_pBed->WaitForRequests(1, std::chrono::seconds(5)));
-        Click(IDC_STOP);
+        Click("m_btnStop");
         CMessageBox::QueueAnswer(QMessageBox::Ok);
-        Click(IDC_CLEAN);
+        Click("m_btnClean");
         QCOMPARE(CMessageBox::AnsweredTexts(), QStringList{Text(IDS_STOP_FIRST)});
         QCOMPARE(List().Model()->rowCount(), 1);
         QCOMPARE(Manager().Store().GetCount(), std::size_t{1});
 
         m_pBed->SetSilent(ServiceTestBed::Service::PageRank, false);
         QTRY_VERIFY(!Manager().IsThreadAlive());
-        Click(IDC_CLEAN);
+        Click("m_btnClean");
         QCOMPARE(List().Model()->rowCount(), 0);
         QVERIFY(List().Model()->Rows().empty());
         QCOMPARE(Manager().Store().GetCount(), std::size_t{0});
@@ -335,9 +345,9 @@ private slots:
         // The added, begin and end messages are still queued when Clean
         // frees their records; handling them must not touch those records.
         AddDomain(QStringLiteral("a.example"));
-        Click(IDC_STOP);
+        Click("m_btnStop");
         QVERIFY(uitest::WaitForWorkerEnd(Manager()));
-        Click(IDC_CLEAN);
+        Click("m_btnClean");
         QTest::qWait(50);
         QCOMPARE(List().Model()->rowCount(), 0);
         AddDomain(QStringLiteral("a.example"));
@@ -417,14 +427,14 @@ private slots:
         const QString strPath = WriteFile(
             "list.txt", "b.example\r\na.example\n\n\r\nnot a domain\r\nb.example\rc.example\n");
         CFileDialog::QueueAnswer(strPath);
-        Click(IDC_IMPORT);
+        Click("m_btnImport");
         QTRY_COMPARE(Column(List(), 1), (QStringList{"b.example", "a.example", "c.example"}));
         QVERIFY(CMessageBox::AnsweredTexts().isEmpty());
     }
 
     void importCancelledAddsNothing() {
         CFileDialog::QueueAnswer(std::nullopt);
-        Click(IDC_IMPORT);
+        Click("m_btnImport");
         QTest::qWait(50);
         QCOMPARE(Manager().Store().GetCount(), std::size_t{0});
         QVERIFY(CMessageBox::AnsweredTexts().isEmpty());
@@ -433,7 +443,7 @@ private slots:
     void importOfAMissingFileSaysWhy() {
         CFileDialog::QueueAnswer(m_dir.filePath("missing.txt"));
         CMessageBox::QueueAnswer(QMessageBox::Ok);
-        Click(IDC_IMPORT);
+        Click("m_btnImport");
         QCOMPARE(CMessageBox::AnsweredTexts().size(), 1);
         const QString strShown = CMessageBox::AnsweredTexts().first();
         QVERIFY2(strShown.startsWith(CStringTable::Format(IDS_IMPORT_FAILED, QString())),
@@ -458,9 +468,11 @@ private slots:
                      QStringLiteral("Ready. Failed cells: 1; GSite: every query failed (blocked "
                                     "by the service, HTTP 429)"));
         // A status line too long for the window can be read whole.
-        QCOMPARE(Control<QLabel>(IDC_STATUS)->toolTip(), m_pDlg->StatusText());
-        const QModelIndex site = List().model()->index(0, kFirstMetricColumn + Metric::GSite);
-        const QModelIndex rank = List().model()->index(0, kFirstMetricColumn + Metric::Alexa);
+        QCOMPARE(Control<QLabel>("m_staticStatus")->toolTip(), m_pDlg->StatusText());
+        const QModelIndex site =
+            List().model()->index(0, CScoreListModel::MetricColumn(Metric::GSite));
+        const QModelIndex rank =
+            List().model()->index(0, CScoreListModel::MetricColumn(Metric::Alexa));
         QCOMPARE(site.data().toString(), QString());
         QVERIFY(site.data(Qt::BackgroundRole).isValid());
         QVERIFY2(site.data(Qt::ToolTipRole)
@@ -483,7 +495,11 @@ private slots:
         QVERIFY(!site.data(Qt::BackgroundRole).isValid());
         QCOMPARE(m_pBed->RequestCount(), 1u);
         QCOMPARE(rank.data().toString(), QStringLiteral("1204"));
-        QCOMPARE(List().model()->index(0, kFirstMetricColumn + Metric::BSite).data().toString(),
+        QCOMPARE(List()
+                     .model()
+                     ->index(0, CScoreListModel::MetricColumn(Metric::BSite))
+                     .data()
+                     .toString(),
                  QStringLiteral("456"));
     }
 
@@ -514,12 +530,14 @@ private slots:
                             "text/html; charset=GBK");
         });
         AddScanned({"quiet.example"});
-        const QModelIndex site = List().model()->index(0, kFirstMetricColumn + Metric::BSite);
+        const QModelIndex site =
+            List().model()->index(0, CScoreListModel::MetricColumn(Metric::BSite));
         QCOMPARE(site.data().toString(), QString());
         QVERIFY(!site.data(Qt::BackgroundRole).isValid());
         QCOMPARE(site.data(Qt::ToolTipRole).toString(), QStringLiteral("nothing found"));
         // Not asked: nothing to say.
-        const QModelIndex link = List().model()->index(0, kFirstMetricColumn + Metric::GLink);
+        const QModelIndex link =
+            List().model()->index(0, CScoreListModel::MetricColumn(Metric::GLink));
         QVERIFY(!link.data(Qt::ToolTipRole).isValid());
     }
 
@@ -527,7 +545,7 @@ private slots:
     void aScannedRowRedrawsOnlyItself() {
         AddScanned({"a.example", "b.example", "c.example"});
         QSignalSpy changes(List().model(), &QAbstractItemModel::dataChanged);
-        Click(IDC_RESCAN);
+        Click("m_btnRescan");
         QTRY_VERIFY(changes.size() >= 6);
         for (const QList<QVariant>& change : changes) {
             QCOMPARE(change.at(0).toModelIndex().row(), change.at(1).toModelIndex().row());
@@ -559,12 +577,12 @@ private slots:
         });
         m_pDlg = std::make_unique<CTallyvineDlg>(m_pBed->Hosts());
         m_pDlg->show();
-        Control<QSpinBox>(IDC_INTERVAL)->setValue(0);
+        Control<QSpinBox>("m_spinInterval")->setValue(0);
 
         auto* pBox = m_pDlg->findChild<QCheckBox*>(QStringLiteral("m_checkSourceMyRank"));
         QVERIFY(pBox);
         QCOMPARE(pBox->text(), QStringLiteral("MyRank: my ranking service"));
-        const int nColumn = kFirstMetricColumn + static_cast<int>(*nMetric);
+        const int nColumn = CScoreListModel::MetricColumn(*nMetric);
         QVERIFY(List().isColumnHidden(nColumn));
         QCOMPARE(List().model()->headerData(nColumn, Qt::Horizontal).toString(),
                  QStringLiteral("MyRank"));
@@ -581,7 +599,7 @@ private slots:
 
         const QString strPath = m_dir.filePath("ranks.csv");
         CFileDialog::QueueAnswer(strPath);
-        Click(IDC_EXPORT);
+        Click("m_btnExport");
         QFile csv(strPath);
         QVERIFY(csv.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = csv.readAll().split('\n');
@@ -602,7 +620,7 @@ private slots:
         AddScanned({"b.example", "a.example"});
         const QString strPath = m_dir.filePath("out.csv");
         CFileDialog::QueueAnswer(strPath);
-        Click(IDC_EXPORT);
+        Click("m_btnExport");
         QVERIFY(CMessageBox::AnsweredTexts().isEmpty());
         QFile file(strPath);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -618,7 +636,7 @@ private slots:
         AddScanned({"a.example"});
         CFileDialog::QueueAnswer(m_dir.filePath("no-such-folder/out.csv"));
         CMessageBox::QueueAnswer(QMessageBox::Ok);
-        Click(IDC_EXPORT);
+        Click("m_btnExport");
         QCOMPARE(CMessageBox::AnsweredTexts().size(), 1);
         const QString strPrefix = CStringTable::Format(IDS_EXPORT_FAILED, QString());
         QVERIFY(CMessageBox::AnsweredTexts().first().startsWith(strPrefix));
@@ -631,11 +649,43 @@ private slots:
         const QString strPath = WriteFile("keep.csv", "old");
         CFileDialog::QueueAnswer(strPath);
         CMessageBox::QueueAnswer(QMessageBox::Ok);
-        Click(IDC_EXPORT);
+        Click("m_btnExport");
         QCOMPARE(CMessageBox::AnsweredTexts(), QStringList{Text(IDS_EXPORT_EMPTY)});
         QFile file(strPath);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("old"));
+    }
+
+    // A tool outside finds the controls by name where the window shows them.
+    void controlMapNamesEveryControlAndColumn() {
+        const QString strPath = m_dir.filePath("controls");
+        QVERIFY(WriteControlMap(*m_pDlg, strPath));
+        QFile file(strPath);
+        QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+        QMap<QString, QRect> map;
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            const QList<QByteArray> fields = line.split(' ');
+            if (fields.size() == 5) {
+                map[QString::fromUtf8(fields[0])] = QRect(fields[1].toInt(), fields[2].toInt(),
+                                                          fields[3].toInt(), fields[4].toInt());
+            }
+        }
+        for (const char* pszName : {"m_editDomain", "m_btnAdd", "m_checkGLink", "m_spinInterval",
+                                    "m_listScore"}) {
+            auto* pControl = m_pDlg->findChild<QWidget*>(QString::fromLatin1(pszName));
+            QCOMPARE(map.value(QString::fromLatin1(pszName)),
+                     QRect(pControl->mapTo(m_pDlg.get(), QPoint(0, 0)), pControl->size()));
+        }
+        // A hidden column is not there to click.
+        QVERIFY(!map.contains("m_listScore:column:Tranco"));
+        const QRect list = map.value("m_listScore");
+        const QRect domain = map.value("m_listScore:column:Domain");
+        const QRect site = map.value("m_listScore:column:GSite");
+        const QRect row = map.value("m_listScore:row");
+        QVERIFY(list.contains(domain) && list.contains(site));
+        QCOMPARE(domain.left() + domain.width() + 50 + 80, site.left());
+        QCOMPARE(row.top(), domain.bottom() + 1);
+        QCOMPARE(row.height(), List().verticalHeader()->defaultSectionSize());
     }
 
     void escapeLeavesTheWindowOpen() {
@@ -705,7 +755,7 @@ private slots:
     void donateOpensTheDonationPage() {
         uitest::CUrlCatcher catcher;
         QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "Open");
-        Click(IDC_DONATE);
+        Click("m_btnDonate");
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
         QCOMPARE(catcher.m_urls.size(), 1);
         QCOMPARE(catcher.m_urls.first().toEncoded(), QByteArray(VendorInfo::kDonationUrl));

@@ -16,20 +16,6 @@
 #include <chrono>
 #include <thread>
 
-// The metric boxes' control ids, as the form and the metric table give them.
-enum EMetricControlId : int {
-    IDC_GSITE = 1014,
-    IDC_BSITE = 1015,
-    IDC_PR = 1018,
-    IDC_ALEXA = 1019,
-    IDC_GSEARCH1 = 1020,
-    IDC_GSEARCH2 = 1021,
-    IDC_BSEARCH1 = 1022,
-    IDC_BSEARCH2 = 1023,
-    IDC_GLINK = 1025,
-    IDC_BLINK = 1026,
-};
-
 namespace uitest {
 
 using ::WaitForWorkerEnd;
