@@ -556,7 +556,7 @@ private slots:
         QVERIFY(pBox);
         pBox->setChecked(true);
         AddScanned({"www.example.co.uk"});
-        const QModelIndex rank = List().model()->index(0, kFirstMetricColumn + Metric::Tranco);
+        const QModelIndex rank = List().model()->index(0, CScoreListModel::MetricColumn(Metric::Tranco));
         QTRY_COMPARE(rank.data().toString(), QStringLiteral("77"));
         const QString strTip = rank.data(Qt::ToolTipRole).toString();
         QVERIFY2(strTip.startsWith("fetched ") && strTip.endsWith("\nasked example.co.uk"),
