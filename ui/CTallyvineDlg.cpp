@@ -27,7 +27,7 @@
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QFile>
-#include <QHBoxLayout>
+#include <QGridLayout>
 #include <QLocale>
 #include <QMenu>
 #include <QShortcut>
@@ -84,7 +84,10 @@ CTallyvineDlg::~CTallyvineDlg() {
 void CTallyvineDlg::CreateSourceBoxes() {
     // Chinese labels where the window speaks Chinese, as the language pack.
     const bool bChinese = QLocale::system().name() == QLatin1String("zh_CN");
-    auto* pRow = new QHBoxLayout;
+    // A few boxes a row, so that many sources never widen the window past
+    // the screen.
+    constexpr int kBoxesPerRow = 3;
+    auto* pGrid = new QGridLayout;
     for (std::size_t nMetric = 0; nMetric < CMetricTable::Count(); ++nMetric) {
         const SMetric& metric = CMetricTable::At(nMetric);
         if (MetricBox(nMetric) != nullptr) {
@@ -101,14 +104,15 @@ void CTallyvineDlg::CreateSourceBoxes() {
         ScoreList()->setColumnHidden(nColumn, !pBox->isChecked());
         connect(pBox, &QCheckBox::toggled, this,
                 [this, nColumn](bool bOn) { ScoreList()->setColumnHidden(nColumn, !bOn); });
-        pRow->addWidget(pBox);
+        const int nPlace = static_cast<int>(m_mapSourceBoxes.size()) - 1;
+        pGrid->addWidget(pBox, nPlace / kBoxesPerRow, nPlace % kBoxesPerRow);
     }
     if (m_mapSourceBoxes.empty()) {
-        delete pRow;
+        delete pGrid;
         return;
     }
-    pRow->addStretch();
-    m_pUi->m_layoutMain->insertLayout(1, pRow);
+    pGrid->setColumnStretch(kBoxesPerRow, 1);
+    m_pUi->m_layoutMain->insertLayout(1, pGrid);
     // The form's own order first, then the sources' boxes.
     QWidget* pLast = m_pUi->m_spinInterval;
     for (const auto& [nMetric, pBox] : m_mapSourceBoxes) {

@@ -182,6 +182,14 @@ private slots:
         QVERIFY(bMilliseconds);
     }
 
+    // However many sources there are, their boxes wrap, so the window fits a
+    // 1024-pixel screen.
+    void sourceBoxesNeverWidenTheWindowPastTheScreen() {
+        QVERIFY(CMetricTable::Count() > 15);
+        QVERIFY2(m_pDlg->minimumSizeHint().width() <= 1024,
+                 qPrintable(QString::number(m_pDlg->minimumSizeHint().width())));
+    }
+
     void freshWindowStartsWithOneSecond() {
         CTallyvineDlg dlg(m_pBed->Hosts());
         QCOMPARE(dlg.findChild<QSpinBox*>(QStringLiteral("m_spinInterval"))->value(), 1000);
@@ -556,7 +564,8 @@ private slots:
         QVERIFY(pBox);
         pBox->setChecked(true);
         AddScanned({"www.example.co.uk"});
-        const QModelIndex rank = List().model()->index(0, CScoreListModel::MetricColumn(Metric::Tranco));
+        const QModelIndex rank =
+            List().model()->index(0, CScoreListModel::MetricColumn(Metric::Tranco));
         QTRY_COMPARE(rank.data().toString(), QStringLiteral("77"));
         const QString strTip = rank.data(Qt::ToolTipRole).toString();
         QVERIFY2(strTip.startsWith("fetched ") && strTip.endsWith("\nasked example.co.uk"),
@@ -692,8 +701,8 @@ private slots:
                                                           fields[3].toInt(), fields[4].toInt());
             }
         }
-        for (const char* pszName : {"m_editDomain", "m_btnAdd", "m_checkGLink", "m_spinInterval",
-                                    "m_listScore"}) {
+        for (const char* pszName :
+             {"m_editDomain", "m_btnAdd", "m_checkGLink", "m_spinInterval", "m_listScore"}) {
             auto* pControl = m_pDlg->findChild<QWidget*>(QString::fromLatin1(pszName));
             QCOMPARE(map.value(QString::fromLatin1(pszName)),
                      QRect(pControl->mapTo(m_pDlg.get(), QPoint(0, 0)), pControl->size()));
