@@ -78,6 +78,7 @@ int CBatchScanner::Run() {
         manager.SetMetricFlag(i, m_options.bMetrics[i]);
     }
     manager.SetInterval(m_options.nInterval);
+    manager.SetListsOffline(m_options.bOffline);
     m_pManager = &manager;
     // Nothing is written before the scan starts, so a signal while the list
     // is read ends the run at once.
@@ -501,6 +502,16 @@ void CBatchScanner::OnPassEnded(const SPassSummary& summary) {
         !strSuspended.empty() && !m_options.bQuiet) {
         Error(strSuspended);
     }
+}
+
+void CBatchScanner::OnListProgress(const std::string& strTitle, const SListProgress& progress) {
+    // A line a second at most: a large list reports often.
+    const auto tNow = std::chrono::steady_clock::now();
+    if (!m_bProgress || tNow - m_tListShown < std::chrono::seconds(1)) {
+        return;
+    }
+    m_tListShown = tNow;
+    Error(CListAnswers::ProgressText(strTitle, progress));
 }
 
 void CBatchScanner::OnSkippedLine(std::size_t nLine, CListImporter::ESkip reason,

@@ -51,6 +51,7 @@ private:
     void OnScanBegun(CDomainRecord& record) override;
     void OnScanEnded(CDomainRecord& record) override;
     void OnPassEnded(const SPassSummary& summary) override;
+    void OnListProgress(const std::string& strTitle, const SListProgress& progress) override;
     void OnSkippedLine(std::size_t nLine, CListImporter::ESkip reason, std::string_view strLine);
     // Reads the list into the store; false, with the error shown, when it
     // cannot be read.
@@ -121,4 +122,6 @@ private:
     // The rows whose scan ended, in the order they ended.
     std::vector<const CDomainRecord*> m_arrEnded;
     std::vector<SMetricTally> m_arrTallies;
+    // When the last line on a list's download was shown.
+    std::chrono::steady_clock::time_point m_tListShown;
 };

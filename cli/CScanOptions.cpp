@@ -59,6 +59,9 @@ bool* FlagOf(const std::string& strName, CScanOptions& options) {
     if (strName == "--quiet") {
         return &options.bQuiet;
     }
+    if (strName == "--offline") {
+        return &options.bOffline;
+    }
     if (strName == "--resume") {
         return &options.bResume;
     }
@@ -85,8 +88,9 @@ std::vector<bool> CScanOptions::DefaultMetrics() {
 
 bool CScanOptions::ParseMetrics(const std::string& strList, std::vector<bool>& bMetrics,
                                 std::string& strError) {
+    // Exactly the metrics named: a scan of list sources alone sends no
+    // request per name.
     std::vector<bool> bTicked(CMetricTable::Count(), false);
-    bTicked[CMetricTable::PageRankMetric()] = true;
     std::size_t nStart = 0;
     for (;;) {
         const std::size_t nComma = strList.find(',', nStart);
@@ -103,6 +107,26 @@ bool CScanOptions::ParseMetrics(const std::string& strList, std::vector<bool>& b
         nStart = nComma + 1;
     }
     bMetrics = bTicked;
+    return true;
+}
+
+bool CScanOptions::ParseListIds(const std::string& strList, std::vector<std::size_t>& arrIds,
+                                std::string& strError) {
+    std::vector<bool> bNamed;
+    if (!ParseMetrics(strList, bNamed, strError)) {
+        return false;
+    }
+    arrIds.clear();
+    for (std::size_t nMetric = 0; nMetric < bNamed.size(); ++nMetric) {
+        if (!bNamed[nMetric]) {
+            continue;
+        }
+        if (!CMetricTable::At(nMetric).listSource.IsSet()) {
+            strError = "'" + CMetricTable::At(nMetric).strId + "' is not a list source";
+            return false;
+        }
+        arrIds.push_back(nMetric);
+    }
     return true;
 }
 
@@ -150,6 +174,13 @@ bool CScanOptions::Parse(const std::vector<std::string>& args, CScanOptions& opt
         std::string strValue;
         bool bInline = false;
         SplitOption(strArg, strName, strValue, bInline);
+        if (strName == "--update-lists") {
+            options.bUpdateLists = true;
+            if (bInline && !ParseListIds(strValue, options.arrUpdateIds, strError)) {
+                return false;
+            }
+            continue;
+        }
         if (bool* pFlag = FlagOf(strName, options)) {
             if (bInline) {
                 strError = "option '" + strName + "' takes no value";
@@ -214,7 +245,8 @@ const char* CScanOptions::Usage() {
     return "usage: tallyvine-scan [--metrics LIST] [--interval MS] [--shard K/N] "
            "[--format csv|jsonl] [--output FILE [--resume [--retry-failed]]] [--quiet] "
            "[LISTFILE]\n"
-           "       tallyvine-scan --list-sources\n";
+           "       tallyvine-scan --list-sources\n"
+           "       tallyvine-scan --update-lists[=IDS] [--metrics LIST]\n";
 }
 
 std::string CScanOptions::Help() {
@@ -222,7 +254,7 @@ std::string CScanOptions::Help() {
     const std::string strAlways = CMetricTable::At(CMetricTable::PageRankMetric()).strId;
     const std::string strMetrics =
         Wrap("metrics to query, comma-separated, case does not matter: " + MetricIds(false, ", ") +
-                 " (default " + MetricIds(true, ",") + "). " + strAlways + " is always queried.",
+                 " (default " + MetricIds(true, ",") + "). Exactly those named are queried.",
              58, strIndent);
     std::string strExported;
     for (std::size_t nMetric : CMetricTable::ExportOrder()) {
@@ -289,15 +321,22 @@ std::string CScanOptions::Help() {
            "                   file's pattern source adds \"linear\" or \"budgeted\": whether\n"
            "                   its pattern is matched in time linear in the reply, or\n"
            "                   under a step budget; a source that reads environment\n"
-           "                   variables adds their names\n"
+           "                   variables adds their names; a list source adds its\n"
+           "                   cached list's date and row count\n"
+           "  --update-lists[=IDS]\n"
+           "                   download again the lists of the ticked list sources (or\n"
+           "                   of the ids given, comma-separated) and exit\n"
+           "  --offline        list sources use their cached lists only; a list that is\n"
+           "                   not cached fails its cells\n"
            "  --help           show this help and exit\n"
            "\n"
            "Each domain is scanned once. While standard error is a terminal, one line\n"
            "there shows the rows done of all, the rate, the time left at that rate, the\n"
-           "failures so far and the row being asked. The first failure of each source\n"
-           "for each reason is shown as it happens, and a summary of the values, the\n"
-           "\"nothing found\" answers and the failures by source and reason at the end.\n"
-           "A source definition file that is left out is named at start with the reason.\n"
+           "failures so far and the row being asked; lines above it tell how a list's\n"
+           "download goes. The first failure of each source for each reason is shown as\n"
+           "it happens, and a summary of the values, the \"nothing found\" answers and\n"
+           "the failures by source and reason at the end. A source definition file that\n"
+           "is left out is named at start with the reason.\n"
            "\n" +
            strLayout + "\n" +
            "\n"
@@ -311,8 +350,9 @@ std::string CScanOptions::Help() {
            "Every source is a member of \"metrics\", ticked or not. \"outcome\" is value,\n"
            "none (the service has nothing for the domain), failed or not_asked; \"reason\"\n"
            "(failed only) is dns, connect, timeout, too_slow, too_large, redirects,\n"
-           "http_status, blocked, no_match or cancelled; \"http_status\" is there when a\n"
-           "reply came, \"value\" and \"detail\" when not empty. Values are the pages'\n"
+           "http_status, blocked, no_match, cancelled or unavailable (a list source's\n"
+           "list that cannot be had); \"http_status\" is there when a reply came,\n"
+           "\"value\" and \"detail\" when not empty. Values are the pages'\n"
            "bytes: a byte that is not part of valid UTF-8 (a GBK page) is written as\n"
            "U+FFFD, so that every line stays valid JSON.\n"
            "\n"

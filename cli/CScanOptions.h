@@ -9,11 +9,11 @@
 //   tallyvine-scan [--metrics LIST] [--interval MS] [--shard K/N] [--format csv|jsonl]
 //                  [--output FILE [--resume [--retry-failed]]] [--quiet] [LISTFILE]
 //   tallyvine-scan --list-sources
+//   tallyvine-scan --update-lists[=IDS] [--metrics LIST]
 struct CScanOptions {
     enum class EFormat { Csv, JsonLines };
 
-    // Ticked metrics by their index in the metric table; the always-asked
-    // one is always ticked.
+    // Ticked metrics by their index in the metric table.
     std::vector<bool> bMetrics = DefaultMetrics();
     int nInterval = 1000;
     CShard shard; // the part of the list this run scans; 1/1 is all of it
@@ -25,6 +25,11 @@ struct CScanOptions {
     bool bQuiet = false;
     bool bHelp = false;
     bool bListSources = false;
+    // List sources answer from cached lists only.
+    bool bOffline = false;
+    // Refresh the lists of the ticked list sources, or of those named, and exit.
+    bool bUpdateLists = false;
+    std::vector<std::size_t> arrUpdateIds;
 
     // Reads the arguments after the program name. False on bad usage, with a
     // one-line reason in strError.
@@ -37,6 +42,9 @@ struct CScanOptions {
     static std::vector<bool> DefaultMetrics();
     // Reads a whole number of milliseconds from 0 to 10000.
     static bool ParseInterval(const std::string& strText, int& nInterval, std::string& strError);
+    // Reads a comma-separated list of list sources' ids.
+    static bool ParseListIds(const std::string& strList, std::vector<std::size_t>& arrIds,
+                             std::string& strError);
     static bool ParseFormat(const std::string& strText, EFormat& format, std::string& strError);
     // The options that go with --resume.
     static bool CheckResume(const CScanOptions& options, std::string& strError);

@@ -92,6 +92,26 @@ std::vector<std::size_t> OrderBy(const std::vector<SMetric>& metrics, int SMetri
     return order;
 }
 
+// Sources that read one list the same way share its download and its
+// database, which holds the value columns of them all.
+void ShareLists(std::vector<SMetric>& metrics) {
+    for (SMetric& metric : metrics) {
+        if (!metric.listSource.IsSet()) {
+            continue;
+        }
+        std::vector<SListColumn> columns;
+        const std::string strKey = metric.listSource.list.FormatKey();
+        for (const SMetric& other : metrics) {
+            const SListColumn& column = other.listSource.value;
+            if (other.listSource.IsSet() && other.listSource.list.FormatKey() == strKey &&
+                std::find(columns.begin(), columns.end(), column) == columns.end()) {
+                columns.push_back(column);
+            }
+        }
+        metric.listSource.list.valueColumns = std::move(columns);
+    }
+}
+
 std::unique_ptr<STable> LoadTable() {
     auto pTable = std::make_unique<STable>();
     std::set<std::string> takenIds;
@@ -106,6 +126,7 @@ std::unique_ptr<STable> LoadTable() {
             return CSourceFile::ReadFile(path, takenIds, metric, strError);
         });
     }
+    ShareLists(pTable->metrics);
     const auto it = std::find_if(pTable->metrics.begin(), pTable->metrics.end(),
                                  [](const SMetric& m) { return m.bAlwaysAsked; });
     pTable->nPageRank = static_cast<std::size_t>(it - pTable->metrics.begin());

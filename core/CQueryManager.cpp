@@ -11,7 +11,7 @@
 CQueryManager::CQueryManager(CRecordStore& store, IScanListener* pListener, CServiceHosts hosts)
     : m_store(store), m_pListener(pListener), m_hosts(std::move(hosts)),
       m_arrFlags(CMetricTable::Count()), m_arrLastAsked(CMetricTable::Count()),
-      m_arrSuspensions(CMetricTable::Count()) {
+      m_arrSuspensions(CMetricTable::Count()), m_lists(m_hosts) {
     for (std::size_t i = 0; i < m_arrFlags.size(); ++i) {
         m_arrFlags[i].store(CMetricTable::At(i).bDefault ? 1 : 0, std::memory_order_relaxed);
     }
@@ -96,6 +96,7 @@ void CQueryManager::Stop() {
         std::lock_guard<std::mutex> lock(m_pauseLock);
         m_bRunning.store(0, std::memory_order_relaxed);
     }
+    m_lists.Stop();
     m_wake.notify_all();
 }
 
@@ -110,6 +111,7 @@ void CQueryManager::Cancel() {
         std::lock_guard<std::mutex> lock(m_pauseLock);
         m_bCancel.store(true, std::memory_order_relaxed);
     }
+    m_lists.Stop();
     m_wake.notify_all();
 }
 
@@ -165,6 +167,7 @@ constexpr int kLongestSuspension = 3600;
 bool CQueryManager::ScanPass() {
     SPassSummary summary;
     summary.arrMetrics.resize(CMetricTable::Count());
+    m_lists.BeginPass();
     // Only the rows that need it are visited: a long list that is all
     // scanned costs one quick walk, not a step for every row.
     const auto needsScan = [](const CDomainRecord& record) { return record.NeedsScan(); };
@@ -175,12 +178,16 @@ bool CQueryManager::ScanPass() {
         if (!IsRunning() || IsCancelled()) {
             break;
         }
+        bool bAskedService = true;
         if (!pRecord->IsScanned()) {
-            ScanRecord(*pRecord, true, summary);
+            bAskedService = ScanRecord(*pRecord, true, summary);
         } else if (pRecord->HasPendingCells()) {
-            ScanRecord(*pRecord, false, summary);
+            bAskedService = ScanRecord(*pRecord, false, summary);
         }
-        Pause(1, EWake::Never);
+        // A row answered from lists alone spared every service: no pause.
+        if (bAskedService) {
+            Pause(1, EWake::Never);
+        }
     }
     if (summary.nRows > 0 && m_pListener != nullptr && !IsCancelled()) {
         SummariseList(summary);
@@ -204,7 +211,7 @@ void CQueryManager::SummariseList(SPassSummary& summary) const {
     }
 }
 
-void CQueryManager::ScanRecord(CDomainRecord& record, bool bWhole, SPassSummary& summary) {
+bool CQueryManager::ScanRecord(CDomainRecord& record, bool bWhole, SPassSummary& summary) {
     if (m_pListener != nullptr) {
         m_pListener->OnScanBegun(record);
     }
@@ -212,43 +219,64 @@ void CQueryManager::ScanRecord(CDomainRecord& record, bool bWhole, SPassSummary&
         record.BeginScan(Now());
     }
     // A whole row asks every metric ticked at the moment its turn comes.
-    RunQueries(record, bWhole ? CMetricTable::QueryOrder() : record.PendingCells(), bWhole,
-               summary);
+    const bool bAskedService = RunQueries(
+        record, bWhole ? CMetricTable::QueryOrder() : record.PendingCells(), bWhole, summary);
     if (!bWhole) {
         record.SettlePending();
     }
     if (IsCancelled()) {
-        return;
+        return bAskedService;
     }
     ++summary.nRows;
     // The throttle between rows is kept on Stop; only cancelling cuts it.
-    Pause(m_nInterval.load(std::memory_order_relaxed), EWake::Never);
+    if (bAskedService) {
+        Pause(m_nInterval.load(std::memory_order_relaxed), EWake::Never);
+    }
     if (!IsCancelled() && m_pListener != nullptr) {
         m_pListener->OnScanEnded(record);
     }
+    return bAskedService;
 }
 
-void CQueryManager::RunQueries(CDomainRecord& record, const std::vector<std::size_t>& metrics,
+bool CQueryManager::RunQueries(CDomainRecord& record, const std::vector<std::size_t>& metrics,
                                bool bWhole, SPassSummary& summary) {
     const std::string strDomain(record.GetDomain());
-    CMetricQuery query(m_hosts, &m_bCancel);
-    if (m_limits) {
-        query.SetLimits(*m_limits);
-    }
+    std::optional<CMetricQuery> query;
+    bool bAskedService = false;
     for (std::size_t nMetric : metrics) {
         if (IsCancelled()) {
-            return;
+            return true;
         }
         if (bWhole && !GetMetricFlag(nMetric)) {
             continue;
         }
-        const std::optional<SQueryResult> result = Ask(query, nMetric, strDomain);
+        const bool bList = CMetricTable::At(nMetric).listSource.IsSet();
+        if (!bList && !query) {
+            query.emplace(m_hosts, &m_bCancel);
+            if (m_limits) {
+                query->SetLimits(*m_limits);
+            }
+        }
+        bAskedService = bAskedService || !bList;
+        const std::optional<SQueryResult> result =
+            bList ? AnswerFromList(nMetric, strDomain) : Ask(*query, nMetric, strDomain);
         if (!result) {
             continue; // the cell keeps what it had
         }
         record.SetResult(nMetric, *result, bWhole, Now());
         summary.arrMetrics[nMetric].Count(record.GetCellState(nMetric));
     }
+    return bAskedService;
+}
+
+SQueryResult CQueryManager::AnswerFromList(std::size_t nMetric, const std::string& strDomain) {
+    const SMetric& metric = CMetricTable::At(nMetric);
+    return m_lists.Answer(metric.listSource, strDomain, metric.bAscending,
+                          [this](const std::string& strTitle, const SListProgress& progress) {
+                              if (m_pListener != nullptr) {
+                                  m_pListener->OnListProgress(strTitle, progress);
+                              }
+                          });
 }
 
 std::optional<SQueryResult> CQueryManager::Ask(CMetricQuery& query, std::size_t nMetric,

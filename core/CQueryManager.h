@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/CDomainRecord.h"
+#include "core/CListAnswers.h"
 #include "core/CRecordStore.h"
 #include "core/IScanListener.h"
 #include "core/SPassSummary.h"
@@ -83,6 +84,10 @@ public:
     std::int32_t GetInterval() const { return m_nInterval.load(std::memory_order_relaxed); }
     // Shortens the transfer limits; for tests. Set before the worker starts.
     void SetLimits(const STransferLimits& limits) { m_limits = limits; }
+    // List sources answer from cached lists only, never downloading. Set
+    // before the worker starts.
+    void SetListsOffline(bool bOffline) { m_lists.SetOffline(bOffline); }
+    void SetListLimits(const STransferLimits& limits) { m_lists.SetLimits(limits); }
 
 protected:
     // Starts the thread; a test may make it fail.
@@ -112,9 +117,12 @@ private:
     bool ScanPass();
     // Scans the whole row (bWhole) or only its marked cells; counts the
     // cells' outcomes into the pass's summary.
-    void ScanRecord(CDomainRecord& record, bool bWhole, SPassSummary& summary);
-    void RunQueries(CDomainRecord& record, const std::vector<std::size_t>& metrics, bool bWhole,
+    // Answers whether a service was asked (rather than lists alone).
+    bool ScanRecord(CDomainRecord& record, bool bWhole, SPassSummary& summary);
+    bool RunQueries(CDomainRecord& record, const std::vector<std::size_t>& metrics, bool bWhole,
                     SPassSummary& summary);
+    // A list source's cell, from its list.
+    SQueryResult AnswerFromList(std::size_t nMetric, const std::string& strDomain);
     // One metric's query, kept to its source's interval, and asked once more
     // after the time a 429 answer's Retry-After names (up to a minute).
     // Nothing when a stop or a cancel cut a wait short: the query behind it
@@ -156,4 +164,6 @@ private:
     std::atomic<bool> m_bCancel{false};
     std::mutex m_pauseLock;
     std::condition_variable m_wake;
+    // The worker's own, but for Stop.
+    CListAnswers m_lists;
 };

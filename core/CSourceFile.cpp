@@ -50,6 +50,20 @@ constexpr std::string_view kKnownFields[] = {
     "query_place",
     "export_place",
     "quoted",
+    "list_url",
+    "list_member",
+    "list_header",
+    "list_separator",
+    "list_comments",
+    "list_name_column",
+    "list_value_column",
+    "list_names",
+    "list_lookup",
+    "list_refresh_hours",
+    "list_max_mb",
+    "list_min_rows",
+    "list_title",
+    "list_attribution",
 };
 
 std::string Upper(std::string_view strText) {
@@ -230,6 +244,25 @@ public:
         nOut = static_cast<std::size_t>(it - words.begin());
     }
 
+    // A column by its number from 1 or by its header's name.
+    void Column(std::string_view strKey, SListColumn& column) {
+        const toml::node* pNode = m_table.get(strKey);
+        if (pNode == nullptr) {
+            return;
+        }
+        if (pNode->is_string() && !pNode->as_string()->get().empty()) {
+            column = {0, pNode->as_string()->get()};
+        } else if (pNode->is_integer() && pNode->as_integer()->get() >= 1 &&
+                   pNode->as_integer()->get() <= 1000) {
+            column = {static_cast<int>(pNode->as_integer()->get()), {}};
+        } else {
+            Fail(strKey, "'" + std::string(strKey) +
+                             "' must be a column number from 1 to 1000 or a header's name");
+        }
+    }
+
+    bool Has(std::string_view strKey) const { return m_table.get(strKey) != nullptr; }
+
     void Pattern(std::string_view strKey, const std::string& strPattern) {
         if (strPattern.empty() || Failed()) {
             return;
@@ -370,6 +403,55 @@ void ReadReply(CFieldReader& reader, SQueryRule& query) {
     reader.Pattern("block_pattern", query.strBlockPattern);
 }
 
+// A list source's fields: where its list is, how the list is read, and how
+// a row is looked up in it.
+void ReadList(CFieldReader& reader, const std::string& strId, SListSource& source) {
+    SListDefinition& list = source.list;
+    reader.String("list_url", list.strUrl, true);
+    if (!list.strUrl.starts_with("http://") && !list.strUrl.starts_with("https://")) {
+        reader.Fail("list_url", "'list_url' must be an http or https address");
+    }
+    if (reader.Has("url")) {
+        reader.Fail("url", "a list source has 'list_url' and no 'url'");
+    }
+    reader.String("list_member", list.strMember);
+    reader.Boolean("list_header", list.bHeader);
+    reader.Boolean("list_comments", list.bComments);
+    std::size_t nSeparator = 0;
+    reader.Choice("list_separator", {"comma", "tab"}, nSeparator);
+    list.chSeparator = nSeparator == 0 ? ',' : '\t';
+    reader.Column("list_name_column", list.nameColumn);
+    reader.Column("list_value_column", source.value);
+    for (std::string_view strKey : {"list_name_column", "list_value_column"}) {
+        const SListColumn& column = strKey == "list_name_column" ? list.nameColumn : source.value;
+        if (!column.strHeader.empty() && !list.bHeader) {
+            reader.Fail(strKey, "'" + std::string(strKey) +
+                                    "' names a header, but 'list_header' is not true");
+        }
+    }
+    std::size_t nNames = 0;
+    reader.Choice("list_names", {"registrable", "host", "origin", "reversed"}, nNames);
+    list.names = static_cast<EListNames>(nNames);
+    // A list of reversed names is a list of hosts written backwards.
+    std::size_t nLookup = list.names == EListNames::Reversed ? 1 : std::min<std::size_t>(nNames, 2);
+    reader.Choice("list_lookup", {"registrable", "host", "origin"}, nLookup);
+    source.lookup = static_cast<EListLookup>(nLookup);
+    if ((source.lookup == EListLookup::Origin) != (list.names == EListNames::Origin)) {
+        reader.Fail("list_lookup", "'list_lookup' origin goes with 'list_names' origin only");
+    }
+    reader.Integer("list_refresh_hours", list.nRefreshHours, 1, 24 * 366);
+    int nMaxMb = static_cast<int>(list.nMaxBytes >> 20);
+    reader.Integer("list_max_mb", nMaxMb, 1, 65536);
+    list.nMaxBytes = static_cast<std::size_t>(nMaxMb) << 20;
+    int nMinRows = static_cast<int>(list.nMinRows);
+    reader.Integer("list_min_rows", nMinRows, 1, 1'000'000'000);
+    list.nMinRows = static_cast<std::size_t>(nMinRows);
+    list.strTitle = "the " + strId + " list";
+    reader.String("list_title", list.strTitle);
+    reader.String("list_attribution", list.strAttribution);
+    list.valueColumns = {source.value};
+}
+
 void ReadPresentation(CFieldReader& reader, SMetric& metric) {
     std::size_t nOrder = 1;
     reader.Choice("order", {"ascending", "descending"}, nOrder);
@@ -405,8 +487,12 @@ bool CSourceFile::Read(std::string_view strText, const std::string& strName,
         reader.CheckBuiltInOnlyFields();
     }
     ReadIdentity(reader, takenIds, metric);
-    ReadRequest(reader, metric.query);
-    ReadReply(reader, metric.query);
+    if (reader.Has("list_url")) {
+        ReadList(reader, metric.strId, metric.listSource);
+    } else {
+        ReadRequest(reader, metric.query);
+        ReadReply(reader, metric.query);
+    }
     ReadPresentation(reader, metric);
     strError = reader.Error();
     return !reader.Failed();

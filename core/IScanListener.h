@@ -1,5 +1,9 @@
 #pragma once
 
+#include "lists/CListCache.h"
+
+#include <string>
+
 class CDomainRecord;
 struct SPassSummary;
 
@@ -13,6 +17,12 @@ public:
     virtual void OnScanEnded(CDomainRecord& record) = 0;
     // A pass that scanned at least one row is through (on the worker).
     virtual void OnPassEnded(const SPassSummary& summary) = 0;
+    // A list source's list is being downloaded or indexed (on the worker);
+    // strTitle names the list ("the TrancoList list").
+    virtual void OnListProgress(const std::string& strTitle, const SListProgress& progress) {
+        static_cast<void>(strTitle);
+        static_cast<void>(progress);
+    }
 
 protected:
     ~IScanListener() = default;

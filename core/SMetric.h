@@ -1,5 +1,6 @@
 #pragma once
 
+#include "lists/SListDefinition.h"
 #include "queries/SQueryRule.h"
 
 #include <string>
@@ -44,6 +45,9 @@ struct SMetric {
     // scanned (see CDomainRecord).
     bool bAlwaysAsked = false;
     SQueryRule query;
+    // Set for a list source, which answers from a downloaded list instead
+    // of a request per row.
+    SListSource listSource;
     ESortKey sortKey = ESortKey::Count;
     // Smallest first (a rank); largest first otherwise.
     bool bAscending = false;

@@ -15,7 +15,7 @@ struct SMetricTally {
     std::size_t nNone = 0;
     std::size_t nFailed = 0;
     // Failures by reason.
-    std::array<std::size_t, static_cast<std::size_t>(EFailReason::Cancelled) + 1> arrByReason{};
+    std::array<std::size_t, static_cast<std::size_t>(EFailReason::Unavailable) + 1> arrByReason{};
     // The most recent failure, for messages.
     SCellState lastFailure;
 

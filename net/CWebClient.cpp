@@ -243,6 +243,8 @@ CWebClient::EFailure CWebClient::FailureOf(CURLcode code) {
 CURLcode CWebClient::PerformOnce() {
     m_strReceived.clear();
     m_arrRedirects.clear();
+    m_arrReplyHeaders.clear();
+    m_nSunkBytes = 0;
     m_nRetryAfter = 0;
     m_szError[0] = '\0';
     m_eAbort = Abort::None;
@@ -355,6 +357,9 @@ bool CWebClient::AppendBody(const char* pData, std::size_t nBytes) {
     m_nSpanBytes += nBytes;
     if (ShouldAbort())
         return false;
+    if (m_pfnBodySink) {
+        return SinkBody(std::string_view(pData, nBytes));
+    }
     // The length is reported as a signed 32-bit count, so no body may exceed it.
     const std::size_t nCap = std::min<std::size_t>(m_limits.nMaxBodyBytes, INT_MAX);
     if (nBytes > nCap - m_strReceived.size()) {
@@ -365,6 +370,20 @@ bool CWebClient::AppendBody(const char* pData, std::size_t nBytes) {
         m_strReceived.append(pData, nBytes);
     } catch (const std::bad_alloc&) {
         m_eAbort = Abort::OutOfMemory;
+        return false;
+    }
+    return true;
+}
+
+bool CWebClient::SinkBody(std::string_view strPiece) {
+    const std::size_t nCap = m_limits.nMaxBodyBytes;
+    if (strPiece.size() > nCap - std::min(m_nSunkBytes, nCap)) {
+        m_eAbort = Abort::TooLarge;
+        return false;
+    }
+    m_nSunkBytes += strPiece.size();
+    if (!m_pfnBodySink(strPiece)) {
+        m_eAbort = Abort::Cancelled;
         return false;
     }
     return true;
@@ -403,6 +422,9 @@ std::optional<std::string_view> HeaderValue(std::string_view strLine, std::strin
     return strValue.substr(nStart, nEnd - nStart + 1);
 }
 
+// More header lines than any honest reply sends are not kept.
+constexpr std::size_t kMostReplyHeaders = 200;
+
 // The status code of a status line "HTTP/1.1 302 Found"; 0 when unreadable.
 long StatusOf(std::string_view strLine) {
     const std::size_t nSpace = strLine.find(' ');
@@ -417,11 +439,23 @@ long StatusOf(std::string_view strLine) {
 
 } // namespace
 
+std::string CWebClient::GetReplyHeader(std::string_view strName) const {
+    for (const std::string& strLine : m_arrReplyHeaders) {
+        if (const auto strValue = HeaderValue(strLine, strName)) {
+            return std::string(*strValue);
+        }
+    }
+    return {};
+}
+
 bool CWebClient::TakeHeader(std::string_view strLine) {
     // Each reply of a redirect chain starts with its status line.
     if (strLine.starts_with("HTTP/")) {
         m_nRetryAfter = 0;
         m_nHeaderStatus = StatusOf(strLine);
+        m_arrReplyHeaders.clear();
+    } else if (m_arrReplyHeaders.size() < kMostReplyHeaders) {
+        m_arrReplyHeaders.emplace_back(strLine);
     }
     if (const auto strDelay = HeaderValue(strLine, "Retry-After")) {
         m_nRetryAfter = RetryAfterSeconds(*strDelay, std::time(nullptr));

@@ -103,6 +103,15 @@ public:
     static std::string RefusedRedirect(std::string_view strFrom, std::string_view strTarget,
                                        bool bHeaders);
 
+    // Hands every piece of a GET's body to the sink instead of keeping it,
+    // for bodies too large to hold; the cap still counts every byte. A false
+    // answer ends the transfer as cancelled. Fetch then answers an empty body.
+    using BodySink = std::function<bool(std::string_view strPiece)>;
+    void SetBodySink(BodySink pfnSink) { m_pfnBodySink = std::move(pfnSink); }
+    // A header of the last transfer's final reply ("ETag"); empty when it had
+    // none. Known as soon as the reply's body begins.
+    std::string GetReplyHeader(std::string_view strName) const;
+
 private:
     struct CEasyCleanup {
         void operator()(CURL* hCurl) const { curl_easy_cleanup(hCurl); }
@@ -140,6 +149,7 @@ private:
     static EFailure FailureOf(CURLcode code);
 
     bool AppendBody(const char* pData, std::size_t nBytes);
+    bool SinkBody(std::string_view strPiece);
     // Notes the headers the client acts on; false ends the transfer.
     bool TakeHeader(std::string_view strLine);
     bool AllowsRedirect(std::string_view strTarget);
@@ -176,6 +186,10 @@ private:
 
     std::vector<std::string> m_arrHeaders;
     RedirectGuard m_pfnRedirectGuard;
+    BodySink m_pfnBodySink;
+    std::size_t m_nSunkBytes = 0;
+    // The header lines of the reply being read, the last one of a chain.
+    std::vector<std::string> m_arrReplyHeaders;
     EFailure m_eFailure = EFailure::None;
     std::string m_strErrorText;
     long m_nStatus = 0;

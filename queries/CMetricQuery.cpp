@@ -5,6 +5,7 @@
 #include "queries/CJqProgram.h"
 #include "queries/RegistrableDomain.h"
 #include "queries/TextHelpers.h"
+#include "queries/TransferReason.h"
 #include "regex/regex.h"
 
 #include <algorithm>
@@ -169,29 +170,6 @@ std::string BlockAddress(const SQueryRule& rule, const CWebClient& client,
     }
     return IsBlockAddress(rule, client.GetFinalUrl(), askedHosts) ? client.GetFinalUrl()
                                                                   : std::string();
-}
-
-EFailReason ReasonOf(CWebClient::EFailure failure) {
-    switch (failure) {
-    case CWebClient::EFailure::Resolve:
-        return EFailReason::Dns;
-    case CWebClient::EFailure::Stalled:
-        return EFailReason::Timeout;
-    case CWebClient::EFailure::TooSlow:
-        return EFailReason::TooSlow;
-    case CWebClient::EFailure::TooLarge:
-        return EFailReason::TooLarge;
-    case CWebClient::EFailure::Redirects:
-    case CWebClient::EFailure::Refused:
-        return EFailReason::Redirects;
-    case CWebClient::EFailure::Cancelled:
-        return EFailReason::Cancelled;
-    case CWebClient::EFailure::None:
-    case CWebClient::EFailure::Connect:
-    case CWebClient::EFailure::Stopped:
-        break;
-    }
-    return EFailReason::Connect;
 }
 
 void Fail(SQueryResult& result, EFailReason reason, std::string strDetail) {

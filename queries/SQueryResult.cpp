@@ -4,7 +4,7 @@
 
 namespace {
 
-constexpr std::array<SFailReasonText, 11> kReasons = {{
+constexpr std::array<SFailReasonText, 12> kReasons = {{
     {EFailReason::None, "", ""},
     {EFailReason::Dns, "dns", "could not resolve the host"},
     {EFailReason::Connect, "connect", "could not connect"},
@@ -16,6 +16,7 @@ constexpr std::array<SFailReasonText, 11> kReasons = {{
     {EFailReason::Blocked, "blocked", "blocked by the service"},
     {EFailReason::NoMatch, "no_match", "the page held no value (changed or unexpected)"},
     {EFailReason::Cancelled, "cancelled", "cancelled"},
+    {EFailReason::Unavailable, "unavailable", "the list is not available"},
 }};
 
 constexpr bool InEnumOrder() {
@@ -24,7 +25,7 @@ constexpr bool InEnumOrder() {
             return false;
         }
     }
-    return kReasons.back().reason == EFailReason::Cancelled;
+    return kReasons.back().reason == EFailReason::Unavailable;
 }
 static_assert(InEnumOrder(), "one row per reason, in the enum's order");
 

@@ -28,6 +28,9 @@ enum class EFailReason : std::uint8_t {
     Blocked,
     NoMatch,
     Cancelled,
+    // A list source's list cannot be had here: not cached while offline, or
+    // a cache folder that cannot be written.
+    Unavailable,
 };
 
 // A failure reason's name, used in files and on the command line, and a

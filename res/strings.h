@@ -46,5 +46,6 @@ TALLYVINE_STRING(138, QT_TRANSLATE_NOOP("CStringTable", "blocked by the service"
 TALLYVINE_STRING(139, QT_TRANSLATE_NOOP("CStringTable", "the page held no value (changed or unexpected)"))
 TALLYVINE_STRING(140, QT_TRANSLATE_NOOP("CStringTable", "cancelled"))
 TALLYVINE_STRING(141, QT_TRANSLATE_NOOP("CStringTable", "suspended until %s"))
+TALLYVINE_STRING(142, QT_TRANSLATE_NOOP("CStringTable", "the list is not available"))
 TALLYVINE_STRING(32771, QT_TRANSLATE_NOOP("CStringTable", "About Tallyvine"))
 TALLYVINE_STRING(32772, QT_TRANSLATE_NOOP("CStringTable", "Exit Tallyvine"))

@@ -1,5 +1,7 @@
 #include "ui/CScanSignals.h"
 
+#include "core/CListAnswers.h"
+
 CScanSignals::CScanSignals(QObject* pParent) : QObject(pParent) {}
 
 CScanSignals::~CScanSignals() = default;
@@ -18,6 +20,11 @@ void CScanSignals::OnScanEnded(CDomainRecord& record) {
 
 void CScanSignals::OnPassEnded(const SPassSummary& summary) {
     Queue({EKind::PassEnded, nullptr, std::make_unique<SPassSummary>(summary)});
+}
+
+void CScanSignals::OnListProgress(const std::string& strTitle, const SListProgress& progress) {
+    Queue({EKind::ListProgress, nullptr, nullptr,
+           QString::fromStdString(CListAnswers::ProgressText(strTitle, progress))});
 }
 
 void CScanSignals::Queue(SReport report) {
@@ -73,6 +80,9 @@ bool CScanSignals::Emit(std::vector<SReport>& batch, std::size_t& nAt, std::uint
         break;
     case EKind::PassEnded:
         emit PassEnded(std::move(*report.pSummary));
+        break;
+    case EKind::ListProgress:
+        emit ListProgress(report.strText);
         break;
     }
     return true;

@@ -5,10 +5,12 @@
 #include "core/SPassSummary.h"
 
 #include <QObject>
+#include <QString>
 
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 // The scan controller's reports as typed signals on the window thread.
@@ -34,6 +36,7 @@ public:
     void OnScanBegun(CDomainRecord& record) override;
     void OnScanEnded(CDomainRecord& record) override;
     void OnPassEnded(const SPassSummary& summary) override;
+    void OnListProgress(const std::string& strTitle, const SListProgress& progress) override;
 
     void Discard();
 
@@ -42,13 +45,16 @@ signals:
     void RowBegan(CDomainRecord* pRecord);
     void RowEnded(CDomainRecord* pRecord);
     void PassEnded(SPassSummary summary);
+    // How a list source's download or indexing goes, as the status line says it.
+    void ListProgress(const QString& strText);
 
 private:
-    enum class EKind { Added, Began, Ended, PassEnded };
+    enum class EKind { Added, Began, Ended, PassEnded, ListProgress };
     struct SReport {
         EKind kind;
         CDomainRecord* pRecord;
         std::unique_ptr<SPassSummary> pSummary;
+        QString strText = {};
     };
 
     void Queue(SReport report);

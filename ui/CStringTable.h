@@ -31,6 +31,8 @@ enum EStringId : int {
     // The reasons of a failed cell, in the order of EFailReason from Dns on.
     IDS_REASON_FIRST = 131,
     IDS_SUSPENDED_UNTIL = 141,
+    // The reason after the last in the run from IDS_REASON_FIRST.
+    IDS_REASON_UNAVAILABLE = 142,
     IDS_TRAY_ABOUT = 32771,
     IDS_TRAY_EXIT = 32772,
 };

@@ -365,6 +365,7 @@ void CTallyvineDlg::ConnectScan() {
     connect(&m_scan, &CScanSignals::RowBegan, this, &CTallyvineDlg::OnRowBegan);
     connect(&m_scan, &CScanSignals::RowEnded, this, &CTallyvineDlg::OnRowEnded);
     connect(&m_scan, &CScanSignals::PassEnded, this, &CTallyvineDlg::OnPassEnded);
+    connect(&m_scan, &CScanSignals::ListProgress, this, &CTallyvineDlg::SetStatus);
 }
 
 void CTallyvineDlg::OnRowBegan(const CDomainRecord* pRecord) {

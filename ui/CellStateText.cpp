@@ -26,6 +26,9 @@ QString ReasonText(EFailReason reason) {
     if (reason == EFailReason::None) {
         return QString();
     }
+    if (reason == EFailReason::Unavailable) {
+        return CStringTable::Load(IDS_REASON_UNAVAILABLE);
+    }
     const int nOffset = static_cast<int>(reason) - static_cast<int>(EFailReason::Dns);
     return CStringTable::Load(IDS_REASON_FIRST + nOffset);
 }

@@ -187,6 +187,10 @@
         <translation>暂停至 %s</translation>
     </message>
     <message>
+        <source>the list is not available</source>
+        <translation>列表不可用</translation>
+    </message>
+    <message>
         <source>About Tallyvine</source>
         <translation>关于 Tallyvine</translation>
     </message>

@@ -21,7 +21,8 @@ using Service = ServiceTestBed::Service;
 const std::string kUsage =
     "usage: tallyvine-scan [--metrics LIST] [--interval MS] [--shard K/N] [--format csv|jsonl] "
     "[--output FILE [--resume [--retry-failed]]] [--quiet] [LISTFILE]\n"
-    "       tallyvine-scan --list-sources\n";
+    "       tallyvine-scan --list-sources\n"
+    "       tallyvine-scan --update-lists[=IDS] [--metrics LIST]\n";
 const std::string kHeader =
     "Domain name,PR,GSite,GSearch1,GSearch2,BSite,BSearch1,BSearch2,Alexa\r\n";
 
@@ -70,11 +71,13 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"UnknownMetric",
                   {"--metrics", "PR,PageRank"},
                   "unknown metric 'PageRank' (known: PR, Alexa, GSite, GLink, GSearch1, "
-                  "GSearch2, BSite, BLink, BSearch1, BSearch2, Tranco, Created, FirstSeen)"},
+                  "GSearch2, BSite, BLink, BSearch1, BSearch2, Tranco, Created, FirstSeen, "
+                  "TrancoList, Majestic, MajesticRefSubNets, Umbrella, CrUX)"},
         UsageCase{"EmptyMetric",
                   {"--metrics=GSite,"},
                   "unknown metric '' (known: PR, Alexa, GSite, GLink, GSearch1, GSearch2, "
-                  "BSite, BLink, BSearch1, BSearch2, Tranco, Created, FirstSeen)"},
+                  "BSite, BLink, BSearch1, BSearch2, Tranco, Created, FirstSeen, TrancoList, "
+                  "Majestic, MajesticRefSubNets, Umbrella, CrUX)"},
         UsageCase{"ShardMissingValue", {"--shard"}, "option '--shard' needs a value"},
         UsageCase{"ShardBeyondItsCount",
                   {"--shard", "4/3"},
@@ -206,11 +209,11 @@ TEST_F(ScanCommandTest, WarnsAboutSkippedLinesInAReadableForm) {
     EXPECT_EQ(quiet.strOut, run.strOut);
 }
 
-TEST_F(ScanCommandTest, QueriesOnlyTheChosenMetricsAndAlwaysPageRank) {
+TEST_F(ScanCommandTest, QueriesExactlyTheChosenMetrics) {
     const ScanRun run = Scan({"--interval", "0", "--metrics", "glink,BSEARCH2"}, "a.example\n");
     EXPECT_EQ(run.nExitCode, 0) << run.strErr;
-    EXPECT_EQ(run.strOut, kHeader + Row("a.example", "3"));
-    EXPECT_EQ(RequestsTo(Service::PageRank), 1u);
+    EXPECT_EQ(run.strOut, kHeader + Row("a.example", ""));
+    EXPECT_EQ(RequestsTo(Service::PageRank), 0u);
     EXPECT_EQ(RequestsTo(Service::Google), 1u);
     EXPECT_EQ(RequestsTo(Service::Baidu), 1u);
     EXPECT_EQ(RequestsTo(Service::Alexa), 0u);

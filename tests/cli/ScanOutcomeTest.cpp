@@ -179,10 +179,10 @@ TEST(ScanJsonLinesTest, EveryOutcomeIsWrittenWithWhatItHas) {
     EXPECT_EQ(metrics["GSite"]["detail"].get<std::string>().rfind("http://" + bed.Host(), 0), 0u);
     EXPECT_EQ(metrics["GSite"].size(), 4u);
     EXPECT_EQ(metrics["GLink"], Json({{"outcome", "not_asked"}}));
-    for (const char* pszAdded : {"Tranco", "Created", "FirstSeen"}) {
+    for (const char* pszAdded : {"Tranco", "Created", "FirstSeen", "TrancoList"}) {
         EXPECT_EQ(metrics[pszAdded], Json({{"outcome", "not_asked"}})) << pszAdded;
     }
-    EXPECT_EQ(metrics.size(), 13u);
+    EXPECT_EQ(metrics.size(), 18u);
 }
 
 // A source of the user's own, in a temporary configuration folder; the test
@@ -207,6 +207,7 @@ protected:
     ScanRun Scan(std::vector<std::string> args) const {
         ScanRequest request{std::move(args), "a.example\n", m_bed.Host(), false};
         request.env.push_back("XDG_CONFIG_HOME=" + m_config.Path().string());
+        request.env.push_back("XDG_CACHE_HOME=" + m_config.PathOf("cache"));
         return RunScanner(request);
     }
 };
@@ -222,13 +223,16 @@ TEST_F(ScanUserSourceTest, ListSourcesNamesItsFileAndItsSearch) {
     EXPECT_EQ(run.nExitCode, 0);
     EXPECT_EQ(run.strErr, "");
     const std::vector<std::string> lines = LinesOf(run.strOut, "\n");
-    ASSERT_EQ(lines.size(), 15u) << run.strOut;
+    ASSERT_EQ(lines.size(), 20u) << run.strOut;
     EXPECT_EQ(lines[0], "PR\tPR: Google PageRank\tbuilt in");
     EXPECT_EQ(lines[10], "Tranco\tTranco: Tranco top-sites rank\tbuilt in");
     EXPECT_EQ(lines[11], "Created\tCreated: registration date (RDAP)\tbuilt in");
     EXPECT_EQ(lines[12], "FirstSeen\tFirstSeen: first capture in the web archive\tbuilt in");
-    EXPECT_EQ(lines[13], "Mine\tMine: a source of my own\t" + m_strSource + "\tlinear");
-    EXPECT_EQ(lines[14], "Theirs\tTheirs: a back-reference\t" + strTheirs + "\tbudgeted");
+    // A list source tells of its cached list.
+    EXPECT_EQ(lines[13], "TrancoList\tTrancoList: Tranco top-million list rank\tbuilt "
+                         "in\tlist not downloaded");
+    EXPECT_EQ(lines[18], "Mine\tMine: a source of my own\t" + m_strSource + "\tlinear");
+    EXPECT_EQ(lines[19], "Theirs\tTheirs: a back-reference\t" + strTheirs + "\tbudgeted");
 }
 
 // A source that reads its reply with a jq program takes no pattern search:
@@ -244,9 +248,9 @@ TEST_F(ScanUserSourceTest, ListSourcesNamesNoSearchForAJqProgram) {
     EXPECT_EQ(run.nExitCode, 0);
     EXPECT_EQ(run.strErr, "");
     const std::vector<std::string> lines = LinesOf(run.strOut, "\n");
-    ASSERT_EQ(lines.size(), 15u) << run.strOut;
-    EXPECT_EQ(lines[13], "Mine\tMine: a source of my own\t" + m_strSource + "\tlinear");
-    EXPECT_EQ(lines[14], "Ours\tOurs: a jq program\t" + strOurs + "\tTALLYVINE_OURS");
+    ASSERT_EQ(lines.size(), 20u) << run.strOut;
+    EXPECT_EQ(lines[18], "Mine\tMine: a source of my own\t" + m_strSource + "\tlinear");
+    EXPECT_EQ(lines[19], "Ours\tOurs: a jq program\t" + strOurs + "\tTALLYVINE_OURS");
 }
 
 TEST_F(ScanUserSourceTest, ItsColumnComesOnlyWhenTicked) {
@@ -295,7 +299,7 @@ TEST_F(ScanUserSourceTest, AFileLeftOutIsNamedAtStart) {
     const ScanRun list = Scan({"--list-sources"});
     EXPECT_EQ(list.strErr.rfind("tallyvine-scan: source left out: " + strBad + ":1: ", 0), 0u)
         << list.strErr;
-    EXPECT_EQ(LinesOf(list.strOut, "\n").size(), 14u);
+    EXPECT_EQ(LinesOf(list.strOut, "\n").size(), 19u);
 }
 
 // A key in a source's address reaches neither the JSON Lines nor the
@@ -336,9 +340,9 @@ TEST_F(ScanUserSourceTest, ListSourcesNamesTheVariablesAndEscapesControls) {
     const ScanRun run = Scan({"--list-sources"});
     EXPECT_EQ(run.nExitCode, 0);
     const std::vector<std::string> lines = LinesOf(run.strOut, "\n");
-    ASSERT_EQ(lines.size(), 15u) << run.strOut;
+    ASSERT_EQ(lines.size(), 20u) << run.strOut;
     EXPECT_EQ(lines[0], "PR\tPR: Google PageRank\tbuilt in");
-    EXPECT_EQ(lines[13], "Keyed\tKeyed\\x1B[2J\\x09cleared\t" + strKeyed +
+    EXPECT_EQ(lines[18], "Keyed\tKeyed\\x1B[2J\\x09cleared\t" + strKeyed +
                              "\tlinear\tTALLYVINE_A,TALLYVINE_B");
 }
 

@@ -64,7 +64,8 @@ TEST(CMetricTableTest, NamesAndOrdersAreConsistent) {
     using namespace Metric;
     EXPECT_EQ(CMetricTable::QueryOrder(),
               (std::vector<std::size_t>{Alexa, PR, BSite, GLink, BLink, GSite, BSearch1, BSearch2,
-                                        GSearch1, GSearch2, Tranco, Created, FirstSeen}));
+                                        GSearch1, GSearch2, Tranco, Created, FirstSeen, TrancoList,
+                                        Majestic, MajesticRefSubNets, Umbrella, CrUX}));
     // The link counts are not exported.
     EXPECT_EQ(CMetricTable::ExportOrder(),
               (std::vector<std::size_t>{PR, GSite, GSearch1, GSearch2, BSite, BSearch1, BSearch2,

@@ -502,4 +502,34 @@ TEST(ShownAddressTest, KeysInAnAddressAreHidden) {
     }
 }
 
+TEST_F(WebClientTest, BodySinkTakesTheBodyAndKeepsTheCap) {
+    CWebClient client;
+    STransferLimits limits;
+    limits.nMaxBodyBytes = kTestCap;
+    client.SetLimits(limits);
+    std::string strSunk;
+    client.SetBodySink([&](std::string_view strPiece) {
+        strSunk.append(strPiece);
+        return true;
+    });
+    // The final reply's headers, after a redirect; the body goes to the sink.
+    ASSERT_NE(client.Fetch(Url("/redirect").c_str()), nullptr);
+    EXPECT_EQ(strSunk, "target");
+    EXPECT_EQ(client.GetBodyLength(), 0);
+    EXPECT_EQ(client.GetReplyHeader("content-length"), "6");
+    EXPECT_EQ(client.GetReplyHeader("Location"), "");
+    // Every byte counts against the cap, streamed or not.
+    strSunk.clear();
+    limits.nMaxBodyBytes = kTestCap - 1;
+    client.SetLimits(limits);
+    EXPECT_EQ(client.Fetch(Url("/big").c_str()), nullptr);
+    EXPECT_EQ(client.GetFailure(), CWebClient::EFailure::TooLarge);
+    // A sink that refuses ends the transfer.
+    limits.nMaxBodyBytes = kTestCap;
+    client.SetLimits(limits);
+    client.SetBodySink([](std::string_view) { return false; });
+    EXPECT_EQ(client.Fetch(Url("/big").c_str()), nullptr);
+    EXPECT_EQ(client.GetFailure(), CWebClient::EFailure::Cancelled);
+}
+
 } // namespace

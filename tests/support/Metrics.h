@@ -8,7 +8,7 @@
 
 // The built-in metrics by name, as indexes into the metric table, for tests
 // that name one. Tranco, Created and FirstSeen are not among the score list's
-// first ten and are unticked at start.
+// first ten and are unticked at start; the list sources follow them, unticked too.
 namespace Metric {
 enum : std::size_t {
     PR,
@@ -24,6 +24,11 @@ enum : std::size_t {
     Tranco,
     Created,
     FirstSeen,
+    TrancoList,
+    Majestic,
+    MajesticRefSubNets,
+    Umbrella,
+    CrUX,
     Count,
     // How many metrics the score list had before Tranco joined.
     TheTen = Tranco,

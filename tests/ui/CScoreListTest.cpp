@@ -1,4 +1,5 @@
 #include "core/CDomainRecord.h"
+#include "core/CListAnswers.h"
 #include "core/SPassSummary.h"
 #include "tests/support/Metrics.h"
 #include "ui/CScanSignals.h"
@@ -128,10 +129,13 @@ private slots:
 
     void headersAndWidths() {
         CScoreListCtrl list;
-        const QStringList headers = {"No",       "Domain name", "PR",       "Alexa",   "GSite",
-                                     "GLink",    "GSearch1",    "GSearch2", "BSite",   "BLink",
-                                     "BSearch1", "BSearch2",    "Tranco",   "Created", "FirstSeen"};
-        const QList<int> widths = {40, 100, 50, 80, 90, 60, 85, 85, 90, 60, 85, 85, 80, 90, 90};
+        const QStringList headers = {
+            "No",       "Domain name", "PR",        "Alexa",      "GSite",    "GLink",
+            "GSearch1", "GSearch2",    "BSite",     "BLink",      "BSearch1", "BSearch2",
+            "Tranco",   "Created",     "FirstSeen", "TrancoList", "Majestic", "MajesticRefSubNets",
+            "Umbrella", "CrUX"};
+        const QList<int> widths = {40, 100, 50, 80, 90, 60, 85, 85, 90, 60,
+                                   85, 85,  80, 90, 90, 80, 80, 80, 80, 80};
         QCOMPARE(CScoreListModel::ColumnCount(), int(headers.size()));
         for (int i = 0; i < CScoreListModel::ColumnCount(); ++i) {
             QCOMPARE(list.model()->headerData(i, Qt::Horizontal).toString(), headers[i]);
@@ -322,6 +326,37 @@ private slots:
         QTRY_COMPARE(log.m_log.size(), 2);
         QTest::qWait(20);
         QCOMPARE(log.m_log, (QStringList{"added a", "began a"}));
+    }
+
+    // A list's download reaches the window as the status line's text, in
+    // order with the rows' reports.
+    void listProgressArrivesAsText() {
+        CRecords records;
+        CDomainRecord* pRecord = records.Make("a");
+        CScanSignals scan;
+        CReportLog log(scan);
+        QStringList texts;
+        connect(&scan, &CScanSignals::ListProgress, this, [&](const QString& strText) {
+            texts.append(strText);
+            log.m_log.append("list");
+        });
+        std::thread worker([&] {
+            scan.OnScanBegun(*pRecord);
+            SListProgress progress;
+            progress.nBytes = 4200000;
+            progress.nTotalBytes = 10600000;
+            scan.OnListProgress("the TrancoList list", progress);
+            scan.OnScanEnded(*pRecord);
+        });
+        worker.join();
+        QTRY_COMPARE(log.m_log.size(), 3);
+        QCOMPARE(log.m_log, (QStringList{"began a", "list", "ended a"}));
+        SListProgress progress;
+        progress.nBytes = 4200000;
+        progress.nTotalBytes = 10600000;
+        QCOMPARE(texts, QStringList{QString::fromStdString(
+                            CListAnswers::ProgressText("the TrancoList list", progress))});
+        QVERIFY(texts[0].startsWith("Downloading the TrancoList list: "));
     }
 
     void destroyedWithAPendingDelivery() {
