@@ -61,6 +61,11 @@ template <class Matcher> bool attempt(Matcher& m, match_state& st, const char* s
                 return false;
         }
     }
+    if (st.earliest != nullptr && start < st.earliest) {
+        if (!later)
+            return false;
+        start = st.earliest;
+    }
     if (!later) // only the first candidate, whatever its first byte
         return m.match_at(start);
     const char* p = start;
@@ -216,6 +221,25 @@ bool run_linear(const program& prog, match_backrefs& results, const char* begin,
     return run(m, st, results);
 }
 
+// Where the first match can start at the earliest when every match ends at
+// an end anchor and takes only the bytes of prog.tail_bytes: after the last
+// other byte before the end (or before a final '\n' the anchor allows). Null
+// when the pattern says nothing of it.
+const char* earliest_start(const program& prog, const char* begin, const char* end) {
+    if (prog.tail_bytes == nullptr)
+        return nullptr;
+    const byte_table& taken = *prog.tail_bytes;
+    const auto after_other = [&](const char* to) {
+        while (to != begin && taken.test(static_cast<unsigned char>(to[-1])))
+            --to;
+        return to;
+    };
+    const char* earliest = after_other(end);
+    if (prog.tail_final_lf && end != begin && end[-1] == '\n')
+        earliest = std::min(earliest, after_other(end - 1));
+    return earliest;
+}
+
 bool run_backtracking(const program& prog, match_backrefs& results, const char* begin,
                       const char* end, step_meter& meter, bool memo) {
     small_array<backref_tag, 8> caps(prog.capture_groups);
@@ -231,6 +255,7 @@ bool run_backtracking(const program& prog, match_backrefs& results, const char* 
     st.meter = &meter;
     results.set_subject_begin(begin);
     if (memo) {
+        st.earliest = earliest_start(prog, begin, end);
         visit_memo visits(prog.memo_guard.size(), static_cast<std::size_t>(end - begin));
         st.memo = &visits;
         return run_with<iterative_matcher>(st, results);

@@ -517,6 +517,10 @@ bool iterative_matcher::remembered(std::uint32_t memo, const char* p) {
     return !in_empty_iteration(point, p) && m_st.memo->visit(point, offset(p));
 }
 
+// The first window the memory is searched in: a few words, as most
+// repetitions in a reply end within a line.
+constexpr std::size_t first_window = 256;
+
 // A stop at a position the repetition went through before was tried then,
 // with the same rest of the pattern after it: it failed, or it lies on the
 // way being tried now and the stops tried before it failed. The stop where
@@ -528,7 +532,8 @@ bool iterative_matcher::cut_greedy(const star_node& s, const char* lo, const cha
     // The atoms are followed in growing windows, each only as far as the
     // first position gone through before.
     for (const char* at = lo;; at += static_cast<std::size_t>(hi - at)) {
-        const std::size_t window = std::max<std::size_t>(4096, static_cast<std::size_t>(at - lo));
+        const std::size_t window =
+            std::max<std::size_t>(first_window, static_cast<std::size_t>(at - lo));
         const bool capped = static_cast<std::size_t>(end - at) >= window;
         const char* cap = capped ? at + window : end + 1;
         const char* stop = visited_before(point, std::max(from, at), cap);
@@ -570,7 +575,7 @@ const char* iterative_matcher::lazy_find(const star_node& s, const char* base, c
     const char* const end = m_st.end;
     const std::uint32_t point = s.loop - 1;
     const char* marked = in_empty_iteration(point, from) ? from + 1 : from;
-    for (std::size_t window = 4096;; window *= 2) {
+    for (std::size_t window = first_window;; window *= 2) {
         const bool capped = static_cast<std::size_t>(end - from) >= window;
         const char* cap = capped ? from + window : end + 1;
         const char* stop = visited_before(point, marked, cap);

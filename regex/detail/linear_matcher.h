@@ -16,7 +16,12 @@ namespace regex::detail {
 
 class linear_matcher {
 public:
-    explicit linear_matcher(match_state& st) : m_st(st), m_plan(st.prog->linear) {}
+    explicit linear_matcher(match_state& st) : m_st(st), m_plan(st.prog->linear) {
+        // Only the plan's moves: a matcher is made for every short subject,
+        // where clearing the whole table would cost more than the match.
+        for (std::size_t i = 0, n = m_plan.moves.size(); i < n; ++i)
+            m_runs[i].from = nullptr;
+    }
 
     // Runs the moves at `p`; on success the group results are in st.caps,
     // on failure they are left as they were.
@@ -33,9 +38,12 @@ private:
     // The last run an unbounded span went over, per move: a span from any
     // place in it ends where it ended, so that tries from later starts in
     // the same run do not scan it again (else a long run that fails after
-    // its end takes time quadratic in its length).
-    const char* m_runFrom[linear_plan::max_moves] = {};
-    const char* m_runTo[linear_plan::max_moves] = {};
+    // its end takes time quadratic in its length). No run when from is null.
+    struct span_run {
+        const char* from;
+        const char* to;
+    };
+    span_run m_runs[linear_plan::max_moves];
 };
 
 namespace linear_detail {
@@ -82,7 +90,7 @@ inline const char* linear_matcher::span_end(const linear_step& s, const char* p)
 }
 
 // Where move `i` from `p` ends, or null when it fails.
-inline const char* linear_matcher::move(std::size_t i, const char* p) {
+[[gnu::always_inline]] inline const char* linear_matcher::move(std::size_t i, const char* p) {
     using kind = linear_step::kind;
     const linear_step& s = m_plan.moves[i];
     switch (s.what) {
@@ -96,13 +104,12 @@ inline const char* linear_matcher::move(std::size_t i, const char* p) {
     const char* q;
     if (s.take != unbounded) {
         q = span_end(s, p);
-    } else if (m_runFrom[i] != nullptr && m_runFrom[i] <= p && p <= m_runTo[i]) {
-        q = m_runTo[i];
+    } else if (span_run& run = m_runs[i]; run.from != nullptr && run.from <= p && p <= run.to) {
+        q = run.to;
     } else {
         q = span_end(s, p);
         m_st.meter->charge_scan(static_cast<std::size_t>(q - p));
-        m_runFrom[i] = p;
-        m_runTo[i] = q;
+        run = {p, q};
     }
     return static_cast<std::size_t>(q - p) < s.min ? nullptr : q;
 }

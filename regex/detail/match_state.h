@@ -57,6 +57,7 @@ struct match_state {
     const char* end = nullptr;
     const char* search_start = nullptr; // where the current search began
     bool prev_empty = false;            // the previous match was empty
+    const char* earliest = nullptr;     // no match starts before it (null: any may)
     backref_tag* caps = nullptr;        // capture_groups entries
     const char** pend = nullptr;        // pending start of each capturing group
     repeat_state* reps = nullptr;       // repeat_count entries

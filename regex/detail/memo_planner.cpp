@@ -1,5 +1,6 @@
 #include "regex/detail/memo_planner.h"
 
+#include "regex/detail/char_class.h"
 #include "regex/detail/stack_limit.h"
 
 namespace regex::detail {
@@ -97,11 +98,94 @@ bool memo_planner::repeat(repeat_node& r, std::int32_t guard) {
     return true;
 }
 
+// Adds the bytes the sequence from `n` can take to `bytes`; false when it
+// holds something whose text is not only what it takes (back-references,
+// look-around, conditionals, recursion).
+bool add_taken(const node* n, byte_table& bytes) {
+    for (; n != nullptr; n = n->next) {
+        switch (n->kind) {
+        case op::literal: {
+            const lit_node& l = as_lit(n);
+            for (std::uint32_t i = 0; i < l.length; ++i) {
+                if (!l.icase) {
+                    bytes.set(l.bytes[i]);
+                    continue;
+                }
+                for (unsigned c = 0; c < 256; ++c)
+                    if (to_lower(static_cast<unsigned char>(c)) == l.bytes[i])
+                        bytes.set(static_cast<unsigned char>(c));
+            }
+            break;
+        }
+        case op::one_byte:
+            bytes.add(*as_set(n).table);
+            break;
+        case op::star:
+            bytes.add(*as_star(n).atom);
+            break;
+        case op::repeat:
+            if (!add_taken(as_repeat(n).body, bytes))
+                return false;
+            break;
+        case op::group:
+        case op::atomic: {
+            const group_node& g = as_group(n);
+            for (std::uint32_t i = 0; i < g.alt_count; ++i)
+                if (!add_taken(g.alts[i], bytes))
+                    return false;
+            break;
+        }
+        case op::subject_begin:
+        case op::line_begin:
+        case op::end_or_final_lf:
+        case op::line_end:
+        case op::subject_end:
+        case op::word_boundary:
+        case op::not_word_boundary:
+            break;
+        case op::group_end:
+        case op::repeat_tail:
+        case op::inner_end:
+        case op::end_pattern:
+            return true;
+        default:
+            return false;
+        }
+    }
+    return true;
+}
+
+// Whether every way through the alternatives of `g` ends at an end anchor;
+// `finalLf` learns whether one of them also holds before a final '\n'.
+bool ends_anchored(const group_node& g, bool& finalLf) {
+    for (std::uint32_t i = 0; i < g.alt_count; ++i) {
+        const node* last = nullptr;
+        for (const node* n = g.alts[i]; n != nullptr && n->kind != op::group_end; n = n->next)
+            last = n;
+        if (last == nullptr)
+            return false;
+        if (last->kind == op::end_or_final_lf)
+            finalLf = true;
+        else if (last->kind == op::group && !ends_anchored(as_group(last), finalLf))
+            return false;
+        else if (last->kind != op::subject_end && last->kind != op::group)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 void plan_memo(program& prog) {
     memo_planner planner(prog);
     prog.memo_search = planner.sequence(prog.root, -1);
+    bool finalLf = false;
+    byte_table taken;
+    if (prog.memo_search && !(prog.flags & rightmost) && ends_anchored(*prog.root, finalLf) &&
+        add_taken(prog.root, taken) && !taken.all()) {
+        prog.tail_bytes = prog.arena.make<byte_table>(taken);
+        prog.tail_final_lf = finalLf;
+    }
     // A pattern that is not taken keeps its numbers: the backtracking
     // matchers do not read them.
 }

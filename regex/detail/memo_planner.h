@@ -21,7 +21,10 @@
 //    empty-iteration rule can decide. Every position is then visited a
 //    bounded number of times per point: time at most proportional to the
 //    pattern's size times the subject's, results exactly the backtracking
-//    ones;
+//    ones. When every match ends at an end anchor and takes only some bytes
+//    (program::tail_bytes), no start before the last other byte ahead of the
+//    end can match, and the search skips those starts: `(a+)+$` on a long
+//    run of 'a' then '!' is then done without a step;
 //  - the budgeted search, for all other patterns (back-references and the
 //    rest above can need exponential time): the backtracking matchers, which
 //    a caller may give a step budget.

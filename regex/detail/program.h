@@ -45,6 +45,11 @@ public:
     // must not be remembered in (-1: none).
     bool memo_search = false;
     std::vector<std::int32_t> memo_guard;
+    // When every match ends at an end anchor ($ without multiline, \Z, \z)
+    // and takes only bytes of this table (null otherwise): no match starts
+    // before the last other byte ahead of where it can end.
+    const byte_table* tail_bytes = nullptr;
+    bool tail_final_lf = false; // one of those anchors also holds before a final '\n'
 };
 
 } // namespace regex::detail

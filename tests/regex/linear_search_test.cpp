@@ -81,7 +81,8 @@ TEST(LinearSearch, AgreesWithBacktrackingOnRandomPatterns) {
                            "(a|)", "()", "(a*)", "(?:ab|a)", "x",    "$",  "^",  "\\b"};
     const char* repeats[] = {"", "", "*", "+", "?", "*?", "+?", "{0,2}"};
     const char* subjects[] = {
-        "", "a", "ab", "aab", "abab", "bba", "aaaaaaaaaaaaaaaaaaab", "ab ba ab", "baaabaaab"};
+        "",         "a",         "ab",   "aab",     "abab", "bba", "aaaaaaaaaaaaaaaaaaab",
+        "ab ba ab", "baaabaaab", "ab\n", "aab\nab", "b\n",  "\n"};
     for (int n = 0; n < 400; ++n) {
         std::string pattern;
         const int parts = 1 + static_cast<int>(random() % 4);
@@ -106,6 +107,55 @@ TEST(LinearSearch, AgreesWithBacktrackingOnRandomPatterns) {
         for (const char* subject : subjects)
             regex_test::run(pattern, flags, regex::mode_recursive, subject);
     }
+}
+
+// A pattern whose every match ends at an end anchor and takes only some bytes
+// starts no match before the last other byte: rows where skipping those
+// starts could go wrong (a final line feed, either case, groups and
+// alternatives before the anchor, successive and empty matches, anchors that
+// do not allow it); every row runs through both searches.
+TEST(LinearSearch, EndAnchorSkipAgreesWithBacktracking) {
+    const struct {
+        const char* pattern;
+        std::uint32_t flags;
+        const char* subject;
+        const char* expected;
+    } rows[] = {
+        {"(a+)+$", regex::noflags, "aa!aaa", "aaa@3 | aaa@3"},
+        {"(a+)+$", regex::noflags, "aa!aaa\n", "aaa@3 | aaa@3"},
+        {"(a+)+$", regex::noflags, "aa!aaa\n\n", "none"},
+        {"(a+)+\\z", regex::noflags, "aaa\n", "none"},
+        {"(a+)+\\Z", regex::noflags, "b\naaa\n", "aaa@2 | aaa@2"},
+        {"(a|\n)+$", regex::noflags, "b\na\n", "\na\n@1 | \n@3"},
+        {"(A+)+$", regex::ignore_case, "xaAa", "aAa@1 | aAa@1"},
+        {"(?:ab|b)*c$", regex::noflags, "xabbc", "abbc@1"},
+        {"(?:x|(a*)$)", regex::noflags, "baa", "aa@1 | aa@1"},
+        {"(?:a+$|b+\\z)", regex::noflags, "abb", "bb@1"},
+        {"a*$", regex::global | regex::all_backrefs, "baa\n", "aa@1 | @3 | @4"},
+        {"a*$", regex::multiline | regex::global | regex::all_backrefs, "aa\nba",
+         "aa@0 | @2 | a@4 | @5"},
+        {"(a+)+$", regex::rightmost | regex::global | regex::all_backrefs, "aa!a", "a@3 | a@3"},
+        {"\\ba+$", regex::noflags, "a!aa", "aa@2"},
+    };
+    for (const auto& row : rows)
+        for (regex::match_mode mode : regex_test::both_modes)
+            EXPECT_EQ(regex_test::run(row.pattern, row.flags, mode, row.subject), row.expected)
+                << row.pattern << " over " << regex_test::printable(row.subject) << ", "
+                << regex_test::mode_name(mode);
+}
+
+// A subject the end-anchor skip proves hopeless takes no step: even a cancel
+// flag set before the call is not reached.
+TEST(LinearSearch, EndAnchorSkipTakesNoStepOnAHopelessSubject) {
+    const regex::compiled_pattern pattern("(a+)+$", 0x8B);
+    const std::string subject = std::string(1 << 16, 'a') + "!";
+    const std::atomic<bool> cancel{true};
+    regex::match_limits limits;
+    limits.cancel = &cancel;
+    regex::match_backrefs results;
+    EXPECT_EQ(
+        regex::run_match(pattern, results, subject.data(), subject.data() + subject.size(), limits),
+        regex::match_status::not_found);
 }
 
 // Inputs that made backtracking take seconds to hours finish, with the
@@ -168,7 +218,7 @@ TEST(LinearSearch, CancelFlagEndsAMatchInProgress) {
 }
 
 TEST(LinearSearch, CancelFlagAlsoEndsTheLinearSearch) {
-    const regex::compiled_pattern pattern("(a+)+$", 0x8B);
+    const regex::compiled_pattern pattern("(a+)+b", 0x8B);
     const std::string subject = std::string(1 << 16, 'a') + "!";
     const std::atomic<bool> cancel{true};
     regex::match_limits limits;
