@@ -2,6 +2,19 @@
 
 #include "core/CListAnswers.h"
 
+#include <algorithm>
+#include <chrono>
+#include <iterator>
+
+namespace {
+
+// How long one delivery emits before it lets the event loop turn.
+constexpr std::chrono::milliseconds kDeliverySlice{8};
+// Reports taken from the queue at a time, between looks at the clock.
+constexpr std::size_t kTakenAtOnce = 16;
+
+} // namespace
+
 CScanSignals::CScanSignals(QObject* pParent) : QObject(pParent) {}
 
 CScanSignals::~CScanSignals() = default;
@@ -42,18 +55,38 @@ void CScanSignals::Discard() {
     ++m_nGeneration;
 }
 
-void CScanSignals::Deliver() {
-    std::vector<SReport> batch;
-    std::uint64_t nGeneration = 0;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        batch.swap(m_queue);
+std::vector<CScanSignals::SReport> CScanSignals::Take(std::uint64_t& nGeneration) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    nGeneration = m_nGeneration;
+    std::size_t nTake = std::min(m_queue.size(), kTakenAtOnce);
+    // A run of added rows stays whole: it is one insertion into the list.
+    while (nTake > 0 && nTake < m_queue.size() && m_queue[nTake - 1].kind == EKind::Added &&
+           m_queue[nTake].kind == EKind::Added) {
+        ++nTake;
+    }
+    std::vector<SReport> batch(std::make_move_iterator(m_queue.begin()),
+                               std::make_move_iterator(m_queue.begin() + std::ptrdiff_t(nTake)));
+    m_queue.erase(m_queue.begin(), m_queue.begin() + std::ptrdiff_t(nTake));
+    if (batch.empty()) {
         m_bDeliveryPending = false;
-        nGeneration = m_nGeneration;
     }
-    std::size_t nAt = 0;
-    while (nAt < batch.size() && Emit(batch, nAt, nGeneration)) {
-    }
+    return batch;
+}
+
+void CScanSignals::Deliver() {
+    const auto deadline = std::chrono::steady_clock::now() + kDeliverySlice;
+    do {
+        std::uint64_t nGeneration = 0;
+        std::vector<SReport> batch = Take(nGeneration);
+        if (batch.empty()) {
+            return;
+        }
+        std::size_t nAt = 0;
+        while (nAt < batch.size() && Emit(batch, nAt, nGeneration)) {
+        }
+    } while (std::chrono::steady_clock::now() < deadline);
+    // Still pending: the rest comes after the events that wait meanwhile.
+    QMetaObject::invokeMethod(this, &CScanSignals::Deliver, Qt::QueuedConnection);
 }
 
 bool CScanSignals::Emit(std::vector<SReport>& batch, std::size_t& nAt, std::uint64_t nGeneration) {

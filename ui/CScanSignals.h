@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -19,7 +20,9 @@
 // each is queued, and one delivery is scheduled per burst. The window thread
 // then emits the queued reports in the order they came, consecutive added
 // rows as one RowsAdded, so a million added rows cost one event and one list
-// update, not a million.
+// update, not a million. A delivery emits for a few milliseconds at most and
+// leaves the rest to the next one, so a worker that reports faster than the
+// window redraws never holds the window's event loop for long.
 //
 // Discard() drops every report not yet emitted. The window calls it before it
 // deletes records (Clean), so no signal ever names a freed record.
@@ -59,12 +62,16 @@ private:
 
     void Queue(SReport report);
     void Deliver();
+    // The next few reports, a run of added rows whole; nGeneration is the
+    // generation they belong to. Empty when none waits, and then no
+    // delivery is pending any more.
+    std::vector<SReport> Take(std::uint64_t& nGeneration);
     // Emits one report, or a run of added rows; false once a receiver has
     // discarded the rest.
     bool Emit(std::vector<SReport>& batch, std::size_t& nAt, std::uint64_t nGeneration);
 
     std::mutex m_mutex;
-    std::vector<SReport> m_queue;
+    std::deque<SReport> m_queue;
     bool m_bDeliveryPending = false;
     // Changed by Discard(), on the window thread only.
     std::uint64_t m_nGeneration = 0;

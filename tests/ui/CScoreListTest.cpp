@@ -12,7 +12,9 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
+#include <chrono>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -296,6 +298,28 @@ private slots:
         QTRY_COMPARE(model.rowCount(), 1000);
         QCOMPARE(inserted.size(), 1);
         QVERIFY(model.Rows() == rows);
+    }
+
+    // A worker that reports faster than the window handles its reports must
+    // not hold the event loop until the whole backlog is through: a timer
+    // due meanwhile runs long before the last report.
+    void aLongBacklogLetsTheEventLoopTurn() {
+        CRecords records;
+        CDomainRecord* pRecord = records.Make("a");
+        CScanSignals scan;
+        CReportLog log(scan);
+        connect(&scan, &CScanSignals::RowBegan, this,
+                [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
+        constexpr int kReports = 200;
+        for (int i = 0; i < kReports; ++i) {
+            scan.OnScanBegun(*pRecord);
+        }
+        qsizetype nBeforeTimer = -1;
+        QTimer::singleShot(0, this, [&] { nBeforeTimer = log.m_log.size(); });
+        QTRY_COMPARE(log.m_log.size(), kReports);
+        QVERIFY2(nBeforeTimer >= 0 && nBeforeTimer < kReports / 4,
+                 qPrintable(QString::number(nBeforeTimer)));
+        QCOMPARE(log.m_log, QStringList(kReports, QStringLiteral("began a")));
     }
 
     void discardedReportsAreNeverEmitted() {
