@@ -48,6 +48,9 @@ public:
     CQueryManager* QueryManager() const { return m_pQueryManager.get(); }
     CScoreListCtrl* ScoreList() const;
     QString StatusText() const;
+    // The scan's reports as the window hears them. A test or a benchmark may
+    // listen beside the window: the window's own slots run first.
+    const CScanSignals& ScanSignals() const { return m_scan; }
     // The notification-area icon.
     CSystemTray& TrayIcon() { return m_TrayIcon; }
 
