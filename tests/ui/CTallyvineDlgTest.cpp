@@ -20,13 +20,18 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <string>
+#include <thread>
 
 using uitest::Column;
 
@@ -35,6 +40,52 @@ namespace {
 QString Text(int nId) {
     return CStringTable::Load(nId);
 }
+
+// A list of Tranco's shape ("rank,name" CRLF, no header) of 100 002 rows,
+// as many as the built-in source asks for at least.
+std::string TrancoShapedList() {
+    std::string strList = "1,example.com\r\n2,example.co.uk\r\n";
+    for (int nRank = 3; nRank <= 100002; ++nRank) {
+        strList += std::to_string(nRank) + ",site" + std::to_string(nRank) + ".com\r\n";
+    }
+    return strList;
+}
+
+// Serves a list in a few pieces with a pause before each, its length told
+// first, so that the download is seen under way; stops when the client goes.
+class SlowList {
+public:
+    SlowList(std::string strBody, int nPieces, int nPauseMs)
+        : m_strBody(std::move(strBody)), m_nPiece(m_strBody.size() / std::size_t(nPieces) + 1),
+          m_nPauseMs(nPauseMs) {}
+
+    ServiceTestBed::Handler Handler() {
+        return [this](const httplib::Request&, httplib::Response& res) {
+            res.set_content_provider(
+                m_strBody.size(), "text/csv",
+                [this](std::size_t nOffset, std::size_t nLength, httplib::DataSink& sink) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(m_nPauseMs.load()));
+                    const std::size_t nPiece = std::min(nLength, m_nPiece);
+                    if (!sink.write(m_strBody.data() + nOffset, nPiece)) {
+                        return false;
+                    }
+                    m_nSent += nPiece;
+                    return true;
+                });
+        };
+    }
+    void SetPause(int nPauseMs) { m_nPauseMs = nPauseMs; }
+    std::size_t Size() const { return m_strBody.size(); }
+    std::size_t Sent() const { return m_nSent.load(); }
+    // The size as the status line tells it: "2.0".
+    QString Megabytes() const { return QString::number(double(m_strBody.size()) / 1e6, 'f', 1); }
+
+private:
+    const std::string m_strBody;
+    const std::size_t m_nPiece;
+    std::atomic<int> m_nPauseMs;
+    std::atomic<std::size_t> m_nSent{0};
+};
 
 } // namespace
 
@@ -46,6 +97,9 @@ private:
     std::unique_ptr<ServiceTestBed> m_pBed;
     std::unique_ptr<CTallyvineDlg> m_pDlg;
     QTemporaryDir m_dir;
+    // The list cache of a test that ticks a list source.
+    std::unique_ptr<QTemporaryDir> m_pCache;
+    QByteArray m_oldCache;
 
     CQueryManager& Manager() { return *m_pDlg->QueryManager(); }
     CScoreListCtrl& List() { return *m_pDlg->ScoreList(); }
@@ -88,6 +142,28 @@ private:
         Click("m_btnStop");
         QVERIFY(uitest::WaitForWorkerEnd(Manager()));
     }
+    // Ticks the TrancoList source, on a window whose list cache is a folder
+    // of the test's own and empty.
+    void TickTrancoListWithEmptyCache() {
+        m_pCache = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_CACHE_HOME", m_pCache->path().toUtf8());
+        // The cache folder is chosen when the window makes its controller.
+        m_pDlg = std::make_unique<CTallyvineDlg>(m_pBed->Hosts());
+        m_pDlg->show();
+        Control<QSpinBox>("m_spinInterval")->setValue(0);
+        Control<QCheckBox>("m_checkSourceTrancoList")->setChecked(true);
+    }
+    // What the list cache folder holds.
+    QStringList CachedFiles() const {
+        return QDir(m_pCache->filePath(QStringLiteral("tallyvine/lists")))
+            .entryList(QDir::Files | QDir::Hidden);
+    }
+    int ListRequests() const {
+        const auto requests = m_pBed->Requests();
+        return static_cast<int>(std::count_if(requests.begin(), requests.end(), [](const auto& r) {
+            return r.service == ServiceTestBed::Service::Unknown;
+        }));
+    }
     QString WriteFile(const QString& strName, const QByteArray& bytes) {
         const QString strPath = m_dir.filePath(strName);
         QFile file(strPath);
@@ -99,6 +175,9 @@ private:
 
 private slots:
     void initTestCase() {
+        // No test touches the user's own list cache.
+        m_oldCache = qgetenv("XDG_CACHE_HOME");
+        qputenv("XDG_CACHE_HOME", m_dir.filePath(QStringLiteral("cache")).toUtf8());
         CMessageBox::RequireQueuedAnswers(true);
         CFileDialog::RequireQueuedAnswers(true);
     }
@@ -113,9 +192,19 @@ private slots:
         Control<QSpinBox>("m_spinInterval")->setValue(0);
     }
 
+    void cleanupTestCase() {
+        if (m_oldCache.isNull()) {
+            qunsetenv("XDG_CACHE_HOME");
+        } else {
+            qputenv("XDG_CACHE_HOME", m_oldCache);
+        }
+    }
+
     void cleanup() {
         m_pDlg.reset();
         m_pBed.reset();
+        m_pCache.reset();
+        qputenv("XDG_CACHE_HOME", m_dir.filePath(QStringLiteral("cache")).toUtf8());
         QVERIFY2(uitest::SeamsDrained(), "a dialog answer was left unused or a box came unasked");
     }
 
@@ -570,6 +659,99 @@ private slots:
         const QString strTip = rank.data(Qt::ToolTipRole).toString();
         QVERIFY2(strTip.startsWith("fetched ") && strTip.endsWith("\nasked example.co.uk"),
                  qPrintable(strTip));
+    }
+
+    // A list source's first row downloads the list: the status line tells
+    // the download as it goes, then the indexing, and the column fills from
+    // the list without a request per row.
+    void aListDownloadShowsItsProgressThenTheColumnFills() {
+        TickTrancoListWithEmptyCache();
+        const auto pSlow = std::make_shared<SlowList>(TrancoShapedList(), 5, 150);
+        m_pBed->SetHandler(ServiceTestBed::Service::Unknown, pSlow->Handler());
+        QStringList shown;
+        QObject listener;
+        connect(&m_pDlg->ScanSignals(), &CScanSignals::ListProgress, &listener,
+                [&] { shown << m_pDlg->StatusText(); });
+
+        const QStringList domains = {"example.com", "www.example.co.uk", "site777.com",
+                                     "absent.example"};
+        for (const QString& strDomain : domains) {
+            AddDomain(strDomain);
+        }
+        const QString strTotal = pSlow->Megabytes();
+        const QRegularExpression downloading(QStringLiteral("^Downloading the Tranco list: "
+                                                            "(\\d+\\.\\d) of %1 MB$")
+                                                 .arg(QRegularExpression::escape(strTotal)));
+        // Seen while the event loop runs, part of the list still to come.
+        QRegularExpressionMatch match;
+        QTRY_VERIFY((match = downloading.match(m_pDlg->StatusText())).hasMatch());
+        QVERIFY2(match.captured(1).toDouble() < strTotal.toDouble(), qPrintable(match.captured(0)));
+
+        // A waiting row shows an empty cell too: every row must be through.
+        for (const QString& strDomain : domains) {
+            const CDomainRecord* pRecord = Manager().Store().Find(strDomain.toStdString());
+            QTRY_VERIFY(pRecord->IsScanned() &&
+                        pRecord->GetCellState(Metric::TrancoList).outcome != EOutcome::NotAsked);
+        }
+        QTRY_COMPARE(m_pDlg->StatusText(), Text(IDS_READY));
+        const int nColumn = CScoreListModel::MetricColumn(Metric::TrancoList);
+        QCOMPARE(Column(List(), nColumn), (QStringList{"1", "2", "777", ""}));
+        const QString strIndexed = QStringLiteral("Downloading the Tranco list: %1 of %1 MB, "
+                                                  "indexing: 100 002 rows")
+                                       .arg(strTotal);
+        QVERIFY2(!shown.isEmpty() && shown.last() == strIndexed, qPrintable(shown.join('|')));
+        QVERIFY2(std::any_of(
+                     shown.begin(), shown.end(),
+                     [&](const QString& strText) { return downloading.match(strText).hasMatch(); }),
+                 qPrintable(shown.join('|')));
+        QCOMPARE(ListRequests(), 1);
+
+        const QString strFound = List().model()->index(1, nColumn).data(Qt::ToolTipRole).toString();
+        QVERIFY2(strFound.contains("\nexample.co.uk in the list of "), qPrintable(strFound));
+        // A name the list does not hold is none: an empty cell, not a failure.
+        const QModelIndex absent = List().model()->index(3, nColumn);
+        QVERIFY(!absent.data(Qt::BackgroundRole).isValid());
+        const QString strAbsent = absent.data(Qt::ToolTipRole).toString();
+        QVERIFY2(strAbsent.startsWith(Text(IDS_NOTHING_FOUND) + "\nnot in the list of "),
+                 qPrintable(strAbsent));
+        // Only the list's database and its lock stay in the cache.
+        QCOMPARE(CachedFiles().size(), 2);
+    }
+
+    // Stop during a list's download ends it at once: the window goes on
+    // turning, the row's cell holds no value, the cache keeps nothing half
+    // built, and asking the failed cells again downloads the list anew.
+    void stopDuringAListDownloadCancelsIt() {
+        TickTrancoListWithEmptyCache();
+        const auto pSlow = std::make_shared<SlowList>(TrancoShapedList(), 40, 100);
+        m_pBed->SetHandler(ServiceTestBed::Service::Unknown, pSlow->Handler());
+        AddDomain(QStringLiteral("example.com"));
+        QTRY_VERIFY(m_pDlg->StatusText().startsWith("Downloading the Tranco list: "));
+
+        QElapsedTimer timer;
+        timer.start();
+        Click("m_btnStop");
+        QTRY_VERIFY_WITH_TIMEOUT(!Manager().IsThreadAlive(), 3000);
+        // The rest of the list would have taken seconds.
+        QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY(pSlow->Sent() < pSlow->Size());
+
+        CDomainRecord* pRecord = Manager().Store().Find("example.com");
+        QVERIFY(pRecord);
+        const SCellState state = pRecord->GetCellState(Metric::TrancoList);
+        QCOMPARE(state.outcome, EOutcome::Failed);
+        QCOMPARE(state.reason, EFailReason::Cancelled);
+        const int nColumn = CScoreListModel::MetricColumn(Metric::TrancoList);
+        QTRY_COMPARE(Column(List(), nColumn), QStringList{QString()});
+        const QStringList files = CachedFiles();
+        QVERIFY2(std::all_of(files.begin(), files.end(),
+                             [](const QString& strName) { return strName.endsWith(".lock"); }),
+                 qPrintable(files.join(' ')));
+
+        pSlow->SetPause(0);
+        m_pDlg->OnRescanFailed();
+        QTRY_COMPARE(Column(List(), nColumn), QStringList{"1"});
+        QCOMPARE(ListRequests(), 2);
     }
 
     // A message about one row redraws that row, not the whole list.
