@@ -190,7 +190,16 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "the worker did not end\n");
         return 1;
     }
-    QApplication::processEvents();
+    // The reports of that pass reach the window a slice at a time; none may
+    // be left for the fill to meet.
+    QElapsedTimer quiet;
+    quiet.start();
+    const QMetaObject::Connection reports = QObject::connect(
+        &dlg.ScanSignals(), &CScanSignals::RowEnded, &dlg, [&] { quiet.restart(); });
+    while (quiet.elapsed() < 500) {
+        QApplication::processEvents();
+    }
+    QObject::disconnect(reports);
     const int nRows = list.Model()->rowCount();
 
     // The fill: TrancoList ticked, Rescan, until the pass is through.
