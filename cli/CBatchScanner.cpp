@@ -173,6 +173,7 @@ int CBatchScanner::OpenOutput(CRecordStore& store) {
         }
         return kFailure;
     }
+    m_bGather = AsksListsOnly();
     return kSuccess;
 }
 
@@ -269,7 +270,53 @@ int CBatchScanner::OpenRetry(CRecordStore& store) {
     return kSuccess;
 }
 
+namespace {
+
+constexpr std::size_t kGatheredBytes = 256u << 10;
+constexpr auto kGatheredTime = std::chrono::milliseconds(100);
+
+} // namespace
+
+bool CBatchScanner::AsksListsOnly() const {
+    bool bAny = false;
+    for (std::size_t i = 0; i < m_options.bMetrics.size() && i < CMetricTable::Count(); ++i) {
+        if (m_options.bMetrics[i]) {
+            if (!CMetricTable::At(i).listSource.IsSet()) {
+                return false;
+            }
+            bAny = true;
+        }
+    }
+    return bAny;
+}
+
 bool CBatchScanner::Put(std::string_view bytes, std::size_t nRows) {
+    if (!m_bGather) {
+        return Write(bytes, nRows);
+    }
+    const auto tNow = std::chrono::steady_clock::now();
+    if (m_strGathered.empty()) {
+        m_tGathered = tNow;
+    }
+    m_strGathered += bytes;
+    m_nGatheredRows += nRows;
+    if (m_strGathered.size() < kGatheredBytes && tNow - m_tGathered < kGatheredTime) {
+        return !m_bWriteFailed;
+    }
+    return PutGathered();
+}
+
+bool CBatchScanner::PutGathered() {
+    if (m_strGathered.empty()) {
+        return !m_bWriteFailed;
+    }
+    const bool bPut = Write(m_strGathered, m_nGatheredRows);
+    m_strGathered.clear();
+    m_nGatheredRows = 0;
+    return bPut;
+}
+
+bool CBatchScanner::Write(std::string_view bytes, std::size_t nRows) {
     if (m_bWriteFailed) {
         return false;
     }
@@ -300,7 +347,7 @@ bool CBatchScanner::FinishOutput(const CRecordStore& store, bool bInterrupted) {
         return !bInterrupted ||
                (record.IsScanned() && !(&record == m_pInFlight && m_bInFlightWhole));
     });
-    if (!bWritten) {
+    if (!bWritten || !PutGathered()) {
         return false;
     }
     if (m_pRewrite) {
@@ -442,8 +489,10 @@ void CBatchScanner::ClearProgress() const {
 }
 
 void CBatchScanner::Tally(const CDomainRecord& record) {
-    for (std::size_t nMetric = 0; nMetric < m_arrTallies.size(); ++nMetric) {
-        const SCellState state = record.GetCellState(nMetric);
+    const std::vector<SCellState> arrStates = record.GetCountedStates();
+    for (std::size_t nMetric = 0; nMetric < m_arrTallies.size() && nMetric < arrStates.size();
+         ++nMetric) {
+        const SCellState& state = arrStates[nMetric];
         SMetricTally& tally = m_arrTallies[nMetric];
         tally.Count(state);
         const std::size_t nReason = static_cast<std::size_t>(state.reason);

@@ -73,6 +73,11 @@ std::optional<std::string> Marked(std::string_view strDetail, std::string_view s
         return std::string(strDetail);
     }
     std::string strMarked = ReplaceAll(strDetail, strDomain, std::string_view(&kDomainMark, 1));
+    // An encoded domain that differs holds '%': a detail without one cannot
+    // hold it, and most (every list's) have none.
+    if (strMarked.find('%') == std::string::npos) {
+        return strMarked;
+    }
     const std::string strEncoded = UrlEncode(strDomain);
     if (strEncoded != strDomain) {
         strMarked = ReplaceAll(strMarked, strEncoded, std::string_view(&kEncodedDomainMark, 1));
@@ -81,16 +86,14 @@ std::optional<std::string> Marked(std::string_view strDetail, std::string_view s
 }
 
 std::string Unmarked(std::string_view strMarked, std::string_view strDomain) {
+    static constexpr std::string_view kMarks("\1\2", 2);
     std::string strDetail;
-    for (char c : strMarked) {
-        if (c == kDomainMark) {
-            strDetail += strDomain;
-        } else if (c == kEncodedDomainMark) {
-            strDetail += UrlEncode(strDomain);
-        } else {
-            strDetail += c;
-        }
+    for (std::size_t nMark; (nMark = strMarked.find_first_of(kMarks)) != std::string_view::npos;
+         strMarked.remove_prefix(nMark + 1)) {
+        strDetail += strMarked.substr(0, nMark);
+        strDetail += strMarked[nMark] == kDomainMark ? strDomain : UrlEncode(strDomain);
     }
+    strDetail += strMarked;
     return strDetail;
 }
 
@@ -216,6 +219,15 @@ std::string CCellNote::Encode(const SCellState& state, std::uint32_t nRowTime,
     strNote += static_cast<char>(nHead | kMoreBit);
     AppendNumber(strNote, static_cast<std::uint32_t>(strRest.size()));
     return strNote + strRest;
+}
+
+SCellState CCellNote::Counted(std::string_view strNote, std::uint32_t nRowTime,
+                              std::string_view strDomain) {
+    SCellState state;
+    if (!strNote.empty()) {
+        state.outcome = static_cast<EOutcome>(static_cast<std::uint8_t>(strNote.front()) & 0x03);
+    }
+    return state.outcome == EOutcome::Failed ? Decode(strNote, nRowTime, strDomain) : state;
 }
 
 SCellState CCellNote::Decode(std::string_view strNote, std::uint32_t nRowTime,

@@ -23,6 +23,10 @@ public:
                               std::string_view strDomain);
     static SCellState Decode(std::string_view strNote, std::uint32_t nRowTime,
                              std::string_view strDomain);
+    // The state as a tally counts it: a failure's whole, else only the
+    // outcome, which the head byte tells without reading the rest.
+    static SCellState Counted(std::string_view strNote, std::uint32_t nRowTime,
+                              std::string_view strDomain);
 
     // A row keeps the notes of all its cells in one text, each note its head
     // byte and, when it says more, the length of the rest and the rest. A

@@ -100,6 +100,10 @@ void CDomainRecord::BeginScan(std::uint32_t nNow) {
     if (nNow == m_nScannedAt) {
         return;
     }
+    if (m_texts.IsEmpty()) { // a new row: no cell to keep its time
+        m_nScannedAt = nNow;
+        return;
+    }
     // A cell that shares the row's time would take the new one: those the
     // scan asks get it anyway; the others keep their own.
     std::string strNotes(m_texts.Get(NotesSlot()));
@@ -118,8 +122,8 @@ void CDomainRecord::BeginScan(std::uint32_t nNow) {
     m_nScannedAt = nNow;
 }
 
-void CDomainRecord::SetResult(std::size_t nMetric, const SQueryResult& result, bool bWithRow,
-                              std::uint32_t nNow) {
+SCellState CDomainRecord::SetResult(std::size_t nMetric, const SQueryResult& result, bool bWithRow,
+                                    std::uint32_t nNow) {
     SCellState state = result.state;
     state.bPending = false;
     const bool bPageRank = nMetric == CMetricTable::PageRankMetric();
@@ -132,11 +136,27 @@ void CDomainRecord::SetResult(std::size_t nMetric, const SQueryResult& result, b
     if (bPageRank) {
         StorePageRank(nPageRank);
     }
+    return state;
 }
 
 SCellState CDomainRecord::GetCellState(std::size_t nMetric) const {
     std::lock_guard<std::mutex> lock(TextGuard());
     return CCellNote::Decode(NoteOf(nMetric), m_nScannedAt, GetDomain());
+}
+
+std::vector<SCellState> CDomainRecord::GetCountedStates() const {
+    std::vector<SCellState> arrStates(CMetricTable::Count());
+    std::lock_guard<std::mutex> lock(TextGuard());
+    if (m_texts.IsEmpty()) {
+        return arrStates;
+    }
+    std::string_view strNotes = m_texts.Get(NotesSlot());
+    for (SCellState& state : arrStates) {
+        const std::string_view strNote = CCellNote::NoteAt(strNotes, 0);
+        state = CCellNote::Counted(strNote, m_nScannedAt, GetDomain());
+        strNotes.remove_prefix(strNote.size());
+    }
+    return arrStates;
 }
 
 void CDomainRecord::CountShownCells(std::vector<SMetricTally>& arrTallies) const {
@@ -150,7 +170,7 @@ void CDomainRecord::CountShownCells(std::vector<SMetricTally>& arrTallies) const
         const std::string_view strNote = CCellNote::NoteAt(strNotes, 0);
         strNotes.remove_prefix(strNote.size());
         if (bScanned || nMetric == nPageRank) {
-            arrTallies[nMetric].Count(CCellNote::Decode(strNote, m_nScannedAt, GetDomain()));
+            arrTallies[nMetric].Count(CCellNote::Counted(strNote, m_nScannedAt, GetDomain()));
         }
     }
 }

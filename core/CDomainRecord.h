@@ -67,11 +67,15 @@ public:
     // its cells share. Cells it will not ask keep the time they were
     // fetched at.
     void BeginScan(std::uint32_t nNow);
-    // Stores a query's value text, as SetMetric does, and what became of it.
-    // bWithRow: asked in the row's scan, else on its own at nNow.
-    void SetResult(std::size_t nMetric, const SQueryResult& result, bool bWithRow,
-                   std::uint32_t nNow);
+    // Stores a query's value text, as SetMetric does, and what became of it;
+    // gives the cell's state as stored. bWithRow: asked in the row's scan,
+    // else on its own at nNow.
+    SCellState SetResult(std::size_t nMetric, const SQueryResult& result, bool bWithRow,
+                         std::uint32_t nNow);
     SCellState GetCellState(std::size_t nMetric) const;
+    // Every cell's state as a tally counts it (see CCellNote::Counted), in
+    // metric order, in one walk: for walks over every row.
+    std::vector<SCellState> GetCountedStates() const;
     // Counts every cell the row shows into its metric's tally (one per
     // metric of the table), under one taking of the guard.
     void CountShownCells(std::vector<SMetricTally>& arrTallies) const;

@@ -29,10 +29,12 @@ CListAnswers::CListAnswers(CServiceHosts hosts) : m_hosts(std::move(hosts)) {
 
 void CListAnswers::BeginPass() {
     m_bStop.store(false);
+    m_sources.clear();
     m_lists.clear();
 }
 
 SListStatus CListAnswers::Update(const SListSource& source, const ProgressFn& pfnProgress) {
+    m_sources.clear();
     m_lists.erase(source.list.FormatKey());
     return m_cache.Refresh(source.list, true, m_hosts.Route(source.list.strUrl),
                            [&](const SListProgress& progress) {
@@ -53,11 +55,15 @@ std::string Megabytes(std::uint64_t nBytes) {
 
 // "610 000": groups of three digits parted by a space.
 std::string Grouped(std::uint64_t nCount) {
-    std::string strDigits = std::to_string(nCount);
-    for (int n = static_cast<int>(strDigits.size()) - 3; n > 0; n -= 3) {
-        strDigits.insert(static_cast<std::size_t>(n), " ");
+    const std::string strDigits = std::to_string(nCount);
+    std::string strGrouped;
+    for (std::size_t i = 0; i < strDigits.size(); ++i) {
+        if (i > 0 && (strDigits.size() - i) % 3 == 0) {
+            strGrouped += ' ';
+        }
+        strGrouped += strDigits[i];
     }
-    return strDigits;
+    return strGrouped;
 }
 
 } // namespace
@@ -85,10 +91,17 @@ std::string CListAnswers::ListDate(const SListInfo& info) {
     return szDate;
 }
 
-CListAnswers::SList& CListAnswers::Prepare(const SListSource& source,
+CListAnswers::SSource& CListAnswers::SourceFor(const SListSource& source) {
+    SSource& entry = m_sources[&source];
+    if (entry.pList == nullptr) {
+        entry.pList = &m_lists[source.list.FormatKey()];
+    }
+    return entry;
+}
+
+CListAnswers::SList& CListAnswers::Prepare(SList& list, const SListSource& source,
                                            const ProgressFn& pfnProgress) {
     const SListDefinition& definition = source.list;
-    SList& list = m_lists[definition.FormatKey()];
     if (list.bChecked) {
         return list;
     }
@@ -150,14 +163,19 @@ CListLookup* CListAnswers::LookupFor(SList& list, const SListSource& source) {
 
 SQueryResult CListAnswers::Answer(const SListSource& source, const std::string& strDomain,
                                   bool bAscending, const ProgressFn& pfnProgress) {
-    SList& list = Prepare(source, pfnProgress);
-    CListLookup* pLookup = LookupFor(list, source);
-    if (pLookup == nullptr) {
-        return Failed(*list.failure);
+    SSource& entry = SourceFor(source);
+    SList& list = Prepare(*entry.pList, source, pfnProgress);
+    if (entry.pLookup == nullptr) {
+        entry.pLookup = LookupFor(list, source);
+        if (entry.pLookup == nullptr) {
+            return Failed(*list.failure);
+        }
+        entry.strDate = ListDate(entry.pLookup->Info());
     }
-    const std::string strDate = ListDate(pLookup->Info());
+    const std::string& strDate = entry.strDate;
     SQueryResult result;
-    const std::optional<SListMatch> match = pLookup->Find(strDomain, source.lookup, bAscending);
+    const std::optional<SListMatch> match =
+        entry.pLookup->Find(strDomain, source.lookup, bAscending);
     if (match) {
         result.state.outcome = EOutcome::Value;
         result.strValue = match->strValue;

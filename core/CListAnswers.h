@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 // The worker's answers from list sources. The first row that needs a list
 // in a pass finds it in the cache, or downloads it when it is missing or
@@ -58,7 +59,14 @@ private:
         std::optional<SListStatus> failure;
         std::map<std::string, std::unique_ptr<CListLookup>> lookups;
     };
-    SList& Prepare(const SListSource& source, const ProgressFn& pfnProgress);
+    // What a source's cells need on every row, found on its first.
+    struct SSource {
+        SList* pList = nullptr;
+        CListLookup* pLookup = nullptr;
+        std::string strDate; // the list's date as cells tell it
+    };
+    SSource& SourceFor(const SListSource& source);
+    SList& Prepare(SList& list, const SListSource& source, const ProgressFn& pfnProgress);
     CListLookup* LookupFor(SList& list, const SListSource& source);
 
     const CServiceHosts m_hosts;
@@ -67,4 +75,7 @@ private:
     bool m_bOffline = false;
     // By the list's format key.
     std::map<std::string, SList> m_lists;
+    // By the metric table's source, which stays put while the worker runs;
+    // forgotten with the lists.
+    std::unordered_map<const SListSource*, SSource> m_sources;
 };

@@ -263,8 +263,7 @@ bool CQueryManager::RunQueries(CDomainRecord& record, const std::vector<std::siz
         if (!result) {
             continue; // the cell keeps what it had
         }
-        record.SetResult(nMetric, *result, bWhole, Now());
-        summary.arrMetrics[nMetric].Count(record.GetCellState(nMetric));
+        summary.arrMetrics[nMetric].Count(record.SetResult(nMetric, *result, bWhole, Now()));
     }
     return bAskedService;
 }

@@ -40,10 +40,19 @@ std::string NormalisedHost(std::string_view strHost) {
 
 std::string RegistrableDomain(std::string_view strHost) {
     const std::string strName = NormalisedHost(strHost);
+    // Each list source of a row, and {site}, asks for the same name in turn.
+    thread_local std::string strLastName;
+    thread_local std::string strLastDomain;
+    if (strName == strLastName)
+        return strLastDomain;
     const psl_ctx_t* pList = SuffixList();
-    if (strName.empty() || strName.find('\0') != std::string::npos || IsIpAddress(strName) ||
-        pList == nullptr)
-        return {};
-    const char* pDomain = psl_registrable_domain(pList, strName.c_str());
-    return pDomain != nullptr ? std::string(pDomain) : std::string();
+    std::string strDomain;
+    if (!strName.empty() && strName.find('\0') == std::string::npos && !IsIpAddress(strName) &&
+        pList != nullptr) {
+        const char* pDomain = psl_registrable_domain(pList, strName.c_str());
+        strDomain = pDomain != nullptr ? std::string(pDomain) : std::string();
+    }
+    strLastName = strName;
+    strLastDomain = strDomain;
+    return strDomain;
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <sstream>
 
 namespace {
@@ -67,6 +68,49 @@ TEST_F(ScanListTest, UpdatedListAnswersAnOfflineScanWithoutARequestPerName) {
                               {"value", "2"},
                               {"detail", "example.co.uk in the list of 2026-12-09"}}));
     EXPECT_EQ(m_server.Count("/top-1m.csv.zip"), 2);
+}
+
+// Rows of a scan that asks lists alone are written together, not one write
+// each: every row still reaches the file, in order, and a full disk still
+// ends the scan with the rows that were written kept.
+TEST_F(ScanListTest, AListOnlyScanWritesEveryRowToItsFile) {
+    ASSERT_EQ(Scan({"--update-lists=TrancoList"}).nExitCode, 0);
+    std::string strNames;
+    std::string strExpected =
+        "Domain name,PR,GSite,GSearch1,GSearch2,BSite,BSearch1,BSearch2,Alexa,TrancoList\r\n";
+    for (int i = 0; i < 30000; ++i) {
+        strNames += "site" + std::to_string(i) + ".com\n";
+    }
+    std::vector<std::pair<std::string, int>> rows;
+    for (int i = 0; i < 30000; ++i) {
+        rows.emplace_back("site" + std::to_string(i) + ".com", i + 3);
+    }
+    std::sort(rows.begin(), rows.end());
+    for (const auto& [strName, nRank] : rows) {
+        strExpected +=
+            strName + ",,\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"" + std::to_string(nRank) + "\"\r\n";
+    }
+    const std::string strOutput = m_folder.PathOf("ranks.csv");
+    const ScanRun run =
+        Scan({"--offline", "--metrics", "TrancoList", "--output", strOutput}, strNames);
+    EXPECT_EQ(run.nExitCode, 0) << run.strErr;
+    EXPECT_EQ(TestFolder::Read(strOutput), strExpected);
+
+    ScanRequest full(
+        {"--offline", "--metrics", "TrancoList", "--output", m_folder.PathOf("full.csv")}, strNames,
+        m_server.HostPort(), false);
+    full.env = {"XDG_CONFIG_HOME=" + m_folder.PathOf("config"),
+                "XDG_CACHE_HOME=" + m_folder.PathOf("cache")};
+    full.nFileSizeBlocks = 1024; // 512 KiB of the 1.3 MB
+    const ScanRun cut = RunScanner(full);
+    EXPECT_EQ(cut.nExitCode, 1) << cut.strErr;
+    EXPECT_NE(cut.strErr.find("safe in " + m_folder.PathOf("full.csv") + ".part"),
+              std::string::npos)
+        << cut.strErr;
+    const std::string strPart = TestFolder::Read(m_folder.PathOf("full.csv") + ".part");
+    EXPECT_FALSE(strPart.empty());
+    EXPECT_EQ(strPart, strExpected.substr(0, strPart.size()));
+    EXPECT_EQ(strPart.back(), '\n');
 }
 
 TEST_F(ScanListTest, AListNotCachedFailsItsCellsOfflineWithOneWarning) {
