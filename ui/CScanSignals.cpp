@@ -10,7 +10,7 @@ namespace {
 
 // How long one delivery emits before it lets the event loop turn.
 constexpr std::chrono::milliseconds kDeliverySlice{8};
-// Reports taken from the queue at a time, between looks at the clock.
+// Reports emitted at a time, between looks at the clock.
 constexpr std::size_t kTakenAtOnce = 16;
 
 } // namespace
@@ -50,43 +50,60 @@ void CScanSignals::Queue(SReport report) {
 }
 
 void CScanSignals::Discard() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_queue.clear();
-    ++m_nGeneration;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_queue.clear();
+        ++m_nGeneration;
+    }
+    m_backlog.clear();
 }
 
-std::vector<CScanSignals::SReport> CScanSignals::Take(std::uint64_t& nGeneration) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    nGeneration = m_nGeneration;
-    std::size_t nTake = std::min(m_queue.size(), kTakenAtOnce);
+std::vector<CScanSignals::SReport> CScanSignals::TakeFromBacklog() {
+    std::size_t nTake = std::min(m_backlog.size(), kTakenAtOnce);
     // A run of added rows stays whole: it is one insertion into the list.
-    while (nTake > 0 && nTake < m_queue.size() && m_queue[nTake - 1].kind == EKind::Added &&
-           m_queue[nTake].kind == EKind::Added) {
+    while (nTake > 0 && nTake < m_backlog.size() && m_backlog[nTake - 1].kind == EKind::Added &&
+           m_backlog[nTake].kind == EKind::Added) {
         ++nTake;
     }
-    std::vector<SReport> batch(std::make_move_iterator(m_queue.begin()),
-                               std::make_move_iterator(m_queue.begin() + std::ptrdiff_t(nTake)));
-    m_queue.erase(m_queue.begin(), m_queue.begin() + std::ptrdiff_t(nTake));
-    if (batch.empty()) {
-        m_bDeliveryPending = false;
-    }
+    const auto end = m_backlog.begin() + static_cast<std::ptrdiff_t>(nTake);
+    std::vector<SReport> batch(std::make_move_iterator(m_backlog.begin()),
+                               std::make_move_iterator(end));
+    m_backlog.erase(m_backlog.begin(), end);
     return batch;
 }
 
 void CScanSignals::Deliver() {
     const auto deadline = std::chrono::steady_clock::now() + kDeliverySlice;
-    do {
-        std::uint64_t nGeneration = 0;
-        std::vector<SReport> batch = Take(nGeneration);
-        if (batch.empty()) {
-            return;
+    {
+        // One look at the worker's queue a delivery, so the worker seldom
+        // waits for the lock.
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_backlog.empty()) {
+            m_backlog.swap(m_queue);
+        } else {
+            std::move(m_queue.begin(), m_queue.end(), std::back_inserter(m_backlog));
+            m_queue.clear();
         }
+        m_bDeliveryPending = false;
+    }
+    while (!m_backlog.empty() && std::chrono::steady_clock::now() < deadline) {
+        // Emitted from a batch of its own: a receiver that discards clears
+        // the backlog, never what is being emitted.
+        std::vector<SReport> batch = TakeFromBacklog();
+        const std::uint64_t nGeneration = m_nGeneration;
         std::size_t nAt = 0;
         while (nAt < batch.size() && Emit(batch, nAt, nGeneration)) {
         }
-    } while (std::chrono::steady_clock::now() < deadline);
-    // Still pending: the rest comes after the events that wait meanwhile.
-    QMetaObject::invokeMethod(this, &CScanSignals::Deliver, Qt::QueuedConnection);
+    }
+    if (m_backlog.empty()) {
+        return;
+    }
+    // The rest comes after the events that wait meanwhile.
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_bDeliveryPending) {
+        m_bDeliveryPending = true;
+        QMetaObject::invokeMethod(this, &CScanSignals::Deliver, Qt::QueuedConnection);
+    }
 }
 
 bool CScanSignals::Emit(std::vector<SReport>& batch, std::size_t& nAt, std::uint64_t nGeneration) {

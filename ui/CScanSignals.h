@@ -62,10 +62,8 @@ private:
 
     void Queue(SReport report);
     void Deliver();
-    // The next few reports, a run of added rows whole; nGeneration is the
-    // generation they belong to. Empty when none waits, and then no
-    // delivery is pending any more.
-    std::vector<SReport> Take(std::uint64_t& nGeneration);
+    // The next few reports of the backlog, a run of added rows whole.
+    std::vector<SReport> TakeFromBacklog();
     // Emits one report, or a run of added rows; false once a receiver has
     // discarded the rest.
     bool Emit(std::vector<SReport>& batch, std::size_t& nAt, std::uint64_t nGeneration);
@@ -73,6 +71,9 @@ private:
     std::mutex m_mutex;
     std::deque<SReport> m_queue;
     bool m_bDeliveryPending = false;
+    // Reports taken from the queue and not yet emitted; the window thread's
+    // own.
+    std::deque<SReport> m_backlog;
     // Changed by Discard(), on the window thread only.
     std::uint64_t m_nGeneration = 0;
 };
