@@ -489,10 +489,10 @@ void CBatchScanner::ClearProgress() const {
 }
 
 void CBatchScanner::Tally(const CDomainRecord& record) {
-    const std::vector<SCellState> arrStates = record.GetCountedStates();
-    for (std::size_t nMetric = 0; nMetric < m_arrTallies.size() && nMetric < arrStates.size();
+    record.GetCountedStates(m_arrStates);
+    for (std::size_t nMetric = 0; nMetric < m_arrTallies.size() && nMetric < m_arrStates.size();
          ++nMetric) {
-        const SCellState& state = arrStates[nMetric];
+        const SCellState& state = m_arrStates[nMetric];
         SMetricTally& tally = m_arrTallies[nMetric];
         tally.Count(state);
         const std::size_t nReason = static_cast<std::size_t>(state.reason);

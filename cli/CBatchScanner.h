@@ -135,6 +135,7 @@ private:
     // The rows whose scan ended, in the order they ended.
     std::vector<const CDomainRecord*> m_arrEnded;
     std::vector<SMetricTally> m_arrTallies;
+    std::vector<SCellState> m_arrStates; // the row's cells, for Tally
     // When the last line on a list's download was shown.
     std::chrono::steady_clock::time_point m_tListShown;
 };

@@ -63,10 +63,14 @@ private:
     std::size_t m_nBytes = 0;
 };
 
+bool IsMark(char c) {
+    return c == kDomainMark || c == kEncodedDomainMark;
+}
+
 // The detail with the row's domain replaced by its marks; nothing when it
 // cannot be marked.
 std::optional<std::string> Marked(std::string_view strDetail, std::string_view strDomain) {
-    if (strDetail.find_first_of(std::string_view("\1\2", 2)) != std::string_view::npos) {
+    if (std::any_of(strDetail.begin(), strDetail.end(), IsMark)) {
         return std::nullopt;
     }
     if (strDomain.empty()) {
@@ -86,14 +90,14 @@ std::optional<std::string> Marked(std::string_view strDetail, std::string_view s
 }
 
 std::string Unmarked(std::string_view strMarked, std::string_view strDomain) {
-    static constexpr std::string_view kMarks("\1\2", 2);
     std::string strDetail;
-    for (std::size_t nMark; (nMark = strMarked.find_first_of(kMarks)) != std::string_view::npos;
-         strMarked.remove_prefix(nMark + 1)) {
-        strDetail += strMarked.substr(0, nMark);
-        strDetail += strMarked[nMark] == kDomainMark ? strDomain : UrlEncode(strDomain);
+    auto it = strMarked.begin();
+    for (auto mark = std::find_if(it, strMarked.end(), IsMark); mark != strMarked.end();
+         it = mark + 1, mark = std::find_if(it, strMarked.end(), IsMark)) {
+        strDetail.append(it, mark);
+        strDetail += *mark == kDomainMark ? strDomain : UrlEncode(strDomain);
     }
-    strDetail += strMarked;
+    strDetail.append(it, strMarked.end());
     return strDetail;
 }
 

@@ -83,7 +83,7 @@ CDomainIndex::SFound CDomainIndex::FindFrom(const CDomainRecord* pAfter, std::si
     }
     SPosition at{0, 0, false};
     if (pAfter != nullptr) {
-        at = Locate(MakeKey(pAfter->GetDomain()));
+        at = PositionOf(*pAfter);
         at.nSlot += at.bFound ? 1 : 0;
     }
     for (std::size_t nChunk = at.nChunk; nChunk < m_arrChunks.size() && nLimit > 0; ++nChunk) {
@@ -91,6 +91,8 @@ CDomainIndex::SFound CDomainIndex::FindFrom(const CDomainRecord* pAfter, std::si
         for (std::size_t nSlot = nChunk == at.nChunk ? at.nSlot : 0;
              nSlot < chunk.nCount && nLimit > 0; ++nSlot, --nLimit) {
             found.pLast = chunk.arrRecord[nSlot];
+            m_pWalkEnd = found.pLast;
+            m_walkEnd = {nChunk, nSlot, true};
             if (fn(*found.pLast)) {
                 found.pFound = found.pLast;
                 return found;
@@ -105,6 +107,7 @@ void CDomainIndex::Clear() {
     // Both go whole, a few hundred slabs instead of millions of blocks.
     m_arrChunks.clear();
     m_arrBounds.clear();
+    m_pWalkEnd = nullptr;
     m_nCount = 0;
     m_textPool.ReleaseAll();
     m_recordPool.ReleaseAll();
@@ -132,6 +135,17 @@ bool CDomainIndex::KeyBelow(const SKey& key, const SEntry& entry) {
 std::size_t CDomainIndex::ChunkFor(const SKey& key) const {
     const auto it = std::upper_bound(m_arrBounds.begin(), m_arrBounds.end(), key, KeyBelow);
     return it == m_arrBounds.begin() ? 0 : static_cast<std::size_t>(it - m_arrBounds.begin()) - 1;
+}
+
+// Only for a non-empty index.
+CDomainIndex::SPosition CDomainIndex::PositionOf(const CDomainRecord& record) const {
+    const SPosition& end = m_walkEnd;
+    if (&record == m_pWalkEnd && end.nChunk < m_arrChunks.size() &&
+        end.nSlot < m_arrChunks[end.nChunk]->nCount &&
+        m_arrChunks[end.nChunk]->arrRecord[end.nSlot] == &record) {
+        return end;
+    }
+    return Locate(MakeKey(record.GetDomain()));
 }
 
 // Only for a non-empty index.

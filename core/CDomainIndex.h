@@ -100,6 +100,8 @@ private:
 
     std::size_t ChunkFor(const SKey& key) const;
     SPosition Locate(const SKey& key) const;
+    // Where the record stands; bFound false when it is not indexed.
+    SPosition PositionOf(const CDomainRecord& record) const;
     std::size_t LowerSlot(const SChunk& chunk, const SKey& key) const;
     CDomainRecord* RecordAt(std::size_t nChunk, std::size_t nSlot) const;
     void InsertAt(SPosition position, const SEntry& entry);
@@ -115,4 +117,9 @@ private:
     std::vector<std::unique_ptr<SChunk>> m_arrChunks;
     // The first entry of each chunk, for choosing a chunk.
     std::vector<SEntry> m_arrBounds;
+    // Where the last walk stopped: the next walk from there, as the worker's
+    // from row to row, starts without a search while the entry is still in
+    // place.
+    mutable const CDomainRecord* m_pWalkEnd = nullptr;
+    mutable SPosition m_walkEnd{0, 0, false};
 };

@@ -74,6 +74,12 @@ std::string CDomainRecord::GetMetric(std::size_t nMetric) const {
     return std::string(m_texts.Get(nMetric));
 }
 
+std::vector<std::string> CDomainRecord::GetMetrics() const {
+    std::lock_guard<std::mutex> lock(TextGuard());
+    const std::vector<std::string_view> texts = m_texts.GetFirst(CMetricTable::Count());
+    return {texts.begin(), texts.end()};
+}
+
 void CDomainRecord::SetMetric(std::size_t nMetric, std::string strText) {
     if (nMetric == CMetricTable::PageRankMetric()) {
         SetPageRankText(std::move(strText));
@@ -144,19 +150,15 @@ SCellState CDomainRecord::GetCellState(std::size_t nMetric) const {
     return CCellNote::Decode(NoteOf(nMetric), m_nScannedAt, GetDomain());
 }
 
-std::vector<SCellState> CDomainRecord::GetCountedStates() const {
-    std::vector<SCellState> arrStates(CMetricTable::Count());
+void CDomainRecord::GetCountedStates(std::vector<SCellState>& arrStates) const {
+    arrStates.resize(CMetricTable::Count());
     std::lock_guard<std::mutex> lock(TextGuard());
-    if (m_texts.IsEmpty()) {
-        return arrStates;
-    }
     std::string_view strNotes = m_texts.Get(NotesSlot());
     for (SCellState& state : arrStates) {
         const std::string_view strNote = CCellNote::NoteAt(strNotes, 0);
         state = CCellNote::Counted(strNote, m_nScannedAt, GetDomain());
         strNotes.remove_prefix(strNote.size());
     }
-    return arrStates;
 }
 
 void CDomainRecord::CountShownCells(std::vector<SMetricTally>& arrTallies) const {

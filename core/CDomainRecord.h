@@ -43,6 +43,9 @@ public:
     std::string_view GetDomain() const;
 
     std::string GetMetric(std::size_t nMetric) const;
+    // Every metric's text, by the metric's index, under one taking of the
+    // guard: for a whole line of an export.
+    std::vector<std::string> GetMetrics() const;
     // Setting the PageRank metric also sets the number read from the text.
     void SetMetric(std::size_t nMetric, std::string strText);
 
@@ -74,8 +77,9 @@ public:
                          std::uint32_t nNow);
     SCellState GetCellState(std::size_t nMetric) const;
     // Every cell's state as a tally counts it (see CCellNote::Counted), in
-    // metric order, in one walk: for walks over every row.
-    std::vector<SCellState> GetCountedStates() const;
+    // metric order, in one walk: for walks over every row, which pass the
+    // same vector each time.
+    void GetCountedStates(std::vector<SCellState>& arrStates) const;
     // Counts every cell the row shows into its metric's tally (one per
     // metric of the table), under one taking of the guard.
     void CountShownCells(std::vector<SMetricTally>& arrTallies) const;

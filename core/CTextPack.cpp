@@ -160,6 +160,25 @@ std::string_view CTextPack::Get(std::size_t nSlot) const {
     return {reinterpret_cast<const char*>(pAt) + nOffset, nLength};
 }
 
+std::vector<std::string_view> CTextPack::GetFirst(std::size_t nSlots) const {
+    std::vector<std::string_view> texts(nSlots);
+    if (m_pBlock == nullptr) {
+        return texts;
+    }
+    const std::uint8_t* pAt = m_pBlock;
+    const std::size_t nHeld = ReadLength(pAt);
+    std::vector<std::size_t> lengths(nHeld);
+    for (std::size_t& nLength : lengths) {
+        nLength = ReadLength(pAt);
+    }
+    const auto* pText = reinterpret_cast<const char*>(pAt);
+    for (std::size_t i = 0; i < nSlots && i < nHeld; ++i) {
+        texts[i] = {pText, lengths[i]};
+        pText += lengths[i];
+    }
+    return texts;
+}
+
 void CTextPack::Set(std::size_t nSlot, std::string_view strText) {
     Set({{nSlot, strText}});
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string_view>
+#include <vector>
 
 class CSlabPool;
 
@@ -31,6 +32,8 @@ public:
 
     // The text of a slot; empty for a slot never written.
     std::string_view Get(std::size_t nSlot) const;
+    // The texts of the first nSlots slots, in one walk of the block.
+    std::vector<std::string_view> GetFirst(std::size_t nSlots) const;
     void Set(std::size_t nSlot, std::string_view strText);
     // Writes several slots with one rebuild of the block.
     void Set(std::initializer_list<SWrite> writes);

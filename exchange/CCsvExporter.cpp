@@ -43,13 +43,14 @@ std::string CCsvExporter::HeaderLine() const {
 
 void CCsvExporter::AppendRecordLine(const CDomainRecord& record, std::string& strOut) const {
     AppendCsvField(strOut, record.GetDomain(), false);
+    const std::vector<std::string> texts = record.GetMetrics();
     for (std::size_t nMetric : CMetricTable::ExportOrder()) {
         strOut += ',';
-        AppendCsvField(strOut, record.GetMetric(nMetric), CMetricTable::At(nMetric).bQuoted);
+        AppendCsvField(strOut, texts[nMetric], CMetricTable::At(nMetric).bQuoted);
     }
     for (std::size_t nMetric : m_arrExtraMetrics) {
         strOut += ',';
-        AppendCsvField(strOut, record.GetMetric(nMetric), true);
+        AppendCsvField(strOut, texts[nMetric], true);
     }
     strOut += "\r\n";
 }

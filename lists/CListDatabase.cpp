@@ -128,7 +128,10 @@ std::unique_ptr<CListDatabase> CListDatabase::OpenForLookup(const std::string& s
         strError = "the list's database cannot be opened: " + pDatabase->LastError();
         return nullptr;
     }
-    pDatabase->Execute(kLookupSettings); // only speed: lookups work without
+    // Only speed, lookups work without: and one read transaction for all of
+    // them, which an immutable file allows, instead of one a lookup.
+    pDatabase->Execute(kLookupSettings);
+    pDatabase->Execute("BEGIN");
     if (!pDatabase->Info()) {
         strError = "the list's database is unreadable";
         return nullptr;

@@ -67,7 +67,9 @@ std::string RowHost(std::string_view strDomain) {
     if (nScheme != std::string_view::npos) {
         strDomain.remove_prefix(nScheme + 3);
     }
-    strDomain = strDomain.substr(0, strDomain.find_first_of("/?#"));
+    const auto end = std::find_if(strDomain.begin(), strDomain.end(),
+                                  [](char c) { return c == '/' || c == '?' || c == '#'; });
+    strDomain = strDomain.substr(0, static_cast<std::size_t>(end - strDomain.begin()));
     const std::size_t nAt = strDomain.rfind('@');
     if (nAt != std::string_view::npos) {
         strDomain.remove_prefix(nAt + 1);

@@ -187,7 +187,7 @@ bool run_once(const program& prog, match_backrefs& results, const char* begin, c
     st.search_start = begin;
     st.caps = out.data();
     st.meter = &meter;
-    linear_matcher m(st);
+    basic_linear_matcher<false> m(st); // one try: no run to remember
     // The anchor that begins the pattern holds at the begin.
     const bool found =
         static_cast<std::size_t>(end - begin) >= prog.min_length && m.match_from(1, begin);
@@ -289,7 +289,7 @@ match_status run_match(const compiled_pattern& pattern, match_backrefs& results,
                        const char* end, const match_limits& limits) {
     const program& prog = pattern.program();
     step_meter meter;
-    const bool linear = pattern.linear_time() && !limits.backtrack_only;
+    const bool linear = prog.memo_search && !limits.backtrack_only;
     meter.limit(linear ? 0 : limits.step_budget, limits.cancel);
     try {
         return run_search(prog, results, begin, end, meter, limits.backtrack_only)

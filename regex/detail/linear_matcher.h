@@ -14,13 +14,17 @@
 
 namespace regex::detail {
 
-class linear_matcher {
+// Remember: keep the last run of each unbounded span (see m_runs), which a
+// search that tries many starts needs; a single try at the subject's begin
+// does not.
+template <bool Remember> class basic_linear_matcher {
 public:
-    explicit linear_matcher(match_state& st) : m_st(st), m_plan(st.prog->linear) {
+    explicit basic_linear_matcher(match_state& st) : m_st(st), m_plan(st.prog->linear) {
         // Only the plan's moves: a matcher is made for every short subject,
         // where clearing the whole table would cost more than the match.
-        for (std::size_t i = 0, n = m_plan.moves.size(); i < n; ++i)
-            m_runs[i].from = nullptr;
+        if constexpr (Remember)
+            for (std::size_t i = 0, n = m_plan.moves.size(); i < n; ++i)
+                m_runs[i].from = nullptr;
     }
 
     // Runs the moves at `p`; on success the group results are in st.caps,
@@ -46,6 +50,8 @@ private:
     span_run m_runs[linear_plan::max_moves];
 };
 
+using linear_matcher = basic_linear_matcher<true>;
+
 namespace linear_detail {
 
 // The first of the two bytes at or after `p`, or `end`.
@@ -66,7 +72,9 @@ inline const char* find_either(const char* p, const char* end, unsigned char a, 
 } // namespace linear_detail
 
 // Where a span from `p` stops: at its limit or at the first byte it refuses.
-inline const char* linear_matcher::span_end(const linear_step& s, const char* p) const {
+template <bool Remember>
+inline const char* basic_linear_matcher<Remember>::span_end(const linear_step& s,
+                                                            const char* p) const {
     using kind = linear_step::kind;
     const char* stop = p + std::min(static_cast<std::size_t>(m_st.end - p), s.take);
     const char* q = stop;
@@ -90,7 +98,9 @@ inline const char* linear_matcher::span_end(const linear_step& s, const char* p)
 }
 
 // Where move `i` from `p` ends, or null when it fails.
-[[gnu::always_inline]] inline const char* linear_matcher::move(std::size_t i, const char* p) {
+template <bool Remember>
+[[gnu::always_inline]] inline const char* basic_linear_matcher<Remember>::move(std::size_t i,
+                                                                               const char* p) {
     using kind = linear_step::kind;
     const linear_step& s = m_plan.moves[i];
     switch (s.what) {
@@ -104,6 +114,9 @@ inline const char* linear_matcher::span_end(const linear_step& s, const char* p)
     const char* q;
     if (s.take != unbounded) {
         q = span_end(s, p);
+    } else if constexpr (!Remember) {
+        q = span_end(s, p);
+        m_st.meter->charge_scan(static_cast<std::size_t>(q - p));
     } else if (span_run& run = m_runs[i]; run.from != nullptr && run.from <= p && p <= run.to) {
         q = run.to;
     } else {
@@ -114,13 +127,16 @@ inline const char* linear_matcher::span_end(const linear_step& s, const char* p)
     return static_cast<std::size_t>(q - p) < s.min ? nullptr : q;
 }
 
-[[gnu::always_inline]] inline bool linear_matcher::match_at(const char* p) {
+template <bool Remember>
+[[gnu::always_inline]] inline bool basic_linear_matcher<Remember>::match_at(const char* p) {
     return match_from(0, p);
 }
 
 // Moves `first` on from `p`; the moves before it are known to hold there,
 // taking no bytes.
-[[gnu::always_inline]] inline bool linear_matcher::match_from(std::size_t first, const char* p) {
+template <bool Remember>
+[[gnu::always_inline]] inline bool basic_linear_matcher<Remember>::match_from(std::size_t first,
+                                                                              const char* p) {
     const std::size_t n = m_plan.moves.size();
     const char* at[linear_plan::max_moves + 1];
     for (std::size_t i = 0; i < first; ++i)

@@ -178,4 +178,28 @@ TEST(CDomainIndexTest, ABoundedWalkFindsTheNextMatchOrStopsAtItsLimit) {
     }
 }
 
+// A walk goes on from the record it stopped at even when names added since
+// moved that record to another slot or chunk.
+TEST(CDomainIndexTest, AWalkGoesOnAfterItsRecordWhenAddsMovedIt) {
+    CDomainIndex index(4);
+    for (const char* szName : {"b", "d", "f", "h", "j", "l"}) {
+        index.Insert(szName);
+    }
+    const auto all = [](const CDomainRecord&) { return true; };
+    const auto walkedTo = [&](const CDomainRecord* pFrom) {
+        const CDomainRecord* pFound = index.FindFrom(pFrom, 100, all).pFound;
+        return pFound == nullptr ? std::string("(end)") : std::string(pFound->GetDomain());
+    };
+    const CDomainRecord* pF = index.Find("f");
+    EXPECT_EQ(walkedTo(pF), "h"); // the walk stops at h
+    const CDomainRecord* pH = index.Find("h");
+    for (const char* szName : {"a", "c", "e", "g0", "g1", "g2", "i"}) {
+        index.Insert(szName);
+    }
+    EXPECT_EQ(walkedTo(pH), "i");
+    EXPECT_EQ(walkedTo(index.Find("i")), "j"); // from where the last walk stopped
+    EXPECT_EQ(walkedTo(pF), "g0");
+    EXPECT_EQ(walkedTo(index.Find("l")), "(end)");
+}
+
 } // namespace
