@@ -19,6 +19,8 @@ void compare(const std::string& pattern, std::uint32_t flags, const std::string&
     regex::match_limits backtrack;
     backtrack.backtrack_only = true;
     backtrack.step_budget = backtracking_budget;
+    regex::match_limits linear;
+    linear.linear_at_once = true;
     for (regex::match_mode mode :
          {regex::mode_recursive, regex::mode_iterative, regex::mode_auto}) {
         const regex::compiled_pattern compiled(pattern, flags, mode);
@@ -29,7 +31,7 @@ void compare(const std::string& pattern, std::uint32_t flags, const std::string&
                              backtrack) == regex::match_status::too_long)
             return;
         const call_result expected = engine_call(compiled, subject, backtrack);
-        const call_result got = engine_call(compiled, subject);
+        const call_result got = engine_call(compiled, subject, linear);
         if (got != expected)
             regex_check::report("linear-time search differs from backtracking", pattern, flags,
                                 subject, expected, got);

@@ -16,6 +16,10 @@ struct match_limits {
     // The plain backtracking search even for a pattern the linear-time search
     // takes, so that the two can be compared; the results are the same.
     bool backtrack_only = false;
+    // The linear-time search with its memory of visits from the start,
+    // without first trying the plain backtracking search within a few steps
+    // a byte; the results are the same. For tests of that search.
+    bool linear_at_once = false;
 };
 
 enum class match_status {

@@ -267,14 +267,41 @@ bool run_backtracking(const program& prog, match_backrefs& results, const char* 
     return run_with<recursive_matcher>(st, results);
 }
 
+// Steps the plain backtracking search may take (a few thousand, and one per
+// eight subject bytes) before a pattern of the linear-time search's kind is
+// searched again with the memory of visits. The genuine result pages take a
+// twentieth of that; setting up the memory would cost them more than their
+// whole match. A hostile reply wastes at most these steps, so the search
+// stays linear in the subject.
+constexpr std::uint64_t probe_steps = 4096;
+constexpr std::uint64_t probe_bytes_per_step = 8;
+
+bool run_memo(const program& prog, match_backrefs& results, const char* begin, const char* end,
+              step_meter& meter, bool atOnce) {
+    if (!atOnce) {
+        step_meter probe;
+        probe.limit(probe_steps + static_cast<std::uint64_t>(end - begin) / probe_bytes_per_step,
+                    meter.cancel_flag());
+        try {
+            return run_backtracking(prog, results, begin, end, probe, false);
+        } catch (const match_stopped& stopped) {
+            if (stopped.why != match_status::too_long)
+                throw;
+        }
+    }
+    return run_backtracking(prog, results, begin, end, meter, true);
+}
+
 bool run_search(const program& prog, match_backrefs& results, const char* begin, const char* end,
-                step_meter& meter, bool backtrackOnly) {
+                step_meter& meter, const match_limits& limits) {
     // The iterative matcher is kept for every pattern that asks for it, so
     // the two stay comparable on the patterns the linear plan takes.
-    if (!prog.linear.empty() && prog.mode != mode_iterative && !backtrackOnly)
+    if (!prog.linear.empty() && prog.mode != mode_iterative && !limits.backtrack_only)
         return prog.linear.anchored ? run_once(prog, results, begin, end, meter)
                                     : run_linear(prog, results, begin, end, meter);
-    return run_backtracking(prog, results, begin, end, meter, prog.memo_search && !backtrackOnly);
+    if (prog.memo_search && !limits.backtrack_only)
+        return run_memo(prog, results, begin, end, meter, limits.linear_at_once);
+    return run_backtracking(prog, results, begin, end, meter, false);
 }
 
 } // namespace
@@ -282,7 +309,7 @@ bool run_search(const program& prog, match_backrefs& results, const char* begin,
 bool run_match(const compiled_pattern& pattern, match_backrefs& results, const char* begin,
                const char* end) {
     step_meter unlimited;
-    return run_search(pattern.program(), results, begin, end, unlimited, false);
+    return run_search(pattern.program(), results, begin, end, unlimited, {});
 }
 
 match_status run_match(const compiled_pattern& pattern, match_backrefs& results, const char* begin,
@@ -292,9 +319,8 @@ match_status run_match(const compiled_pattern& pattern, match_backrefs& results,
     const bool linear = prog.memo_search && !limits.backtrack_only;
     meter.limit(linear ? 0 : limits.step_budget, limits.cancel);
     try {
-        return run_search(prog, results, begin, end, meter, limits.backtrack_only)
-                   ? match_status::found
-                   : match_status::not_found;
+        return run_search(prog, results, begin, end, meter, limits) ? match_status::found
+                                                                    : match_status::not_found;
     } catch (const match_stopped& stopped) {
         results.entries().clear();
         results.set_subject_begin(begin);

@@ -200,7 +200,9 @@ bool iterative_matcher::match_at(const char* start) {
                     goto fail;
                 const bool loop = s.loop != 0 && m_st.memo != nullptr;
                 q = loop ? lazy_find(s, p, lo) : lazy_candidate(s, p, lo, end);
-                m_st.meter->charge_scan(static_cast<std::size_t>((q ? q : lo) - p));
+                // lazy_find charges what it reads itself.
+                const char* read = q != nullptr ? q : loop ? lo : lazy_limit(s, p, end);
+                m_st.meter->charge_scan(static_cast<std::size_t>(read - p));
                 if (q == nullptr || (loop && !pass_lazy(s, lo, q)))
                     goto fail;
                 push_choice(star_lazy, &s, p, q);
@@ -378,7 +380,8 @@ bool iterative_matcher::match_at(const char* start) {
                     q = lazy_next(s, r.a, r.b, end);
                 else if (r.b < end && s.atom->test(static_cast<unsigned char>(*r.b)))
                     q = lazy_find(s, r.a, r.b + 1);
-                m_st.meter->charge_scan(static_cast<std::size_t>((q ? q : r.b) - r.b));
+                const char* read = q != nullptr ? q : loop ? r.b : lazy_limit(s, r.a, end);
+                m_st.meter->charge_scan(static_cast<std::size_t>(read - r.b));
                 if (q == nullptr || (loop && !pass_lazy(s, r.b + 1, q))) {
                     --m_size;
                     continue;

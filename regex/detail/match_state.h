@@ -290,6 +290,12 @@ inline const char* greedy_candidate(const star_node& s, const char* lo, const ch
     }
 }
 
+// Lazy: how far the candidates of a repetition that began at `base` are
+// searched, so that a search that finds none is charged for what it read.
+inline const char* lazy_limit(const star_node& s, const char* base, const char* end) {
+    return base + std::min(static_cast<std::size_t>(end - base), s.max);
+}
+
 // Lazy: the lowest position at or after `q` and before `stop` (all bytes
 // before it taken by the atom, at most max atoms after `base`) whose byte can
 // begin the rest, or null.

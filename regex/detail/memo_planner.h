@@ -24,7 +24,10 @@
 //    ones. When every match ends at an end anchor and takes only some bytes
 //    (program::tail_bytes), no start before the last other byte ahead of the
 //    end can match, and the search skips those starts: `(a+)+$` on a long
-//    run of 'a' then '!' is then done without a step;
+//    run of 'a' then '!' is then done without a step. The plain
+//    backtracking search is tried first within a few steps a byte
+//    (run_match.cpp), since genuine replies need far fewer and the memory's
+//    set-up would cost them more than their whole match;
 //  - the budgeted search, for all other patterns (back-references and the
 //    rest above can need exponential time): the backtracking matchers, which
 //    a caller may give a step budget.

@@ -124,6 +124,7 @@ bool recursive_matcher::match_star(const star_node& s, const char* p) {
         if (match(s.next, q))
             return true;
     }
+    m_st.meter->charge_scan(static_cast<std::size_t>(lazy_limit(s, p, end) - scanned));
     return false;
 }
 

@@ -26,6 +26,8 @@ public:
         m_cancel = cancel;
     }
 
+    const std::atomic<bool>* cancel_flag() const { return m_cancel; }
+
     [[gnu::always_inline]] void charge(std::uint64_t steps = 1) {
         m_used += steps;
         if (m_used >= m_nextCheck) [[unlikely]]

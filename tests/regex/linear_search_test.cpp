@@ -152,6 +152,7 @@ TEST(LinearSearch, EndAnchorSkipTakesNoStepOnAHopelessSubject) {
     const std::atomic<bool> cancel{true};
     regex::match_limits limits;
     limits.cancel = &cancel;
+    limits.linear_at_once = true;
     regex::match_backrefs results;
     EXPECT_EQ(
         regex::run_match(pattern, results, subject.data(), subject.data() + subject.size(), limits),
@@ -195,6 +196,26 @@ TEST(LinearSearch, BudgetEndsTheBacktrackingSearch) {
     // Within the budget the answer is the ordinary one.
     const std::string small = "aaab";
     EXPECT_EQ(regex_test::run_limited(pattern, small, limits), "aaab@0 | a@1");
+}
+
+// A lazy repetition that reads to the end of the subject without finding
+// what follows is charged for what it read, in both matchers: else a start a
+// byte, each reading the rest of a long reply, takes time quadratic in the
+// reply within any budget.
+TEST(LinearSearch, BudgetCountsTheBytesAFailedLazySearchRead) {
+    const std::string subject(1 << 16, 'x');
+    for (regex::match_mode mode : regex_test::both_modes) {
+        const regex::compiled_pattern pattern("(x)\\1?.*?y", 0x8B, mode);
+        ASSERT_FALSE(pattern.linear_time());
+        regex::match_limits limits;
+        // A few steps a start never reach it; a read of the rest at each start does.
+        limits.step_budget = 2'000'000;
+        regex::match_backrefs results;
+        EXPECT_EQ(regex::run_match(pattern, results, subject.data(),
+                                   subject.data() + subject.size(), limits),
+                  regex::match_status::too_long)
+            << regex_test::mode_name(mode);
+    }
 }
 
 TEST(LinearSearch, CancelFlagEndsAMatchInProgress) {

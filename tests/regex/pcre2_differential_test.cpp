@@ -140,18 +140,23 @@ void check(const std::string& pattern, std::uint32_t flags, const std::vector<st
     ASSERT_EQ(recursive.group_count(), reference.group_count());
     regex::match_limits backtrackOnly;
     backtrackOnly.backtrack_only = true;
+    regex::match_limits linearAtOnce;
+    linearAtOnce.linear_at_once = true;
     int failures = 0;
     for (const std::string& text : texts) {
         const call_result expected = reference.call(text);
         const call_result byRecursion = engine_call(recursive, text);
         const call_result byIteration = engine_call(iterative, text);
         const call_result byBacktracking = engine_call(recursive, text, backtrackOnly);
+        const call_result byLinearSearch = engine_call(recursive, text, linearAtOnce);
         EXPECT_EQ(byRecursion, expected) << "recursive, subject \"" << printable(text) << '"';
         EXPECT_EQ(byIteration, byRecursion) << "iterative, subject \"" << printable(text) << '"';
         EXPECT_EQ(byBacktracking, byRecursion)
             << "backtracking only, subject \"" << printable(text) << '"';
+        EXPECT_EQ(byLinearSearch, byRecursion)
+            << "linear-time search at once, subject \"" << printable(text) << '"';
         failures += (byRecursion != expected) + (byIteration != byRecursion) +
-                    (byBacktracking != byRecursion);
+                    (byBacktracking != byRecursion) + (byLinearSearch != byRecursion);
         // Enough to see what is wrong without burying the rest.
         if (failures >= 4)
             return;

@@ -52,6 +52,15 @@ inline std::string backtracking(const regex::compiled_pattern& compiled, std::st
     return run_limited(compiled, subject, limits);
 }
 
+// The linear-time search with its memory from the start, as a reply that
+// defeats plain backtracking gets it.
+inline std::string linear_at_once(const regex::compiled_pattern& compiled,
+                                  std::string_view subject) {
+    regex::match_limits limits;
+    limits.linear_at_once = true;
+    return run_limited(compiled, subject, limits);
+}
+
 // Every row also checks that the linear-time search and the plain
 // backtracking search agree.
 inline std::string run(std::string_view pattern, std::uint32_t flags, regex::match_mode mode,
@@ -63,6 +72,8 @@ inline std::string run(std::string_view pattern, std::uint32_t flags, regex::mat
     const std::string out = describe(results, found, subject.data());
     EXPECT_EQ(backtracking(compiled, subject), out)
         << "backtracking search, pattern " << pattern << ", subject " << subject;
+    EXPECT_EQ(linear_at_once(compiled, subject), out)
+        << "linear-time search at once, pattern " << pattern << ", subject " << subject;
     return out;
 }
 
