@@ -70,6 +70,10 @@ template <class Matcher> bool attempt(Matcher& m, match_state& st, const char* s
         return m.match_at(start);
     const char* p = start;
     for (;;) {
+        // The earliest start an end anchor allows may lie past the last
+        // place a match fits.
+        if (p > last)
+            return false;
         if (!prog.scanner.empty())
             p = prog.scanner.find(p, last, st.end);
         else if (prog.first_bytes != nullptr && p < st.end)

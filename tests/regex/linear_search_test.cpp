@@ -122,6 +122,9 @@ TEST(LinearSearch, EndAnchorSkipAgreesWithBacktracking) {
         const char* expected;
     } rows[] = {
         {"(a+)+$", regex::noflags, "aa!aaa", "aaa@3 | aaa@3"},
+        // Fewer bytes after the last other byte than a match needs.
+        {"(abc|acd)+$", regex::noflags, "xxxxxxc", "none"},
+        {"(abc|acd)+$", regex::noflags, "xxxxabc", "abc@4 | abc@4"},
         {"(a+)+$", regex::noflags, "aa!aaa\n", "aaa@3 | aaa@3"},
         {"(a+)+$", regex::noflags, "aa!aaa\n\n", "none"},
         {"(a+)+\\z", regex::noflags, "aaa\n", "none"},
