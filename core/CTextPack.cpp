@@ -167,14 +167,17 @@ std::vector<std::string_view> CTextPack::GetFirst(std::size_t nSlots) const {
     }
     const std::uint8_t* pAt = m_pBlock;
     const std::size_t nHeld = ReadLength(pAt);
-    std::vector<std::size_t> lengths(nHeld);
-    for (std::size_t& nLength : lengths) {
-        nLength = ReadLength(pAt);
+    // The lengths are read twice, the first time only to find where the
+    // texts begin: no list of them to allocate for every row of an export.
+    const std::uint8_t* pLength = pAt;
+    for (std::size_t i = 0; i < nHeld; ++i) {
+        ReadLength(pAt);
     }
     const auto* pText = reinterpret_cast<const char*>(pAt);
     for (std::size_t i = 0; i < nSlots && i < nHeld; ++i) {
-        texts[i] = {pText, lengths[i]};
-        pText += lengths[i];
+        const std::size_t nLength = ReadLength(pLength);
+        texts[i] = {pText, nLength};
+        pText += nLength;
     }
     return texts;
 }
